@@ -1,0 +1,126 @@
+#include "platform/CodePage1252.h"
+
+#include <array>
+
+namespace quillet::cp1252 {
+namespace {
+
+// 0x80..0x9F: the only range where Windows-1252 differs from Latin-1.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, //
+};
+
+} // namespace
+
+char32_t Decode(std::uint8_t byte) noexcept
+{
+    if (byte >= 0x80 && byte <= 0x9F)
+        return kHighControls[static_cast<std::size_t>(byte - 0x80)];
+    return byte;
+}
+
+std::optional<std::uint8_t> Encode(char32_t ch) noexcept
+{
+    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
+        return static_cast<std::uint8_t>(ch);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == ch)
+            return static_cast<std::uint8_t>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+std::uint8_t EncodeTyped(char32_t ch) noexcept
+{
+    switch (ch) {
+    case 0xF7:
+        return '/';
+    case 0xF8:
+        return 'o';
+    case 0xF9:
+    case 0xFA:
+    case 0xFB:
+    case 0xFC:
+        return 'u';
+    default:
+        break;
+    }
+    return Encode(ch).value_or(static_cast<std::uint8_t>('?'));
+}
+
+void AppendUtf8(std::string& out, char32_t ch)
+{
+    if (ch < 0x80) {
+        out += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        out += static_cast<char>(0xC0 | (ch >> 6));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += static_cast<char>(0xE0 | (ch >> 12));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (ch >> 18));
+        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+std::string ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes)
+        AppendUtf8(out, Decode(static_cast<std::uint8_t>(c)));
+    return out;
+}
+
+std::string FromUtf8(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<std::uint8_t>(utf8[i]);
+        std::size_t extra = 0;
+        char32_t ch = 0;
+        if (lead < 0x80) {
+            ch = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            ch = lead & 0x1Fu;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            ch = lead & 0x0Fu;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            ch = lead & 0x07u;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }
+        bool valid = i + extra < utf8.size();
+        for (std::size_t k = 1; valid && k <= extra; ++k) {
+            const auto cont = static_cast<std::uint8_t>(utf8[i + k]);
+            if ((cont & 0xC0) != 0x80)
+                valid = false;
+            else
+                ch = (ch << 6) | (cont & 0x3Fu);
+        }
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += static_cast<char>(Encode(ch).value_or(static_cast<std::uint8_t>('?')));
+        i += extra + 1;
+    }
+    return out;
+}
+
+} // namespace quillet::cp1252

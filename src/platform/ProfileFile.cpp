@@ -1,0 +1,297 @@
+#include "platform/ProfileFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillet::profile {
+namespace {
+
+// One physical line of the file. `Text` is the line without its line end.
+struct TLine {
+    std::string Text;
+};
+
+struct TParsedFile {
+    std::vector<TLine> Lines;
+    std::string Eol = "\n";
+};
+
+std::string_view Trim(std::string_view s)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// The section name of a "[name]" line, if the line is one.
+std::optional<std::string_view> SectionName(std::string_view line)
+{
+    const std::string_view t = Trim(line);
+    if (t.size() < 2 || t.front() != '[')
+        return std::nullopt;
+    const auto close = t.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return Trim(t.substr(1, close - 1));
+}
+
+// Key and value of a "key=value" line; nothing for blank lines, comments and lines without '='.
+std::optional<TProfileEntry> EntryOf(std::string_view line)
+{
+    const std::string_view t = Trim(line);
+    if (t.empty() || t.front() == ';')
+        return std::nullopt;
+    const auto eq = t.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return TProfileEntry{std::string(Trim(t.substr(0, eq))), std::string(Trim(t.substr(eq + 1)))};
+}
+
+TParsedFile Load(const std::filesystem::path& file)
+{
+    TParsedFile parsed;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return parsed;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    const std::string content = buffer.str();
+    if (content.find("\r\n") != std::string::npos)
+        parsed.Eol = "\r\n";
+    std::size_t start = 0;
+    while (start < content.size()) {
+        auto end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        parsed.Lines.push_back({std::move(line)});
+        start = end + 1;
+    }
+    return parsed;
+}
+
+std::string Join(const TParsedFile& parsed)
+{
+    std::string out;
+    for (const TLine& line : parsed.Lines) {
+        out += line.Text;
+        out += parsed.Eol;
+    }
+    return out;
+}
+
+// Line range [Begin, End) of the first section with the given name; Begin is the header line.
+struct TSectionRange {
+    std::size_t Begin;
+    std::size_t End;
+};
+
+std::optional<TSectionRange> FindSection(const TParsedFile& parsed, std::string_view section)
+{
+    for (std::size_t i = 0; i < parsed.Lines.size(); ++i) {
+        const auto name = SectionName(parsed.Lines[i].Text);
+        if (!name || !EqualsNoCase(*name, section))
+            continue;
+        std::size_t end = i + 1;
+        while (end < parsed.Lines.size() && !SectionName(parsed.Lines[end].Text))
+            ++end;
+        return TSectionRange{i, end};
+    }
+    return std::nullopt;
+}
+
+// Index just past the last non-blank line of the range, so new keys go before trailing blanks.
+std::size_t InsertionPoint(const TParsedFile& parsed, const TSectionRange& range)
+{
+    std::size_t at = range.End;
+    while (at > range.Begin + 1 && Trim(parsed.Lines[at - 1].Text).empty())
+        --at;
+    return at;
+}
+
+void AppendSection(TParsedFile& parsed, std::string_view section,
+    const std::vector<TProfileEntry>& entries)
+{
+    if (!parsed.Lines.empty() && !Trim(parsed.Lines.back().Text).empty())
+        parsed.Lines.push_back({""});
+    parsed.Lines.push_back({"[" + std::string(section) + "]"});
+    for (const TProfileEntry& e : entries)
+        parsed.Lines.push_back({e.Key + "=" + e.Value});
+}
+
+bool WriteAll(int fd, std::string_view content, std::size_t failAfterBytes)
+{
+    std::size_t done = 0;
+    while (done < content.size()) {
+        std::size_t piece = content.size() - done;
+        if (done >= failAfterBytes)
+            return false;
+        piece = std::min(piece, failAfterBytes - done);
+        const ssize_t n = ::write(fd, content.data() + done, piece);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content,
+    std::size_t failAfterBytes)
+{
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::string tmpl = (folder / (file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return false;
+    struct stat old {};
+    if (::stat(file.c_str(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+    else
+        ::fchmod(fd, 0644);
+    bool ok = WriteAll(fd, content, failAfterBytes) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = ::rename(tmpl.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+std::string ReadString(const std::filesystem::path& file, std::string_view section,
+    std::string_view key, std::string_view defaultValue)
+{
+    const TParsedFile parsed = Load(file);
+    const auto range = FindSection(parsed, section);
+    if (!range)
+        return std::string(defaultValue);
+    for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
+        const auto entry = EntryOf(parsed.Lines[i].Text);
+        if (entry && EqualsNoCase(entry->Key, Trim(key)))
+            return entry->Value;
+    }
+    return std::string(defaultValue);
+}
+
+bool WriteString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+    std::string_view value)
+{
+    TParsedFile parsed = Load(file);
+    const std::string line = std::string(Trim(key)) + "=" + std::string(value);
+    const auto range = FindSection(parsed, section);
+    if (!range) {
+        AppendSection(parsed, section, {});
+        parsed.Lines.push_back({line});
+        return WriteFileAtomically(file, Join(parsed));
+    }
+    for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
+        const auto entry = EntryOf(parsed.Lines[i].Text);
+        if (entry && EqualsNoCase(entry->Key, Trim(key))) {
+            parsed.Lines[i].Text = line;
+            return WriteFileAtomically(file, Join(parsed));
+        }
+    }
+    const auto at = InsertionPoint(parsed, *range);
+    parsed.Lines.insert(parsed.Lines.begin() + static_cast<std::ptrdiff_t>(at), TLine{line});
+    return WriteFileAtomically(file, Join(parsed));
+}
+
+std::vector<TProfileEntry> ReadSection(const std::filesystem::path& file, std::string_view section)
+{
+    std::vector<TProfileEntry> entries;
+    const TParsedFile parsed = Load(file);
+    const auto range = FindSection(parsed, section);
+    if (!range)
+        return entries;
+    for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
+        if (auto entry = EntryOf(parsed.Lines[i].Text))
+            entries.push_back(std::move(*entry));
+    }
+    return entries;
+}
+
+bool SectionExists(const std::filesystem::path& file, std::string_view section)
+{
+    return FindSection(Load(file), section).has_value();
+}
+
+bool ReplaceSection(const std::filesystem::path& file, std::string_view section,
+    const std::vector<TProfileEntry>& entries)
+{
+    TParsedFile parsed = Load(file);
+    const auto range = FindSection(parsed, section);
+    if (!range && entries.empty())
+        return true;
+    if (range) {
+        // Keep the header's place in the file; drop every entry line of the old section.
+        std::vector<TLine> replacement;
+        if (!entries.empty()) {
+            replacement.push_back(parsed.Lines[range->Begin]);
+            for (const TProfileEntry& e : entries)
+                replacement.push_back({e.Key + "=" + e.Value});
+            if (range->End < parsed.Lines.size())
+                replacement.push_back({""});
+        }
+        const auto first = parsed.Lines.begin() + static_cast<std::ptrdiff_t>(range->Begin);
+        const auto last = parsed.Lines.begin() + static_cast<std::ptrdiff_t>(range->End);
+        parsed.Lines.erase(first, last);
+        parsed.Lines.insert(parsed.Lines.begin() + static_cast<std::ptrdiff_t>(range->Begin),
+            replacement.begin(), replacement.end());
+    } else {
+        AppendSection(parsed, section, entries);
+    }
+    return WriteFileAtomically(file, Join(parsed));
+}
+
+bool EraseSection(const std::filesystem::path& file, std::string_view section)
+{
+    return ReplaceSection(file, section, {});
+}
+
+std::vector<std::string> ListSections(const std::filesystem::path& file)
+{
+    std::vector<std::string> names;
+    for (const TLine& line : Load(file).Lines) {
+        if (const auto name = SectionName(line.Text))
+            names.emplace_back(*name);
+    }
+    return names;
+}
+
+} // namespace quillet::profile

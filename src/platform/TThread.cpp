@@ -1,0 +1,61 @@
+#include "platform/TThread.h"
+
+namespace quillet {
+
+std::atomic<int> TThread::Live{0};
+
+TThread::TThread(IMainThreadDispatcher& dispatcher) : MainDispatcher(dispatcher) {}
+
+TThread::~TThread()
+{
+    if (Worker.joinable() && Worker.get_id() != std::this_thread::get_id()) {
+        Worker.join();
+        Live.fetch_sub(1);
+    }
+}
+
+void TThread::Start()
+{
+    Live.fetch_add(1);
+    Worker = std::thread([this] { Run(); });
+}
+
+void TThread::Run()
+{
+    try {
+        ThreadMain();
+    } catch (...) {
+        // A body that throws simply ends; the termination steps below still run.
+    }
+    HasFinished.store(true);
+    if (OnTerminate) {
+        try {
+            RunOnMainThread([this] { OnTerminate(*this); });
+        } catch (...) {
+        }
+    }
+    if (FreeOnTerminate) {
+        // The std::thread can only be joined from another thread, so the main thread joins it
+        // (this thread is at its very end by then) and frees the object.
+        MainDispatcher.Post([this] {
+            Worker.join();
+            Live.fetch_sub(1);
+            delete this;
+        });
+    }
+}
+
+void TThread::WaitFor()
+{
+    if (Worker.joinable() && Worker.get_id() != std::this_thread::get_id()) {
+        Worker.join();
+        Live.fetch_sub(1);
+    }
+}
+
+int TThread::LiveCount()
+{
+    return Live.load();
+}
+
+} // namespace quillet
