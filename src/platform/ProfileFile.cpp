@@ -139,7 +139,9 @@ void AppendSection(TParsedFile& parsed, std::string_view section,
 {
     if (!parsed.Lines.empty() && !Trim(parsed.Lines.back().Text).empty())
         parsed.Lines.push_back({""});
-    parsed.Lines.push_back({"[" + std::string(section) + "]"});
+    std::string header(1, '[');
+    header.append(section).push_back(']');
+    parsed.Lines.push_back({std::move(header)});
     for (const TProfileEntry& e : entries)
         parsed.Lines.push_back({e.Key + "=" + e.Value});
 }

@@ -1,0 +1,662 @@
+#include "net/TBlockSocket.h"
+
+#include "net/NumericAddress.h"
+#include "net/SocketErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace quillet {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Close reads away what is still waiting before it lets go of the handle, so that the system
+// ends the connection with an orderly close rather than a reset. A peer that keeps sending
+// must not hold the caller (often the main thread) for ever: the drain stops after this many
+// chunks and the handle is dropped regardless.
+constexpr int MaxDrainChunks = 16;
+
+bool IsWildcardText(const std::string& address)
+{
+    return address == "0.0.0.0" || address == "::0";
+}
+
+bool IsLoopbackText(const std::string& address)
+{
+    return address == "127.0.0.1" || address == "::1";
+}
+
+int SystemFamily(TSocketFamily family)
+{
+    switch (family) {
+    case TSocketFamily::SF_IP4: return AF_INET;
+    case TSocketFamily::SF_IP6: return AF_INET6;
+    case TSocketFamily::SF_Any: break;
+    }
+    return AF_UNSPEC;
+}
+
+void SetNoDelay(int fd)
+{
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+
+// Milliseconds left of a wait that started at `start`; negative `timeoutMs` means no limit.
+int RemainingMs(std::int32_t timeoutMs, TClock::time_point start)
+{
+    if (timeoutMs < 0)
+        return -1;
+    const auto spent
+        = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count();
+    return spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
+}
+
+} // namespace
+
+TBlockSocket::TDescriptor::~TDescriptor()
+{
+    ::close(Fd);
+}
+
+TBlockSocket::TBlockSocket() = default;
+
+TBlockSocket::~TBlockSocket()
+{
+    // Runs after the derived parts are gone, so this is the base Close: none of the subclasses
+    // changes what closing does.
+    TBlockSocket::Close();
+}
+
+TSocketFamily TBlockSocket::Family() const
+{
+    const std::lock_guard guard(Lock);
+    return FamilySetting;
+}
+
+void TBlockSocket::SetFamily(TSocketFamily family)
+{
+    const std::lock_guard guard(Lock);
+    FamilySetting = family;
+}
+
+std::int32_t TBlockSocket::Handle() const
+{
+    const std::lock_guard guard(Lock);
+    return Current ? Current->Fd : -1;
+}
+
+TSocketEndpoint TBlockSocket::LocalEndpoint() const
+{
+    const std::lock_guard guard(Lock);
+    return Local;
+}
+
+TSocketEndpoint TBlockSocket::RemoteEndpoint() const
+{
+    const std::lock_guard guard(Lock);
+    return Remote;
+}
+
+std::int32_t TBlockSocket::ErrorCode() const
+{
+    const std::lock_guard guard(Lock);
+    const auto self = std::this_thread::get_id();
+    for (const auto& [thread, code] : ThreadErrors)
+        if (thread == self)
+            return code;
+    return 0;
+}
+
+std::string TBlockSocket::GetErrorDesc(std::int32_t code)
+{
+    return SocketErrorDesc(code);
+}
+
+TBlockSocket::TDescriptorRef TBlockSocket::UseHandle() const
+{
+    const std::lock_guard guard(Lock);
+    return Current;
+}
+
+// --- common steps ---
+
+void TBlockSocket::SetErrorCode(std::int32_t code)
+{
+    const std::lock_guard guard(Lock);
+    SetErrorCodeLocked(code);
+}
+
+void TBlockSocket::SetErrorCodeLocked(std::int32_t code)
+{
+    const auto self = std::this_thread::get_id();
+    const auto entry = std::find_if(ThreadErrors.begin(), ThreadErrors.end(),
+        [self](const auto& e) { return e.first == self; });
+    if (code == 0) {
+        if (entry != ThreadErrors.end())
+            ThreadErrors.erase(entry);
+    } else if (entry != ThreadErrors.end()) {
+        entry->second = code;
+    } else {
+        ThreadErrors.emplace_back(self, code);
+    }
+}
+
+void TBlockSocket::ReportStatus(THookSocketReason reason, const std::string& value)
+{
+    if (!OnStatus)
+        return;
+    // The hook may run operations of its own on this socket (a Close after an error, a greeting
+    // after the connect); the operation that reported keeps its code for its caller.
+    const std::int32_t own = ErrorCode();
+    OnStatus(*this, reason, value);
+    SetErrorCode(own);
+}
+
+void TBlockSocket::CheckResult(long result, int err)
+{
+    if (result == -1)
+        SetErrorCode(err != 0 ? SocketErrorFromErrno(err) : sockerr::NotSocket);
+    else
+        SetErrorCode(0);
+}
+
+void TBlockSocket::ReportError()
+{
+    const std::int32_t code = ErrorCode();
+    if (code == 0 || code == sockerr::WouldBlock || code == sockerr::InProgress)
+        return;
+    ReportStatus(THookSocketReason::HR_Error, std::to_string(code) + "," + GetErrorDesc(code));
+}
+
+// --- resolve and create ---
+
+void TBlockSocket::Resolve(
+    const std::string& address, const std::string& port, TSocketEndpoint& target)
+{
+    const std::string value = address + ":" + port;
+    ReportStatus(THookSocketReason::HR_ResolvingBegin, value);
+    SetErrorCode(0);
+
+    TSocketFamily choice = Family();
+    if (choice == TSocketFamily::SF_Any && Handle() == -1) {
+        if (IsNumericIP4(address))
+            choice = TSocketFamily::SF_IP4;
+        else if (IsNumericIP6(address))
+            choice = TSocketFamily::SF_IP6;
+    }
+    int order[2] = {SystemFamily(choice), AF_UNSPEC};
+    if (choice == TSocketFamily::SF_Any) {
+        order[0] = PreferIP4() ? AF_INET : AF_INET6;
+        order[1] = PreferIP4() ? AF_INET6 : AF_INET;
+    }
+    int code = 0;
+    for (const int family : order) {
+        if (family == AF_UNSPEC)
+            break;
+        code = LookUp(address, port, family, target);
+        if (code == 0)
+            break;
+    }
+    SetErrorCode(code);
+    ReportStatus(THookSocketReason::HR_ResolvingEnd, value);
+}
+
+int TBlockSocket::LookUp(const std::string& address, const std::string& port, int family,
+    TSocketEndpoint& target) const
+{
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SocketType();
+    hints.ai_protocol = SocketProtocol();
+    const char* node = address.c_str();
+    if (IsWildcardText(address)) {
+        node = nullptr; // with AI_PASSIVE: the wildcard address of the family
+        hints.ai_flags = AI_PASSIVE;
+    } else if (IsLoopbackText(address)) {
+        node = nullptr; // without AI_PASSIVE: the loopback address of the family
+    }
+    addrinfo* found = nullptr;
+    const int result = ::getaddrinfo(node, port.empty() ? "0" : port.c_str(), &hints, &found);
+    const int err = errno;
+    if (result != 0)
+        return SocketErrorFromResolver(result, err);
+    target = TSocketEndpoint(found->ai_addr, found->ai_addrlen);
+    ::freeaddrinfo(found);
+    return 0;
+}
+
+void TBlockSocket::CreateSocket(int family)
+{
+    ReceivedCount.store(0);
+    SentCount.store(0);
+    {
+        const std::lock_guard guard(Lock);
+        SetErrorCodeLocked(0);
+        if (Current)
+            return;
+        UsesIPv6Flag.store(family == AF_INET6);
+        const int fd = ::socket(family, SocketType() | SOCK_CLOEXEC, SocketProtocol());
+        if (fd == -1) {
+            SetErrorCodeLocked(SocketErrorFromErrno(errno));
+        } else {
+            Current = std::make_shared<TDescriptor>(fd);
+            // Applied here rather than after the reports below so that no option set by another
+            // thread meanwhile can be overtaken by an older pending one.
+            for (const TSocketOption& option : PendingOptions)
+                ApplyOption(fd, option);
+        }
+        PendingOptions.clear();
+    }
+    ReportError();
+    ReportStatus(THookSocketReason::HR_SocketCreate, family == AF_INET6 ? "IPv6" : "IPv4");
+}
+
+// --- options ---
+
+void TBlockSocket::AddOption(const TSocketOption& option)
+{
+    const std::lock_guard guard(Lock);
+    if (Current)
+        ApplyOption(Current->Fd, option);
+    else
+        PendingOptions.push_back(option);
+}
+
+void TBlockSocket::ApplyOption(int fd, const TSocketOption& option)
+{
+    // Results are ignored: a failed option is no error of the operation that set it.
+    switch (option.Kind) {
+    case TSocketOption::TKind::Linger: {
+        linger value{};
+        value.l_onoff = option.Enabled ? 1 : 0;
+        value.l_linger = option.Value / 1000; // whole seconds, rounded down
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &value, sizeof(value));
+        break;
+    }
+    case TSocketOption::TKind::NonBlocking: {
+        int on = option.Enabled ? 1 : 0;
+        ::ioctl(fd, FIONBIO, &on);
+        break;
+    }
+    }
+}
+
+void TBlockSocket::SetLingerOption(bool enabled, std::int32_t timeMs)
+{
+    AddOption({TSocketOption::TKind::Linger, enabled, timeMs});
+}
+
+void TBlockSocket::SetNonBlockingMode(bool nonBlocking)
+{
+    AddOption({TSocketOption::TKind::NonBlocking, nonBlocking, 0});
+}
+
+// --- listening side ---
+
+void TBlockSocket::OpenSocket()
+{
+    SetErrorCode(0);
+    const TSocketFamily family = Family();
+    if (family != TSocketFamily::SF_Any && Handle() == -1)
+        CreateSocket(SystemFamily(family));
+}
+
+void TBlockSocket::Bind(const std::string& address, const std::string& port)
+{
+    SetErrorCode(0);
+    TSocketEndpoint target;
+    Resolve(address, port, target);
+    if (ErrorCode() == 0) {
+        if (Handle() == -1)
+            CreateSocket(target.Family());
+        TSocketEndpoint bound;
+        if (const TDescriptorRef handle = UseHandle()) {
+            // Bind is the listener's step: a restart must not be refused while connections of
+            // the previous run linger in TIME_WAIT.
+            const int on = 1;
+            ::setsockopt(handle->Fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+            const int result = ::bind(handle->Fd, target.Address(), target.Size());
+            CheckResult(result, errno);
+            bound = TSocketEndpoint::OfLocal(handle->Fd);
+        } else {
+            SetErrorCode(sockerr::NotSocket);
+        }
+        const std::lock_guard guard(Lock);
+        Local = bound;
+    }
+    ReportError();
+    ReportStatus(THookSocketReason::HR_Bind, address + ":" + port);
+}
+
+std::int32_t TBlockSocket::Accept()
+{
+    int accepted = -1;
+    if (const TDescriptorRef handle = UseHandle()) {
+        sockaddr_storage peer{};
+        socklen_t length = sizeof(peer);
+        int err = 0;
+        do {
+            length = sizeof(peer);
+            accepted
+                = ::accept4(handle->Fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+            err = errno;
+        } while (accepted == -1 && err == EINTR);
+        if (accepted != -1) {
+            const std::lock_guard guard(Lock);
+            Remote = TSocketEndpoint(reinterpret_cast<const sockaddr*>(&peer), length);
+        }
+        CheckResult(accepted, err);
+    } else {
+        SetErrorCode(sockerr::NotSocket);
+    }
+    ReportError();
+    ReportStatus(THookSocketReason::HR_Accept, {});
+    return accepted;
+}
+
+// --- connected side ---
+
+void TBlockSocket::Connect(const std::string& address, const std::string& port)
+{
+    TSocketEndpoint target;
+    Resolve(address, port, target);
+    if (ErrorCode() == 0) {
+        if (Handle() == -1)
+            CreateSocket(target.Family());
+        if (const TDescriptorRef handle = UseHandle()) {
+            int result = ::connect(handle->Fd, target.Address(), target.Size());
+            int err = errno;
+            if (result == -1 && err == EINTR) {
+                // An interrupted blocking connect goes on in the background: wait for its end.
+                pollfd entry{handle->Fd, POLLOUT, 0};
+                while (::poll(&entry, 1, -1) == -1 && errno == EINTR) { }
+                socklen_t length = sizeof(err);
+                ::getsockopt(handle->Fd, SOL_SOCKET, SO_ERROR, &err, &length);
+                result = err == 0 ? 0 : -1;
+            }
+            CheckResult(result, err);
+            if (result == 0) {
+                // Keystrokes travel as single bytes and must not wait for coalescing.
+                SetNoDelay(handle->Fd);
+                RefreshEndpoints();
+            }
+        } else {
+            SetErrorCode(sockerr::NotSocket);
+        }
+    }
+    ReportError();
+    ReportStatus(THookSocketReason::HR_Connect, address + ":" + port);
+}
+
+bool TBlockSocket::AdoptHandle(std::int32_t handle)
+{
+    ReceivedCount.store(0);
+    SentCount.store(0);
+    TDescriptorRef previous;
+    {
+        const std::lock_guard guard(Lock);
+        // An object that still holds a handle gives it up quietly: it would otherwise leak.
+        previous = std::move(Current);
+        if (previous) {
+            previous->Closed.store(true);
+            ::shutdown(previous->Fd, SHUT_RDWR);
+        }
+        if (handle >= 0)
+            Current = std::make_shared<TDescriptor>(handle);
+    }
+    previous.reset();
+    if (handle >= 0)
+        SetNoDelay(handle);
+    RefreshEndpoints();
+    UsesIPv6Flag.store(RemoteEndpoint().Family() == AF_INET6);
+    return UsesIPv6Flag.load();
+}
+
+void TBlockSocket::RefreshEndpoints()
+{
+    TSocketEndpoint local;
+    TSocketEndpoint remote;
+    if (const TDescriptorRef handle = UseHandle()) {
+        local = TSocketEndpoint::OfLocal(handle->Fd);
+        remote = TSocketEndpoint::OfPeer(handle->Fd);
+    }
+    const std::lock_guard guard(Lock);
+    Local = local;
+    Remote = remote;
+}
+
+std::string TBlockSocket::LocalAddressText()
+{
+    return LocalEndpoint().AddressText();
+}
+
+std::string TBlockSocket::PeerAddressText()
+{
+    return RemoteEndpoint().AddressText();
+}
+
+std::int32_t TBlockSocket::LocalPort()
+{
+    return LocalEndpoint().Port();
+}
+
+std::int32_t TBlockSocket::PeerPort()
+{
+    return RemoteEndpoint().Port();
+}
+
+// --- waits ---
+
+bool TBlockSocket::WaitFor(
+    short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason)
+{
+    bool ready = false;
+    if (const TDescriptorRef handle = UseHandle()) {
+        pollfd entry{handle->Fd, events, 0};
+        const auto start = TClock::now();
+        int result = 0;
+        int err = 0;
+        do {
+            entry.revents = 0;
+            result = ::poll(&entry, 1, RemainingMs(timeoutMs, start));
+            err = errno;
+        } while (result == -1 && err == EINTR);
+        if (handle->Closed.load()) {
+            // Closed by the other thread while waiting: its shutdown is what woke the poll.
+            SetErrorCode(sockerr::NotSocket);
+        } else {
+            CheckResult(result, err);
+            ready = result > 0 && (entry.revents & readyEvents) != 0;
+        }
+    } else {
+        SetErrorCode(sockerr::NotSocket);
+    }
+    ReportError();
+    if (ready)
+        ReportStatus(readyReason, {});
+    return ready;
+}
+
+bool TBlockSocket::WaitReadable(std::int32_t timeoutMs)
+{
+    // An ended or failed connection counts as readable, so that the following receive finds
+    // out how it ended.
+    return WaitFor(POLLIN, POLLIN | POLLHUP | POLLERR, timeoutMs, THookSocketReason::HR_CanRead);
+}
+
+bool TBlockSocket::WaitWritable(std::int32_t timeoutMs)
+{
+    return WaitFor(POLLOUT, POLLOUT, timeoutMs, THookSocketReason::HR_CanWrite);
+}
+
+// --- sending ---
+
+std::int32_t TBlockSocket::SendBytes(const void* data, std::int32_t length)
+{
+    if (length <= 0) {
+        SetErrorCode(0);
+        return 0;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    std::int32_t total = 0;
+    {
+        const std::lock_guard sendGuard(SendLock);
+        const TDescriptorRef handle = UseHandle();
+        if (!handle)
+            SetErrorCode(sockerr::NotSocket);
+        while (handle && total < length) {
+            const std::int32_t piece = std::min(length - total, SendMaxChunk());
+            ssize_t sent = 0;
+            int err = 0;
+            do {
+                sent = ::send(handle->Fd, bytes + total, static_cast<std::size_t>(piece),
+                    MSG_NOSIGNAL);
+                err = errno;
+            } while (sent == -1 && err == EINTR);
+            CheckResult(sent, err);
+            if (sent == -1)
+                break;
+            const auto count = static_cast<std::int32_t>(sent);
+            total += count;
+            SentCount.fetch_add(count);
+            ReportStatus(THookSocketReason::HR_WriteCount, std::to_string(count));
+        }
+    }
+    ReportError();
+    return total;
+}
+
+std::int32_t TBlockSocket::SendByte(std::uint8_t value)
+{
+    return SendBytes(&value, 1);
+}
+
+void TBlockSocket::SendText(std::string_view text)
+{
+    SendBytes(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+// --- receiving ---
+
+std::int32_t TBlockSocket::ReceiveOnce(char* buffer, std::int32_t room)
+{
+    ssize_t received = -1;
+    if (const TDescriptorRef handle = UseHandle()) {
+        int err = 0;
+        do {
+            received = ::recv(handle->Fd, buffer, static_cast<std::size_t>(room), 0);
+            err = errno;
+        } while (received == -1 && err == EINTR);
+        if (handle->Closed.load()) {
+            // Closed by the other thread meanwhile: nothing read after the close is handed out.
+            received = -1;
+            SetErrorCode(sockerr::NotSocket);
+        } else if (received == 0) {
+            SetErrorCode(sockerr::ConnectionReset); // the peer closed in order
+        } else {
+            CheckResult(received, err);
+        }
+    } else {
+        SetErrorCode(sockerr::NotSocket);
+    }
+    ReportError();
+    if (received <= 0)
+        return 0;
+    const auto count = static_cast<std::int32_t>(received);
+    ReceivedCount.fetch_add(count);
+    ReportStatus(THookSocketReason::HR_ReadCount, std::to_string(count));
+    return count;
+}
+
+std::string TBlockSocket::ReceiveChunk(std::int32_t timeoutMs)
+{
+    std::string result;
+    SetErrorCode(0);
+    std::this_thread::yield();
+
+    auto receive = [&](std::int32_t room) {
+        result.resize(static_cast<std::size_t>(room));
+        result.resize(static_cast<std::size_t>(ReceiveOnce(result.data(), room)));
+    };
+    // The single receive has reported its own code already; only codes set here are reported
+    // below, so that one failure is not reported twice.
+    bool reportHere = true;
+    std::int32_t pending = PendingBytes();
+    if (pending > 0) {
+        receive(pending);
+        reportHere = false;
+    } else if (WaitReadable(timeoutMs)) {
+        pending = PendingBytes();
+        if (pending == 0) {
+            SetErrorCode(sockerr::ConnectionReset); // readable with nothing waiting: closed
+        } else {
+            receive(pending);
+            reportHere = false;
+        }
+    } else {
+        SetErrorCode(sockerr::TimedOut);
+    }
+    if (reportHere)
+        ReportError();
+    return result;
+}
+
+std::int32_t TBlockSocket::PendingBytes()
+{
+    const TDescriptorRef handle = UseHandle();
+    int count = 0;
+    if (!handle || ::ioctl(handle->Fd, FIONREAD, &count) != 0 || count < 0)
+        return 0;
+    return std::min<std::int32_t>(count, MaxPendingBytes);
+}
+
+// --- closing ---
+
+void TBlockSocket::Close()
+{
+    if (const TDescriptorRef handle = UseHandle()) {
+        ::shutdown(handle->Fd, SHUT_WR);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int chunk = 0; chunk < MaxDrainChunks; ++chunk) {
+            if (PendingBytes() < 1)
+                break;
+            ReceiveChunk(0);
+            if (ErrorCode() != 0)
+                break;
+        }
+        SetErrorCode(0);
+    }
+    DropHandle();
+}
+
+void TBlockSocket::DropHandle()
+{
+    TDescriptorRef retired;
+    {
+        const std::lock_guard guard(Lock);
+        retired = std::move(Current);
+        if (retired) {
+            // Mark first: a thread woken by the shutdown must find the mark.
+            retired->Closed.store(true);
+            ::shutdown(retired->Fd, SHUT_RDWR);
+        }
+        PendingOptions.clear();
+        SetErrorCodeLocked(0);
+    }
+    // Closes the descriptor now, or when the last operation still running on it ends.
+    retired.reset();
+    ReportStatus(THookSocketReason::HR_SocketClose, {});
+}
+
+} // namespace quillet
