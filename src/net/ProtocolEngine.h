@@ -5,6 +5,7 @@
 #include "platform/TickSource.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -27,34 +28,48 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 // through ProcessIncoming, display operations go out to an IConversationDisplay, bytes go out to
 // an IByteSender.
 //
-// Threads: ProcessIncoming, the key and choice handlers run on the main thread; SendGreeting,
-// AnnounceStartStyle (through the main thread) and TypingTick run on the conversation thread.
-// The fields both threads touch are atomics.
+// Threads: ProcessIncoming, the key, line and choice handlers run on the main thread;
+// SendGreeting, AnnounceStartStyle (through the main thread) and TypingTick run on the
+// conversation thread. The typing state and the style are guarded by TypingGuard, which is also
+// held across the sends that depend on them, so the wire never carries a typing signal that
+// contradicts a key or a style signal sent just before it.
 class TProtocolEngine {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
     TProtocolEngine(IConversationDisplay& display, IByteSender& sender, const ITickSource& ticks,
         std::string ownName);
 
-    // Caller: the connection stands. Sends the own name and CR LF once.
+    TProtocolEngine(const TProtocolEngine&) = delete;
+    TProtocolEngine& operator=(const TProtocolEngine&) = delete;
+
+    // Caller: the connection stands. Sends the own name and CR LF as one Send, once. Bytes the
+    // engine was asked to send before its greeting (a callee's early keys or style choice) are
+    // held back and follow the greeting as one further Send.
     void SendGreeting();
 
     // Main thread: interpret one received chunk (any length, cut anywhere).
     void ProcessIncoming(std::string_view chunk);
 
-    // Main thread: the sending rule for one key typed into the typing pane. The caller has
-    // already dropped keys for a read-only pane and erasures in an empty pane.
+    // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
+    // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an
+    // empty pane is dropped here as well.
     void KeyTyped(char32_t key, bool paneEmpty);
 
-    // Main thread: Send in IM style: the line (UTF-8) then CR LF; stops the typing signals.
+    // Main thread: Send in IM style: the line (UTF-8) then CR LF, as two Sends; stops the typing
+    // signals. Line breaks inside the line go out as CR LF. Nothing in the other styles, and
+    // nothing for an empty line.
     void SendLine(std::string_view utf8Line);
-    // Main thread: Send clicked with the mouse in IM with preview: commit the peer's preview line.
+    // Main thread: Send clicked with the mouse in IM with preview: a CR, so the peer commits its
+    // preview line as this side commits its own. Nothing in the other styles.
     void SendLineEnd();
 
     // The user clicked a style choice: it becomes the marked one, then the choice handler runs.
     void UserChoseStyle(TChatStyle style);
     // The caller's start-style announcement: the choice handler without marking the choice.
     void AnnounceStartStyle(TChatStyle style);
+    // (A received style signal switches and marks the style. The callee answers every signal for
+    // a choice that was not marked; the caller answers only the acknowledgement of its start
+    // style, so signals that cross on the wire cannot be answered back and forth.)
 
     // Conversation thread, once per receive pass: the IM typing signals.
     void TypingTick();
@@ -62,33 +77,60 @@ public:
     TChatStyle Style() const { return CurrentStyle.load(); }
     TChatStyle MarkedChoice() const { return Marked; }
     bool GreetingSent() const { return Greeted.load(); }
-    // The peer's name in Windows-1252 bytes; empty until its greeting is complete.
+    // True once SendGreeting greeted before the peer did.
+    bool IsCaller() const { return Caller.load(); }
+    // Main thread. The peer's name in Windows-1252 bytes as received; empty until its greeting
+    // is complete.
     const std::string& PeerName() const { return Peer; }
+    // Main thread. The peer's name as handed to the display: UTF-8, control characters removed
+    // (a name is a one-line label; a line break in it would tear the transcript apart).
+    const std::string& PeerNameUtf8() const { return PeerUtf8; }
+    // Windows-1252.
     const std::string& OwnName() const { return Own; }
+    bool TypingPending() const;
 
-    // Longest peer name kept; further bytes before the CR are dropped.
+    // Longest peer name kept; further bytes before the CR are dropped, so a peer that never ends
+    // its greeting cannot make us grow without bound.
     static constexpr std::size_t MaxNameBytes = 2047;
     // IM typing signal delays after the last key, in milliseconds.
     static constexpr TTick StoppedTypingDelay = 2000;
     static constexpr TTick TypingClearedDelay = 6000;
+    // How long TypingTick waits for the connection to take bytes.
+    static constexpr int TypingWriteWaitMs = 1000;
 
 private:
+    // Returns the number of bytes of `chunk` that the name phase consumed.
+    std::size_t ConsumeNamePhase(std::string_view chunk);
+    // Returns true when the bytes held a CR.
+    bool InterpretConversation(std::string_view bytes);
+    void FlushRun(std::string& run, TChatStyle style);
     void ChooseStyle(TChatStyle style);
     void ApplyStyleSignal(TChatStyle style);
-    void SendGreetingOnce();
+    void SendGreetingOnce(bool asCaller);
+    // Every send but the greeting: held back until this side has greeted.
+    void SendBytes(std::string_view bytes);
 
     IConversationDisplay& Display;
     IByteSender& Sender;
     const ITickSource& Ticks;
-    std::string Own;   // Windows-1252
-    std::string Peer;  // Windows-1252
+    std::string Own;     // Windows-1252
+    std::string Peer;    // Windows-1252
+    std::string PeerUtf8;
     std::string PeerNameBuffer;
+    bool NameComplete = false;
+    std::string RunBuffer; // reused between chunks so interpretation allocates rarely
     TChatStyle Marked = TChatStyle::Realtime;
     std::atomic<TChatStyle> CurrentStyle{TChatStyle::Realtime};
-    std::atomic<bool> Greeted{false};
-    std::atomic<bool> TypingPending{false};
-    std::atomic<bool> StoppedSent{false};
-    std::atomic<TTick> LastKeyTick{0};
+    std::atomic<bool> Caller{false}; // greeted first; decides who gives way on crossed signals
+
+    std::mutex HoldGuard;
+    std::atomic<bool> Greeted{false}; // set under HoldGuard, once the greeting is out
+    std::string Held;                 // guarded by HoldGuard: bytes sent before the greeting
+
+    mutable std::mutex TypingGuard;
+    bool Pending = false;     // guarded by TypingGuard
+    bool StoppedSent = false; // guarded by TypingGuard
+    TTick LastKeyTick = 0;    // guarded by TypingGuard
 };
 
 } // namespace quillet

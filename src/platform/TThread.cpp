@@ -17,11 +17,17 @@ TThread::~TThread()
 void TThread::Start()
 {
     Live.fetch_add(1);
+    // The new thread may finish and be joined by the main thread before the std::thread has
+    // been moved into Worker; Run waits for StartLock so Worker is set before anything reads it.
+    const std::lock_guard<std::mutex> guard(StartLock);
     Worker = std::thread([this] { Run(); });
 }
 
 void TThread::Run()
 {
+    {
+        const std::lock_guard<std::mutex> guard(StartLock);
+    }
     try {
         ThreadMain();
     } catch (...) {

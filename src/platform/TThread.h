@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace quillet {
@@ -51,6 +52,7 @@ private:
     void Run();
 
     IMainThreadDispatcher& MainDispatcher;
+    std::mutex StartLock;
     std::thread Worker;
     std::function<void(TThread&)> OnTerminate;
     bool FreeOnTerminate = false;

@@ -1,0 +1,457 @@
+#include "net/ProtocolEngine.h"
+
+#include "platform/CodePage1252.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace quillet {
+namespace {
+
+// What a received byte does in the conversation phase. The receiving loop looks every byte up
+// in one of two 256-entry tables (IM with preview takes 247 to 249 as text), so the common case,
+// a text byte, costs one load and one append.
+enum class TByteKind : std::uint8_t {
+    Text,
+    Ignored, // LF, and control bytes that have no meaning and are not drawn
+    Erase,
+    LineEnd,
+    StoppedTyping,
+    TypingCleared,
+    Typing,
+    StyleSignal,
+};
+
+struct TUtf8Char {
+    std::array<char, 4> Bytes{};
+    std::uint8_t Length = 0;
+};
+
+struct TByteTables {
+    std::array<TByteKind, 256> Conversation{}; // Realtime and IM
+    std::array<TByteKind, 256> Preview{};      // IM with preview
+    std::array<TUtf8Char, 256> Utf8{};
+};
+
+// The five bytes Windows-1252 leaves undefined decode to C1 controls, which have no glyph.
+constexpr bool IsUndefined1252(std::uint8_t b) noexcept
+{
+    return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+}
+
+// A byte that stands for a visible character. TAB counts: it lines text up in the transcript.
+constexpr bool IsDrawable(std::uint8_t b) noexcept
+{
+    if (b == '\t')
+        return true;
+    return b >= 0x20 && b != 0x7F && !IsUndefined1252(b);
+}
+
+TByteTables BuildTables()
+{
+    TByteTables t;
+    for (unsigned v = 0; v < 256; ++v) {
+        const auto b = static_cast<std::uint8_t>(v);
+        TByteKind kind = IsDrawable(b) ? TByteKind::Text : TByteKind::Ignored;
+        switch (b) {
+        case 0x08:
+        case 0x7F:
+            kind = TByteKind::Erase;
+            break;
+        case 0x0D:
+            kind = TByteKind::LineEnd;
+            break;
+        case wire::SigStoppedTyping:
+            kind = TByteKind::StoppedTyping;
+            break;
+        case wire::SigTypingCleared:
+            kind = TByteKind::TypingCleared;
+            break;
+        case wire::SigTyping:
+            kind = TByteKind::Typing;
+            break;
+        case 250:
+        case 251:
+        case 252:
+            kind = TByteKind::StyleSignal;
+            break;
+        default:
+            break;
+        }
+        t.Conversation[v] = kind;
+        const bool typingSignal = b >= wire::SigStoppedTyping && b <= wire::SigTyping;
+        t.Preview[v] = typingSignal ? TByteKind::Text : kind;
+
+        std::string utf8;
+        cp1252::AppendUtf8(utf8, cp1252::Decode(b));
+        for (std::size_t i = 0; i < utf8.size(); ++i)
+            t.Utf8[v].Bytes[i] = utf8[i];
+        t.Utf8[v].Length = static_cast<std::uint8_t>(utf8.size());
+    }
+    return t;
+}
+
+const TByteTables& Tables()
+{
+    static const TByteTables tables = BuildTables();
+    return tables;
+}
+
+// Names are shown as one-line labels: everything but the visible characters is left out.
+std::string DisplayName(std::string_view name)
+{
+    const TByteTables& t = Tables();
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b < 0x20 || b == 0x7F || IsUndefined1252(b))
+            continue;
+        out.append(t.Utf8[b].Bytes.data(), t.Utf8[b].Length);
+    }
+    return out;
+}
+
+// The own name as the greeting carries it. The peer ends the name at the first CR and takes an
+// empty name as no name at all (our following bytes would become it), so control characters are
+// left out and an empty name falls back to the program's default name.
+std::string GreetingName(std::string_view utf8Name)
+{
+    std::string name;
+    for (const char c : cp1252::FromUtf8(utf8Name)) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b >= 0x20 && b != 0x7F)
+            name += c;
+    }
+    return name.empty() ? std::string("John Doe") : name;
+}
+
+// One typed character as the byte that goes on the wire.
+char TypedByte(char32_t ch) noexcept
+{
+    return static_cast<char>(cp1252::EncodeTyped(ch));
+}
+
+// A line for the IM Send: Windows-1252, the signal-colliding letters replaced as for typed keys,
+// each line break (CR LF, LF or CR) as CR LF, and control bytes that the peer would act on
+// (erasures and the like) left out.
+std::string EncodeLine(std::string_view utf8Line)
+{
+    const std::string raw = cp1252::FromUtf8(utf8Line);
+    std::string out;
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(raw[i]);
+        if (b == '\r' || b == '\n') {
+            if (b == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
+            out += "\r\n";
+        } else if (b >= wire::SigStoppedTyping && b <= 252) {
+            out += TypedByte(b);
+        } else if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            continue;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TProtocolEngine::TProtocolEngine(IConversationDisplay& display, IByteSender& sender,
+    const ITickSource& ticks, std::string ownName)
+    : Display(display)
+    , Sender(sender)
+    , Ticks(ticks)
+    , Own(GreetingName(ownName))
+{
+    (void)Tables();
+}
+
+void TProtocolEngine::SendGreeting()
+{
+    SendGreetingOnce(true);
+}
+
+void TProtocolEngine::SendGreetingOnce(bool asCaller)
+{
+    // The caller greets from the conversation thread, the callee from the main thread while
+    // interpreting; the guard makes the greeting leave exactly once whichever comes first, and
+    // ahead of every byte held back meanwhile.
+    std::lock_guard lock(HoldGuard);
+    if (Greeted.load())
+        return;
+    Caller.store(asCaller);
+    Sender.Send(Own + "\r\n");
+    if (!Held.empty())
+        Sender.Send(Held);
+    Held.clear();
+    Held.shrink_to_fit();
+    Greeted.store(true);
+}
+
+void TProtocolEngine::SendBytes(std::string_view bytes)
+{
+    {
+        // Until this side has greeted, the peer takes every byte but CR as part of our name:
+        // a key or a style choice made that early would end up in it.
+        std::lock_guard lock(HoldGuard);
+        if (!Greeted.load()) {
+            Held.append(bytes);
+            return;
+        }
+    }
+    Sender.Send(bytes);
+}
+
+void TProtocolEngine::ProcessIncoming(std::string_view chunk)
+{
+    if (chunk.empty())
+        return;
+    const std::size_t consumed = ConsumeNamePhase(chunk);
+    const bool sawLineEnd = InterpretConversation(chunk.substr(consumed));
+    Display.ChunkDone();
+    if (sawLineEnd)
+        Display.DrawAttention();
+}
+
+std::size_t TProtocolEngine::ConsumeNamePhase(std::string_view chunk)
+{
+    std::size_t i = 0;
+    while (!NameComplete && i < chunk.size()) {
+        const std::size_t cr = chunk.find(wire::CarriageReturn, i);
+        const std::size_t end = cr == std::string_view::npos ? chunk.size() : cr;
+        const std::size_t room = MaxNameBytes - PeerNameBuffer.size();
+        PeerNameBuffer.append(chunk.substr(i, std::min(end - i, room)));
+        if (cr == std::string_view::npos)
+            return chunk.size();
+        i = cr + 1;
+
+        // An empty name does not end the name phase: the bytes after this CR (the LF
+        // included) start the name again. The reply greeting still goes out at once.
+        Peer = PeerNameBuffer;
+        NameComplete = !Peer.empty();
+        PeerUtf8 = DisplayName(Peer);
+        Display.PeerNameCompleted(PeerUtf8);
+        SendGreetingOnce(false);
+    }
+    return i;
+}
+
+void TProtocolEngine::FlushRun(std::string& run, TChatStyle style)
+{
+    if (run.empty())
+        return;
+    if (style == TChatStyle::IMPreview)
+        Display.AppendPreviewText(run);
+    else
+        Display.AppendPeerText(run, style == TChatStyle::IM);
+    run.clear();
+}
+
+bool TProtocolEngine::InterpretConversation(std::string_view bytes)
+{
+    const TByteTables& t = Tables();
+    TChatStyle style = CurrentStyle.load();
+    const std::array<TByteKind, 256>* kinds
+        = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;
+    std::string& run = RunBuffer;
+    run.clear();
+    bool sawLineEnd = false;
+
+    for (const char c : bytes) {
+        const auto b = static_cast<std::uint8_t>(c);
+        const TByteKind kind = (*kinds)[b];
+        if (kind == TByteKind::Text) {
+            if (b < 0x80)
+                run.push_back(c);
+            else
+                run.append(t.Utf8[b].Bytes.data(), t.Utf8[b].Length);
+            continue;
+        }
+        if (kind == TByteKind::Ignored)
+            continue;
+
+        FlushRun(run, style);
+        const bool preview = style == TChatStyle::IMPreview;
+        switch (kind) {
+        case TByteKind::Erase:
+            if (preview)
+                Display.ErasePreviewChar();
+            else
+                Display.EraseTranscriptChar();
+            break;
+        case TByteKind::LineEnd:
+            sawLineEnd = true;
+            if (preview) {
+                Display.CommitPreviewLine();
+            } else {
+                Display.TranscriptNewLine();
+                Display.SetTypingNotice(std::string());
+            }
+            break;
+        case TByteKind::StoppedTyping:
+            Display.SetTypingNotice(PeerUtf8 + " has stopped typing...");
+            break;
+        case TByteKind::TypingCleared:
+            Display.SetTypingNotice(std::string());
+            break;
+        case TByteKind::Typing:
+            Display.SetTypingNotice(PeerUtf8 + " is typing...");
+            break;
+        case TByteKind::StyleSignal:
+            ApplyStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
+            style = CurrentStyle.load();
+            kinds = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;
+            break;
+        case TByteKind::Text:
+        case TByteKind::Ignored:
+            break;
+        }
+    }
+    FlushRun(run, style);
+    return sawLineEnd;
+}
+
+void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
+{
+    if (key == 0)
+        return;
+    const bool erase = key == U'\b' || key == 0x7F;
+    if (erase && paneEmpty)
+        return;
+
+    switch (CurrentStyle.load()) {
+    case TChatStyle::IM: {
+        const char typing = static_cast<char>(wire::SigTyping);
+        std::lock_guard lock(TypingGuard);
+        LastKeyTick = Ticks.Now();
+        StoppedSent = false;
+        Pending = true;
+        SendBytes(std::string_view(&typing, 1));
+        return;
+    }
+    case TChatStyle::IMPreview:
+        // Enter in an empty pane commits nothing on this side, so the peer must not either.
+        if (key == U'\r' && paneEmpty)
+            return;
+        break;
+    case TChatStyle::Realtime:
+        break;
+    }
+    const char byte = TypedByte(key);
+    SendBytes(std::string_view(&byte, 1));
+}
+
+void TProtocolEngine::SendLine(std::string_view utf8Line)
+{
+    if (utf8Line.empty() || CurrentStyle.load() != TChatStyle::IM)
+        return;
+    const std::string text = EncodeLine(utf8Line);
+    std::lock_guard lock(TypingGuard);
+    if (!text.empty())
+        SendBytes(text);
+    SendBytes("\r\n");
+    Pending = false;
+}
+
+void TProtocolEngine::SendLineEnd()
+{
+    if (CurrentStyle.load() != TChatStyle::IMPreview)
+        return;
+    SendBytes(std::string_view(&wire::CarriageReturn, 1));
+}
+
+void TProtocolEngine::UserChoseStyle(TChatStyle style)
+{
+    if (!IsKnownStyle(static_cast<std::uint8_t>(style)))
+        return;
+    Marked = style;
+    ChooseStyle(style);
+}
+
+void TProtocolEngine::AnnounceStartStyle(TChatStyle style)
+{
+    if (!IsKnownStyle(static_cast<std::uint8_t>(style)))
+        return;
+    ChooseStyle(style);
+}
+
+void TProtocolEngine::ChooseStyle(TChatStyle style)
+{
+    Display.SwitchStyle(CurrentStyle.load(), style);
+    const char signal = static_cast<char>(wire::SigStyleBase + static_cast<std::uint8_t>(style));
+    std::lock_guard lock(TypingGuard);
+    CurrentStyle.store(style);
+    // An unsent IM line is dropped by the switch; its typing must not be reported later.
+    if (style != TChatStyle::IM)
+        Pending = false;
+    SendBytes(std::string_view(&signal, 1));
+}
+
+void TProtocolEngine::ApplyStyleSignal(TChatStyle style)
+{
+    const TChatStyle before = CurrentStyle.load();
+    Display.SwitchStyle(before, style);
+    {
+        std::lock_guard lock(TypingGuard);
+        CurrentStyle.store(style);
+        if (style != TChatStyle::IM)
+            Pending = false;
+    }
+    // Marking a choice that was not marked acts like the user's click on it, which answers with
+    // the same signal; a choice already marked answers nothing.
+    if (Marked == style)
+        return;
+    Marked = style;
+    Display.ShowMarkedChoice(style);
+    // If both sides answered every unmarked signal, two signals crossing on the wire (both
+    // users choosing at once, or two quick choices on one side) would be answered back and
+    // forth for ever, each answer unmarking the other side's choice. The callee always answers,
+    // so it follows the caller; the caller answers only the acknowledgement of its own start
+    // style (running in that style, not yet marked) and otherwise follows silently. Either way
+    // the side that receives a signal ends in its style, so both sides settle on one style.
+    if (Caller.load() && before != style)
+        return;
+    ChooseStyle(style);
+}
+
+void TProtocolEngine::TypingTick()
+{
+    {
+        std::lock_guard lock(TypingGuard);
+        if (!Pending || CurrentStyle.load() != TChatStyle::IM)
+            return;
+    }
+    // Waiting for the connection happens unguarded: a key typed meanwhile must not block.
+    if (!Sender.WaitWritable(TypingWriteWaitMs))
+        return;
+
+    std::lock_guard lock(TypingGuard);
+    if (!Pending || CurrentStyle.load() != TChatStyle::IM)
+        return;
+    // Elapsed time rather than a comparison of tick values keeps the delays right when the
+    // 32-bit count wraps.
+    const TTick elapsed = TickElapsed(Ticks.Now(), LastKeyTick);
+    if (elapsed > StoppedTypingDelay && !StoppedSent) {
+        const char stopped = static_cast<char>(wire::SigStoppedTyping);
+        SendBytes(std::string_view(&stopped, 1));
+        StoppedSent = true;
+    }
+    if (elapsed > TypingClearedDelay) {
+        const char cleared = static_cast<char>(wire::SigTypingCleared);
+        SendBytes(std::string_view(&cleared, 1));
+        Pending = false;
+    }
+}
+
+bool TProtocolEngine::TypingPending() const
+{
+    std::lock_guard lock(TypingGuard);
+    return Pending;
+}
+
+} // namespace quillet

@@ -1,0 +1,184 @@
+#include "net/TChatClient.h"
+
+
+namespace quillet {
+namespace {
+
+constexpr int ReceiveWaitMs = 300;
+constexpr auto ClosePollInterval = std::chrono::milliseconds(500);
+constexpr int ConnectionReset = 10054;
+
+} // namespace
+
+TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
+    std::string remoteAddress, std::string remotePort, TChatStyle startStyle)
+    : TThread(context.Dispatcher)
+    , Context(context)
+    , AcceptedHandle(acceptedHandle)
+    , RemoteAddress(std::move(remoteAddress))
+    , RemotePort(std::move(remotePort))
+    , StartStyle(startStyle)
+    , Own(context.ReadOwnName ? context.ReadOwnName() : std::string("John Doe"))
+    , Engine(Relay, Sender, context.Ticks, Own)
+{
+    Context.LiveConversations.fetch_add(1);
+    SetFreeOnTerminate(true);
+    Socket.OnStatus = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
+        SocketStatus(reason, value);
+    };
+}
+
+TChatClient::~TChatClient()
+{
+    // The hook refers to this object; the socket's own destruction reports its close.
+    Socket.OnStatus = nullptr;
+    Context.LiveConversations.fetch_sub(1);
+}
+
+void TChatClient::RunOnView(const std::function<void(IConversationView&)>& step)
+{
+    RunOnMainThread([this, &step] {
+        if (View)
+            step(*View);
+    });
+}
+
+void TChatClient::AddStatusLine(const std::string& text)
+{
+    RunOnView([&text](IConversationView& view) { view.WriteStatusLine(text); });
+}
+
+void TChatClient::ThreadMain()
+{
+    RunOnMainThread([this] { View = Context.Views.CreateView(*this); });
+    try {
+        if (!IsIncoming()) {
+            Connected.store(false);
+            AddStatusLine("Connecting to " + RemoteAddress + " on port " + RemotePort);
+            Socket.SetNonBlockingMode(false);
+            // On success the status hook has sent the greeting and emptied the transcript.
+            Socket.Connect(RemoteAddress, RemotePort);
+            RunOnMainThread([this] {
+                Engine.AnnounceStartStyle(StartStyle);
+                if (View)
+                    View->SwitchStyle(StartStyle, StartStyle);
+            });
+        } else {
+            Connected.store(true);
+            AddStatusLine("Connected");
+            RunOnView([](IConversationView& view) { view.ClearTranscript(); });
+            Socket.AdoptHandle(AcceptedHandle);
+        }
+
+        Socket.RefreshEndpoints();
+        const std::string info =
+            "IP: " + Socket.PeerAddressText() + " -- PORT: " + std::to_string(Socket.PeerPort());
+        RunOnView([&info](IConversationView& view) {
+            view.ShowConnectionInfo(info);
+            view.RefreshControls();
+        });
+
+        ReceiveLoop();
+
+        const std::string peerAddress = Socket.PeerAddressText();
+        if (!Context.ExitInProgress.load() && Context.OfferAddUser) {
+            RunOnMainThread([this, &peerAddress] {
+                Context.OfferAddUser(Engine.PeerNameUtf8(), peerAddress, Engine.Style());
+            });
+        }
+        Ended.store(true);
+        RunOnView([](IConversationView& view) {
+            view.ShowEnded();
+            view.RefreshControls();
+        });
+        WaitForCloseRequest();
+    } catch (...) {
+        // The tab goes away below in any case.
+    }
+    RunOnMainThread([this] { View.reset(); });
+}
+
+void TChatClient::ReceiveLoop()
+{
+    do {
+        int code = 0;
+        if (Socket.WaitReadable(ReceiveWaitMs)) {
+            const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
+            code = Socket.ErrorCode();
+            if (!received.empty() && code == 0)
+                RunOnMainThread([this, &received] { Engine.ProcessIncoming(received); });
+        } else {
+            code = Socket.ErrorCode();
+        }
+        if (code == ConnectionReset)
+            break;
+        Engine.TypingTick();
+        RunOnView([](IConversationView& view) { view.AttentionTick(); });
+    } while (Connected.load());
+}
+
+void TChatClient::WaitForCloseRequest()
+{
+    // Woken at once by a close request; the interval only bounds a missed wake-up.
+    std::unique_lock<std::mutex> lock(CloseLock);
+    while (!CloseWanted.load())
+        CloseSignal.wait_for(lock, ClosePollInterval);
+}
+
+void TChatClient::RequestClose()
+{
+    {
+        const std::lock_guard<std::mutex> guard(CloseLock);
+        CloseWanted.store(true);
+    }
+    CloseSignal.notify_all();
+}
+
+void TChatClient::DisconnectButtonClick()
+{
+    if (Ended.load())
+        RequestClose();
+    Socket.Close();
+}
+
+void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
+{
+    if (Disconnected.load())
+        return;
+    switch (reason) {
+    case THookSocketReason::HR_SocketClose:
+        Connected.store(false);
+        break;
+    case THookSocketReason::HR_Error:
+        // Both threads can meet an error at once; one of them tells the user.
+        if (DisconnectClaimed.exchange(true))
+            return;
+        AddStatusLine("Disconnected");
+        Socket.Close();
+        Connected.store(false);
+        RunOnView([](IConversationView& view) { view.RefreshControls(); });
+        Disconnected.store(true);
+        break;
+    case THookSocketReason::HR_Connect:
+        Connected.store(true);
+        RunOnView([](IConversationView& view) { view.RefreshControls(); });
+        AddStatusLine("Connected");
+        Engine.SendGreeting();
+        RunOnView([](IConversationView& view) { view.ClearTranscript(); });
+        break;
+    default:
+        break;
+    }
+}
+
+void TChatClient::TSocketSender::Send(std::string_view bytes)
+{
+    Socket.SendText(bytes);
+}
+
+bool TChatClient::TSocketSender::WaitWritable(int timeoutMs)
+{
+    return Socket.WaitWritable(timeoutMs);
+}
+
+} // namespace quillet

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "net/ConversationContext.h"
+#include "net/ProtocolEngine.h"
+#include "net/TTCPBlockSocket.h"
+#include "platform/TThread.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace quillet {
+
+// One conversation, from connection to close, on a thread of its own.
+//
+// The thread builds the tab (on the main thread), connects out or adopts the accepted
+// connection, receives and hands every chunk to the main thread, runs the IM typing signals and
+// the attention blinking, tells the program when the connection has ended, waits for the tab to
+// be closed, removes it and frees itself.
+//
+// The socket is shared: this thread waits, reads and sends the caller's greeting, the start style
+// and the typing signals; the main thread sends what the user types and closes it. The flags
+// below are atomics for that reason.
+class TChatClient final : public TThread, public IConversationOwner {
+public:
+    // Incoming: (accepted handle, "", "", Realtime). Outgoing: (-1, address, port, style).
+    // Frees itself when its thread ends; the creator installs the termination callback, then
+    // calls Start.
+    TChatClient(TConversationContext& context, int acceptedHandle, std::string remoteAddress,
+        std::string remotePort, TChatStyle startStyle);
+    ~TChatClient() override;
+
+    // IConversationOwner (main thread)
+    bool IsConnected() const override { return Connected.load(); }
+    bool IsDisconnected() const override { return Disconnected.load(); }
+    bool IsIncoming() const override { return RemoteAddress.empty(); }
+    TProtocolEngine& Protocol() override { return Engine; }
+    void DisconnectButtonClick() override;
+
+    // Close-all: the tab is to go away as soon as the conversation has ended.
+    void RequestClose();
+    bool CloseRequested() const { return CloseWanted.load(); }
+
+    const std::string& OwnName() const { return Own; }
+
+protected:
+    void ThreadMain() override;
+
+private:
+    // Forwards the protocol's display calls to the tab, which exists only from the first step of
+    // the thread on.
+    class TDisplayRelay final : public IConversationDisplay {
+    public:
+        explicit TDisplayRelay(TChatClient& client) : Client(client) {}
+        void PeerNameCompleted(const std::string& name) override
+        {
+            Forward(&IConversationDisplay::PeerNameCompleted, name);
+        }
+        void AppendPeerText(std::string_view text, bool labelAtLineStart) override
+        {
+            Forward(&IConversationDisplay::AppendPeerText, text, labelAtLineStart);
+        }
+        void EraseTranscriptChar() override { Forward(&IConversationDisplay::EraseTranscriptChar); }
+        void TranscriptNewLine() override { Forward(&IConversationDisplay::TranscriptNewLine); }
+        void SetTypingNotice(const std::string& text) override
+        {
+            Forward(&IConversationDisplay::SetTypingNotice, text);
+        }
+        void AppendPreviewText(std::string_view text) override
+        {
+            Forward(&IConversationDisplay::AppendPreviewText, text);
+        }
+        void ErasePreviewChar() override { Forward(&IConversationDisplay::ErasePreviewChar); }
+        void CommitPreviewLine() override { Forward(&IConversationDisplay::CommitPreviewLine); }
+        void SwitchStyle(TChatStyle from, TChatStyle to) override
+        {
+            Forward(&IConversationDisplay::SwitchStyle, from, to);
+        }
+        void ShowMarkedChoice(TChatStyle style) override
+        {
+            Forward(&IConversationDisplay::ShowMarkedChoice, style);
+        }
+        void ChunkDone() override { Forward(&IConversationDisplay::ChunkDone); }
+        void DrawAttention() override { Forward(&IConversationDisplay::DrawAttention); }
+
+    private:
+        template <typename TMethod, typename... TArgs>
+        void Forward(TMethod method, TArgs&&... args)
+        {
+            if (IConversationView* view = Client.View.get())
+                (view->*method)(std::forward<TArgs>(args)...);
+        }
+        TChatClient& Client;
+    };
+
+    // The protocol's bytes go onto the socket.
+    class TSocketSender final : public IByteSender {
+    public:
+        explicit TSocketSender(TTCPBlockSocket& socket) : Socket(socket) {}
+        void Send(std::string_view bytes) override;
+        bool WaitWritable(int timeoutMs) override;
+
+    private:
+        TTCPBlockSocket& Socket;
+    };
+
+    void SocketStatus(THookSocketReason reason, const std::string& value);
+    void AddStatusLine(const std::string& text);
+    void RunOnView(const std::function<void(IConversationView&)>& step);
+    void ReceiveLoop();
+    void WaitForCloseRequest();
+
+    TConversationContext& Context;
+    const int AcceptedHandle;
+    const std::string RemoteAddress;
+    const std::string RemotePort;
+    const TChatStyle StartStyle;
+    const std::string Own;
+
+    TTCPBlockSocket Socket;
+    TSocketSender Sender{Socket};
+    TDisplayRelay Relay{*this};
+    TProtocolEngine Engine;
+    std::unique_ptr<IConversationView> View; // main thread only
+
+    std::atomic<bool> Connected{false};
+    std::atomic<bool> Disconnected{false};
+    std::atomic<bool> DisconnectClaimed{false};
+    std::atomic<bool> Ended{false};
+    std::atomic<bool> CloseWanted{false};
+    std::mutex CloseLock;
+    std::condition_variable CloseSignal;
+};
+
+} // namespace quillet

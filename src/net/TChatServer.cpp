@@ -1,0 +1,213 @@
+#include "net/TChatServer.h"
+
+#include "net/TChatClient.h"
+
+#include <algorithm>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace quillet {
+namespace {
+
+constexpr int CallerWaitMs = 1000;
+
+} // namespace
+
+TChatServer::TChatServer(TConversationContext& context, TChatServerHooks hooks,
+    std::string bindAddress, std::string port)
+    : TThread(context.Dispatcher)
+    , Context(context)
+    , Hooks(std::move(hooks))
+    , BindAddress(std::move(bindAddress))
+    , Port(std::move(port))
+    , WakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
+
+TChatServer::~TChatServer()
+{
+    StopRequested.store(true);
+    Wake();
+    WaitFor();
+    if (WakeFd >= 0)
+        ::close(WakeFd);
+}
+
+void TChatServer::Wake()
+{
+    if (WakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(WakeFd, &one, sizeof one);
+    }
+}
+
+void TChatServer::RequestCall(const std::string& address, const std::string& port,
+    TChatStyle style)
+{
+    {
+        const std::lock_guard<std::mutex> guard(RequestLock);
+        PendingAddress = address;
+        PendingPort = port;
+        PendingStyle = style;
+    }
+    Wake();
+}
+
+std::size_t TChatServer::ConversationCount() const
+{
+    const std::lock_guard<std::mutex> guard(ListLock);
+    return Conversations.size();
+}
+
+void TChatServer::CloseAll()
+{
+    const std::lock_guard<std::mutex> guard(ListLock);
+    for (TChatClient* client : Conversations) {
+        client->RequestClose();
+        client->DisconnectButtonClick();
+    }
+}
+
+void TChatServer::ClientTerminated(TChatClient& sender)
+{
+    bool last = false;
+    {
+        const std::lock_guard<std::mutex> guard(ListLock);
+        const auto it = std::find(Conversations.begin(), Conversations.end(), &sender);
+        if (it != Conversations.end())
+            Conversations.erase(it);
+        last = Conversations.empty();
+    }
+    if (last && Hooks.HideChatWindow)
+        Hooks.HideChatWindow();
+}
+
+bool TChatServer::StopAndWait(const std::function<void()>& processEvents,
+    std::chrono::milliseconds timeout)
+{
+    Context.ExitInProgress.store(true);
+    StopRequested.store(true);
+    Wake();
+    CloseAll();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto done = [this] { return Finished() && Context.LiveConversations.load() == 0; };
+    bool closedLate = false;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        processEvents();
+        if (Finished() && !closedLate) {
+            // Conversations the listener started after the first close-all.
+            CloseAll();
+            closedLate = true;
+        }
+    }
+    if (!Finished())
+        return false;
+    WaitFor();
+    return done();
+}
+
+void TChatServer::SetUpListener()
+{
+    if (Listening)
+        return;
+    // A socket whose bind or listen failed is dropped and made anew, so a port that was taken
+    // is tried again on every pass until it is free.
+    Listener.Close();
+    Listener.SetLingerOption(true, 10);
+    Listener.SetNonBlockingMode(true);
+    Listener.Bind(BindAddress, Port);
+    if (Listener.ErrorCode() == 0)
+        Listener.Listen();
+    Listening = Listener.ErrorCode() == 0;
+    const std::string reason = Listening ? std::string() : Listener.ErrorText();
+    if (Listening)
+        BoundPort.store(Listener.LocalPort());
+    // Tell the program when the state or the reason changes, not on every retry.
+    if (Hooks.ListenStateChanged && (!Reported || *Reported != reason)) {
+        Reported = reason;
+        RunOnMainThread([this, &reason] { Hooks.ListenStateChanged(Listening, reason); });
+    }
+}
+
+void TChatServer::ThreadMain()
+{
+    while (!StopRequested.load() && !Terminated()) {
+        SetUpListener();
+
+        std::string address;
+        std::string port;
+        TChatStyle style = TChatStyle::IMPreview;
+        {
+            const std::lock_guard<std::mutex> guard(RequestLock);
+            address = PendingAddress;
+            port = PendingPort;
+            style = PendingStyle;
+            PendingAddress.clear();
+        }
+
+        if (!address.empty()) {
+            auto* client = new TChatClient(Context, -1, address, port, style);
+            Register(client);
+            RunOnMainThread([this] {
+                if (Hooks.ShowChatWindow)
+                    Hooks.ShowChatWindow();
+            });
+            continue;
+        }
+        WaitForCallersOrRequest();
+    }
+    Listener.Close();
+    Listening = false;
+    BoundPort.store(0);
+}
+
+void TChatServer::WaitForCallersOrRequest()
+{
+    pollfd fds[2] = {{WakeFd, POLLIN, 0}, {Listening ? Listener.Handle() : -1, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, CallerWaitMs);
+    if (ready <= 0)
+        return;
+    if ((fds[0].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto got = ::read(WakeFd, &count, sizeof count);
+    }
+    if ((fds[1].revents & POLLIN) != 0)
+        AcceptWaiting();
+}
+
+void TChatServer::AcceptWaiting()
+{
+    // Take every connection already waiting, not one per pass: the listening socket is
+    // non-blocking, so Accept fails with "would block" once the backlog is empty.
+    std::vector<int> accepted;
+    for (;;) {
+        const int handle = Listener.Accept();
+        if (Listener.ErrorCode() != 0 || handle < 0)
+            break;
+        accepted.push_back(handle);
+    }
+    if (accepted.empty())
+        return;
+    RunOnMainThread([this] {
+        if (Hooks.ShowChatWindow)
+            Hooks.ShowChatWindow();
+    });
+    for (const int handle : accepted)
+        Register(new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));
+}
+
+void TChatServer::Register(TChatClient* client)
+{
+    // The callback is in place before the conversation can end.
+    client->SetOnTerminate([this](TThread& thread) {
+        ClientTerminated(static_cast<TChatClient&>(thread));
+    });
+    {
+        const std::lock_guard<std::mutex> guard(ListLock);
+        Conversations.push_back(client);
+    }
+    client->Start();
+}
+
+} // namespace quillet

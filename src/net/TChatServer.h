@@ -1,0 +1,89 @@
+#pragma once
+
+#include "net/ConversationContext.h"
+#include "net/TTCPBlockSocket.h"
+#include "platform/TThread.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+class TChatClient;
+
+// What the listener needs of the chat window and the tray (main thread).
+struct TChatServerHooks {
+    std::function<void()> ShowChatWindow;
+    std::function<void()> HideChatWindow;
+    // The listener has started or stopped being able to listen; `reason` says why not.
+    std::function<void(bool listening, const std::string& reason)> ListenStateChanged;
+};
+
+// The listener: accepts calls on its port and starts every conversation, incoming or dialed.
+//
+// A pass: (re)open the listening socket if it is not listening; take the call request, if any,
+// and start that conversation; otherwise wait up to a second for callers (or for a new request,
+// which wakes the wait) and accept every connection already waiting. A port that is taken is
+// tried again on every pass until it is free.
+//
+// Guards: RequestLock for the three request fields, ListLock for Conversations. The listener
+// thread holds neither while it waits for the main thread.
+class TChatServer final : public TThread {
+public:
+    TChatServer(TConversationContext& context, TChatServerHooks hooks,
+        std::string bindAddress = "0.0.0.0", std::string port = "2323");
+    ~TChatServer() override;
+
+    // Main thread: leave a call for the listener. A request not yet taken is replaced.
+    void RequestCall(const std::string& address, const std::string& port, TChatStyle style);
+    // Main thread: close every conversation; their tabs go away as they end.
+    void CloseAll();
+    // Main thread, from each conversation's end.
+    void ClientTerminated(TChatClient& sender);
+
+    // Main thread, at program exit: stop listening, end every conversation without questions
+    // and wait (running `processEvents` so the conversations can reach the main thread) until
+    // all of them and the listener thread are gone. False if that took longer than `timeout`.
+    bool StopAndWait(const std::function<void()>& processEvents, std::chrono::milliseconds timeout);
+
+    // The port being listened on (0 while not listening); useful when constructed with "0".
+    int ListeningPort() const { return BoundPort.load(); }
+    std::size_t ConversationCount() const;
+
+protected:
+    void ThreadMain() override;
+
+private:
+    void SetUpListener();
+    void WaitForCallersOrRequest();
+    void AcceptWaiting();
+    void Register(TChatClient* client);
+    void Wake();
+
+    TConversationContext& Context;
+    TChatServerHooks Hooks;
+    const std::string BindAddress;
+    const std::string Port;
+
+    TTCPBlockSocket Listener;
+    bool Listening = false;                // listener thread only
+    std::optional<std::string> Reported;   // last reason told, "" = listening; listener thread
+    std::atomic<int> BoundPort{0};
+    std::atomic<bool> StopRequested{false};
+    int WakeFd = -1;
+
+    std::mutex RequestLock;
+    std::string PendingAddress;
+    std::string PendingPort;
+    TChatStyle PendingStyle = TChatStyle::IMPreview;
+
+    mutable std::mutex ListLock;
+    std::vector<TChatClient*> Conversations;
+};
+
+} // namespace quillet

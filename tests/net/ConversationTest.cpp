@@ -1,0 +1,284 @@
+// Conversations and the listener without widgets: fake tabs, a queue dispatcher as the main
+// thread, and raw sockets or a second listener as the other side.
+#include "support/FakeConversationView.h"
+#include "support/RawPeer.h"
+#include "net/TChatClient.h"
+#include "net/TChatServer.h"
+#include "platform/QueueDispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TFakeViewFactory;
+using testing::TRawPeer;
+
+// One copy of the program's conversation machinery: a listener on an ephemeral loopback port.
+class TSide {
+public:
+    TSide(TQueueDispatcher& dispatcher, std::string ownName)
+        : Context{dispatcher, Views, TSteadyTickSource::Instance(),
+              [name = std::move(ownName)] { return name; },
+              [this](const std::string& peer, const std::string& address, TChatStyle style) {
+                  Offers.push_back({peer, address, style});
+              }}
+    {
+        TChatServerHooks hooks;
+        hooks.ShowChatWindow = [this] { ++WindowShown; };
+        hooks.HideChatWindow = [this] { ++WindowHidden; };
+        hooks.ListenStateChanged = [this](bool listening, const std::string&) {
+            Listening = listening;
+        };
+        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
+        Server->Start();
+    }
+    ~TSide() { Stop(); }
+
+    bool Stop()
+    {
+        if (!Server)
+            return true;
+        const bool stopped = Server->StopAndWait(
+            [this] { static_cast<TQueueDispatcher&>(Context.Dispatcher).ProcessFor(5ms); }, 5s);
+        Server.reset();
+        return stopped;
+    }
+
+    struct TOffer {
+        std::string Peer;
+        std::string Address;
+        TChatStyle Style;
+    };
+
+    TFakeViewFactory Views;
+    TConversationContext Context;
+    std::unique_ptr<TChatServer> Server;
+    std::vector<TOffer> Offers;
+    int WindowShown = 0;
+    int WindowHidden = 0;
+    bool Listening = false;
+};
+
+class ConversationTest : public ::testing::Test {
+protected:
+    bool Until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    {
+        return Dispatcher.ProcessUntil(done, timeout);
+    }
+    // Reads from a raw peer while the main thread keeps running queued work (the replies are
+    // sent from there).
+    std::string Receive(TRawPeer& peer, std::size_t count, std::chrono::milliseconds timeout)
+    {
+        std::string got;
+        Until([&] {
+            got += peer.Receive(count - got.size(), 0ms);
+            return got.size() >= count;
+        }, timeout);
+        return got;
+    }
+    int PortOf(TSide& side)
+    {
+        EXPECT_TRUE(Until([&] { return side.Server->ListeningPort() != 0; }));
+        return side.Server->ListeningPort();
+    }
+
+    TQueueDispatcher Dispatcher;
+};
+
+TEST_F(ConversationTest, CalleeRepliesWithItsNameWhenTheCallersNameIsComplete)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer alice;
+    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(Until([&] { return bob.Views.States.size() == 1; }));
+    EXPECT_EQ(bob.WindowShown, 1);
+    // Nothing is sent before the caller's name is complete.
+    EXPECT_EQ(Receive(alice, 1, 300ms), "");
+
+    ASSERT_TRUE(alice.Send("Alice\r\n\xFB"));
+    EXPECT_EQ(Receive(alice, 6, 2s), "Bob\r\n\xFB");
+    const auto& tab = *bob.Views.States[0];
+    EXPECT_TRUE(Until([&] { return tab.Caption == "Alice"; }));
+    EXPECT_TRUE(Until([&] { return tab.Style == TChatStyle::IM; }));
+    EXPECT_EQ(tab.Marked, TChatStyle::IM);
+    EXPECT_EQ(tab.Transcript, "");
+    EXPECT_EQ(tab.Info.rfind("IP: 127.0.0.1 -- PORT: ", 0), 0u) << tab.Info;
+}
+
+TEST_F(ConversationTest, GreetingSplitIntoManyChunksGivesTheSameName)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer alice;
+    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(Until([&] { return bob.Views.States.size() == 1; }));
+    for (const char c : std::string("Alice Smith\r\nhi\r")) {
+        ASSERT_TRUE(alice.Send(std::string(1, c)));
+        Dispatcher.ProcessFor(2ms);
+    }
+    EXPECT_EQ(Receive(alice, 5, 2s), "Bob\r\n");
+    const auto& tab = *bob.Views.States[0];
+    EXPECT_TRUE(Until([&] { return tab.Transcript == "hi\n"; })) << tab.Transcript;
+    EXPECT_EQ(tab.Caption, "Alice Smith");
+}
+
+TEST_F(ConversationTest, EmptyNameStillGetsOneReplyAndTheNamePhaseGoesOn)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer peer;
+    ASSERT_TRUE(peer.Connect(PortOf(bob)));
+    ASSERT_TRUE(peer.Send("\r"));
+    EXPECT_EQ(Receive(peer, 5, 2s), "Bob\r\n");
+    ASSERT_TRUE(peer.Send("Carol\r\n"));
+    ASSERT_TRUE(Until([&] { return !bob.Views.States.empty() && bob.Views.States[0]->Caption == "Carol"; }));
+    EXPECT_EQ(Receive(peer, 1, 300ms), "") << "the greeting is sent once";
+}
+
+TEST_F(ConversationTest, PeerResetEndsTheConversationOnceAndOffersThePeer)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer alice;
+    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(alice.Send("Alice\r\n"));
+    EXPECT_EQ(Receive(alice, 5, 2s), "Bob\r\n");
+    alice.Reset();
+    ASSERT_TRUE(Until([&] { return bob.Views.States[0]->Ended; }));
+    const auto& tab = *bob.Views.States[0];
+    EXPECT_EQ(std::count(tab.StatusLines.begin(), tab.StatusLines.end(), "Disconnected"), 1);
+    ASSERT_EQ(bob.Offers.size(), 1u);
+    EXPECT_EQ(bob.Offers[0].Peer, "Alice");
+    EXPECT_EQ(bob.Offers[0].Address, "127.0.0.1");
+    EXPECT_FALSE(tab.Owner->IsConnected());
+
+    // "Close" removes the tab; the last one hides the chat window.
+    tab.Owner->DisconnectButtonClick();
+    EXPECT_TRUE(Until([&] { return tab.Destroyed && bob.Server->ConversationCount() == 0; }));
+    EXPECT_EQ(bob.WindowHidden, 1);
+}
+
+TEST_F(ConversationTest, RefusedCallShowsConnectingThenDisconnected)
+{
+    TSide alice(Dispatcher, "Alice");
+    PortOf(alice);
+    int refusedPort = 0;
+    {
+        TSide gone(Dispatcher, "Gone"); // listens, then stops: nothing listens there afterwards
+        refusedPort = PortOf(gone);
+    }
+    alice.Server->RequestCall("127.0.0.1", std::to_string(refusedPort), TChatStyle::IM);
+    ASSERT_TRUE(Until([&] { return !alice.Views.States.empty() && alice.Views.States[0]->Ended; }));
+    const auto& tab = *alice.Views.States[0];
+    const std::vector<std::string> expected = {
+        "Connecting to 127.0.0.1 on port " + std::to_string(refusedPort), "Disconnected"};
+    EXPECT_EQ(tab.StatusLines, expected);
+    EXPECT_EQ(alice.WindowShown, 1);
+    ASSERT_EQ(alice.Offers.size(), 1u);
+    EXPECT_EQ(alice.Offers[0].Peer, "");
+}
+
+TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
+{
+    TSide alice(Dispatcher, "Alice");
+    TSide bob(Dispatcher, "Bob");
+    alice.Server->RequestCall("127.0.0.1", std::to_string(PortOf(bob)), TChatStyle::IM);
+    ASSERT_TRUE(Until([&] {
+        return alice.Views.States.size() == 1 && bob.Views.States.size() == 1 &&
+               alice.Views.States[0]->Caption == "Bob" && bob.Views.States[0]->Caption == "Alice" &&
+               alice.Views.States[0]->Marked == TChatStyle::IM;
+    }));
+    auto& a = *alice.Views.States[0];
+    auto& b = *bob.Views.States[0];
+    EXPECT_EQ(b.Style, TChatStyle::IM);
+    EXPECT_EQ(a.Style, TChatStyle::IM);
+
+    // IM: Alice types "hi" and sends it; Bob sees her label, the line and an empty notice.
+    a.Owner->Protocol().KeyTyped(U'h', true);
+    ASSERT_TRUE(Until([&] { return b.TypingNotice == "Alice is typing..."; }));
+    a.Owner->Protocol().KeyTyped(U'i', false);
+    a.Owner->Protocol().SendLine("hi");
+    ASSERT_TRUE(Until([&] { return b.Transcript == "Alice: hi\n"; })) << b.Transcript;
+    EXPECT_EQ(b.TypingNotice, "");
+    EXPECT_GE(b.Attention, 1);
+
+    // Bob switches to Realtime; the switch is echoed and both agree.
+    b.Owner->Protocol().UserChoseStyle(TChatStyle::Realtime);
+    ASSERT_TRUE(Until([&] { return a.Style == TChatStyle::Realtime && a.Marked == TChatStyle::Realtime; }));
+    b.Owner->Protocol().KeyTyped(U'y', false);
+    ASSERT_TRUE(Until([&] { return a.Transcript.size() >= 1 && a.Transcript.back() == 'y'; }));
+
+    // Alice disconnects: both sides end, "Disconnected" once each.
+    a.Owner->DisconnectButtonClick();
+    ASSERT_TRUE(Until([&] { return a.Ended && b.Ended; }));
+    EXPECT_EQ(std::count(b.StatusLines.begin(), b.StatusLines.end(), "Disconnected"), 1);
+    EXPECT_LE(std::count(a.StatusLines.begin(), a.StatusLines.end(), "Disconnected"), 1);
+}
+
+TEST_F(ConversationTest, CloseAllRemovesEveryTabAndHidesTheWindow)
+{
+    TSide bob(Dispatcher, "Bob");
+    const int port = PortOf(bob);
+    TRawPeer peers[3];
+    for (auto& peer : peers) {
+        ASSERT_TRUE(peer.Connect(port));
+        ASSERT_TRUE(peer.Send("peer\r\n"));
+    }
+    ASSERT_TRUE(Until([&] {
+        return bob.Views.States.size() == 3 &&
+               std::all_of(bob.Views.States.begin(), bob.Views.States.end(),
+                   [](const auto& state) { return state->Caption == "peer"; });
+    }));
+    bob.Server->CloseAll();
+    ASSERT_TRUE(Until([&] { return bob.Server->ConversationCount() == 0; }));
+    for (const auto& state : bob.Views.States)
+        EXPECT_TRUE(state->Destroyed);
+    EXPECT_EQ(bob.WindowHidden, 1);
+    for (auto& peer : peers) {
+        EXPECT_EQ(Receive(peer, 5, 2s), "Bob\r\n");
+        EXPECT_TRUE(peer.ClosedByPeer(2s));
+    }
+}
+
+TEST_F(ConversationTest, StopEndsEveryConversationWithoutOffers)
+{
+    TSide bob(Dispatcher, "Bob");
+    const int port = PortOf(bob);
+    TRawPeer peers[5];
+    for (auto& peer : peers)
+        ASSERT_TRUE(peer.Connect(port));
+    ASSERT_TRUE(Until([&] { return bob.Server->ConversationCount() == 5; }));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(bob.Stop());
+    const auto took = std::chrono::steady_clock::now() - start;
+    std::printf("stop with five conversations took %lld ms\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_TRUE(bob.Offers.empty());
+    EXPECT_EQ(bob.Context.LiveConversations.load(), 0);
+}
+
+TEST_F(ConversationTest, TakenPortIsRetriedUntilFree)
+{
+    TSide first(Dispatcher, "First");
+    const int port = PortOf(first);
+    TConversationContext& context = first.Context;
+    bool listening = true;
+    std::string reason;
+    TChatServerHooks hooks;
+    hooks.ListenStateChanged = [&](bool now, const std::string& why) {
+        listening = now;
+        reason = why;
+    };
+    TChatServer second(context, hooks, "127.0.0.1", std::to_string(port));
+    second.Start();
+    ASSERT_TRUE(Until([&] { return !listening; }));
+    EXPECT_EQ(reason, "Address already in use");
+    first.Stop();
+    EXPECT_TRUE(Until([&] { return listening; }, 5s));
+    EXPECT_EQ(second.ListeningPort(), port);
+    EXPECT_TRUE(second.StopAndWait([&] { Dispatcher.ProcessFor(5ms); }, 5s));
+}
+
+} // namespace
+} // namespace quillet

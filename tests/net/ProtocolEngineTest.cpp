@@ -1,0 +1,357 @@
+#include "ProtocolEngineFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+namespace {
+
+// The typing pane as the window keeps it: which keys reach the engine, what the pane holds, and
+// Enter pressing Send in the IM styles.
+struct TTypingPane {
+    TProtocolEngine& Engine;
+    std::u32string Text;
+
+    void Key(char32_t key)
+    {
+        const bool erase = key == 8 || key == 127;
+        if (erase && Text.empty())
+            return;
+        Engine.KeyTyped(key, Text.empty());
+        if (key == U'\r') {
+            if (Engine.Style() == TChatStyle::IM && !Text.empty()) {
+                std::string utf8;
+                for (const char32_t c : Text)
+                    utf8 += static_cast<char>(c);
+                Engine.SendLine(utf8);
+            }
+            Text.clear();
+        } else if (erase) {
+            Text.pop_back();
+        } else {
+            Text += key;
+        }
+    }
+};
+
+// ---- sending -------------------------------------------------------------------------------
+
+struct TGoldenTyping {
+    TChatStyle Style;
+    Sends Expected;
+};
+
+void PrintTo(const TGoldenTyping& c, std::ostream* os)
+{
+    *os << "style " << int(c.Style);
+}
+
+class GoldenTyping : public ProtocolEngineTest,
+                     public ::testing::WithParamInterface<TGoldenTyping> { };
+
+TEST_P(GoldenTyping, HiBackspaceIEnterGivesTheWrittenBytes)
+{
+    Greeted();
+    if (GetParam().Style != TChatStyle::Realtime)
+        Choose(GetParam().Style);
+    TTypingPane pane{Engine, {}};
+    for (const char32_t key : {U'h', U'i', U'\b', U'i', U'\r'})
+        pane.Key(key);
+    EXPECT_EQ(Sender.Sends(), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllStyles, GoldenTyping,
+    ::testing::Values(TGoldenTyping{TChatStyle::Realtime, {"h", "i", "\b", "i", "\r"}},
+        TGoldenTyping{TChatStyle::IM,
+            {Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), "hi",
+                "\r\n"}},
+        TGoldenTyping{TChatStyle::IMPreview, {"h", "i", "\b", "i", "\r"}}));
+
+struct TKeyCase {
+    const char* Name;
+    TChatStyle Style;
+    char32_t Key;
+    bool PaneEmpty;
+    std::string Expected;
+};
+
+void PrintTo(const TKeyCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
+class KeySending : public ProtocolEngineTest, public ::testing::WithParamInterface<TKeyCase> { };
+
+TEST_P(KeySending, SendsTheByteOfTheStyleRule)
+{
+    Greeted();
+    if (GetParam().Style != TChatStyle::Realtime)
+        Choose(GetParam().Style);
+    Engine.KeyTyped(GetParam().Key, GetParam().PaneEmpty);
+    EXPECT_EQ(Sender.Bytes(), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, KeySending,
+    ::testing::Values(TKeyCase{"RtBackspaceEmpty", TChatStyle::Realtime, 8, true, ""},
+        TKeyCase{"ImBackspaceEmpty", TChatStyle::IM, 8, true, ""},
+        TKeyCase{"PrDeleteEmpty", TChatStyle::IMPreview, 127, true, ""},
+        TKeyCase{"RtDelete", TChatStyle::Realtime, 127, false, "\x7F"},
+        TKeyCase{"RtEnterEmpty", TChatStyle::Realtime, U'\r', true, "\r"},
+        TKeyCase{"ImEnterEmpty", TChatStyle::IM, U'\r', true, Bytes({0xF9})},
+        TKeyCase{"PrEnterEmpty", TChatStyle::IMPreview, U'\r', true, ""},
+        TKeyCase{"PrEnter", TChatStyle::IMPreview, U'\r', false, "\r"},
+        TKeyCase{"ImLetterIsSignal", TChatStyle::IM, U'x', false, Bytes({0xF9})},
+        TKeyCase{"RtDivide", TChatStyle::Realtime, U'\u00F7', true, "/"},
+        TKeyCase{"RtOSlash", TChatStyle::Realtime, U'\u00F8', true, "o"},
+        TKeyCase{"RtUGrave", TChatStyle::Realtime, U'\u00F9', true, "u"},
+        TKeyCase{"RtUAcute", TChatStyle::Realtime, U'\u00FA', true, "u"},
+        TKeyCase{"PrUCirc", TChatStyle::IMPreview, U'\u00FB', true, "u"},
+        TKeyCase{"PrUDiaeresis", TChatStyle::IMPreview, U'\u00FC', true, "u"},
+        TKeyCase{"RtEAcute", TChatStyle::Realtime, U'\u00E9', true, Bytes({0xE9})},
+        TKeyCase{"RtEuro", TChatStyle::Realtime, U'\u20AC', true, Bytes({0x80})},
+        TKeyCase{"RtUnencodable", TChatStyle::Realtime, U'\u4E16', true, "?"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.Name); });
+
+TEST_F(ProtocolEngineTest, ImKeysStampTheTickAndArmTheTypingSignals)
+{
+    Greeted();
+    Choose(TChatStyle::IM);
+    EXPECT_FALSE(Engine.TypingPending());
+    Engine.KeyTyped(U'a', true);
+    EXPECT_TRUE(Engine.TypingPending());
+}
+
+TEST_F(ProtocolEngineTest, SendLineSendsTextThenCrLfAndStopsTypingSignals)
+{
+    Greeted();
+    Choose(TChatStyle::IM);
+    Engine.KeyTyped(U'a', true);
+    Engine.SendLine("gr\xC3\xBC\xC3\xA9 \xE2\x82\xAC"); // "grüé €"
+    EXPECT_EQ(Sender.Sends(), (Sends{Bytes({0xF9}), "gru" + Bytes({0xE9}) + " " + Bytes({0x80}), "\r\n"}));
+    EXPECT_FALSE(Engine.TypingPending());
+}
+
+TEST_F(ProtocolEngineTest, SendLineTurnsLineBreaksIntoCrLfAndDropsErasures)
+{
+    Greeted();
+    Choose(TChatStyle::IM);
+    Engine.SendLine("one\ntwo\r\nthree\rfo\bur\x7F");
+    EXPECT_EQ(Sender.Sends(), (Sends{"one\r\ntwo\r\nthree\r\nfour", "\r\n"}));
+}
+
+TEST_F(ProtocolEngineTest, SendLineAndSendLineEndOnlyActInTheirStyles)
+{
+    Greeted();
+    Engine.SendLine("hi");
+    Engine.SendLineEnd();
+    Choose(TChatStyle::IM);
+    Engine.SendLine("");
+    Engine.SendLineEnd();
+    EXPECT_TRUE(Sender.Sends().empty());
+    Choose(TChatStyle::IMPreview);
+    Engine.SendLine("hi");
+    Engine.SendLineEnd();
+    EXPECT_EQ(Sender.Sends(), Sends{"\r"});
+}
+
+// ---- greeting and name phase ---------------------------------------------------------------
+
+TEST_F(ProtocolEngineTest, CallerGreetsOnceAsOneSendInWindows1252)
+{
+    TProtocolEngine zoe{Display, Sender, Ticks, "Zo\xC3\xAB"};
+    zoe.SendGreeting();
+    zoe.SendGreeting();
+    zoe.ProcessIncoming("Bob\r\n");
+    EXPECT_EQ(Sender.Sends(), Sends{"Zo\xEB\r\n"});
+    EXPECT_TRUE(zoe.GreetingSent());
+}
+
+TEST_F(ProtocolEngineTest, OwnNameCannotEndTheGreetingEarlyOrBeEmpty)
+{
+    TProtocolEngine broken{Display, Sender, Ticks, "Bo\rb\n"};
+    TProtocolEngine empty{Display, Sender, Ticks, "\r"};
+    broken.SendGreeting();
+    empty.SendGreeting();
+    EXPECT_EQ(Sender.Sends(), (Sends{"Bob\r\n", "John Doe\r\n"}));
+}
+
+TEST_F(ProtocolEngineTest, CalleeRepliesAtTheNameCrOnly)
+{
+    Engine.ProcessIncoming("Bo");
+    EXPECT_TRUE(Sender.Sends().empty());
+    EXPECT_EQ(Display.State.NameCompletions, 0);
+    Engine.ProcessIncoming("b\r\nhi\r\n");
+    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Engine.PeerName(), "Bob");
+    EXPECT_EQ(Display.Calls.at(1), "name:Bob");
+    EXPECT_EQ(Display.State.Transcript, "hi\n");
+}
+
+TEST_F(ProtocolEngineTest, CalleeHoldsBackWhatItSendsBeforeItsGreeting)
+{
+    Engine.KeyTyped(U'x', true);
+    Choose(TChatStyle::IM);
+    Engine.KeyTyped(U'y', true);
+    EXPECT_TRUE(Sender.Sends().empty());
+    Engine.ProcessIncoming("Bob\r\n");
+    EXPECT_EQ(Sender.Sends(), (Sends{"Me\r\n", "x" + Bytes({0xFB, 0xF9})}));
+    Engine.KeyTyped(U'z', false);
+    EXPECT_EQ(Sender.Sends().back(), Bytes({0xF9}));
+}
+
+TEST_F(ProtocolEngineTest, GreetingSplitAtEveryPointGivesTheSameName)
+{
+    const std::string stream = "Bob\r\nx";
+    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
+        TRecordingDisplay display;
+        TFakeByteSender sender;
+        TProtocolEngine engine{display, sender, Ticks, "Me"};
+        engine.ProcessIncoming(std::string_view(stream).substr(0, cut));
+        engine.ProcessIncoming(std::string_view(stream).substr(cut));
+        EXPECT_EQ(engine.PeerName(), "Bob") << cut;
+        EXPECT_EQ(display.State.Transcript, "x") << cut;
+        EXPECT_EQ(sender.Sends(), Sends{"Me\r\n"}) << cut;
+    }
+}
+
+TEST_F(ProtocolEngineTest, GreetingAndStyleByteInOneChunkSwitchOnceAndEchoOnce)
+{
+    Engine.ProcessIncoming("Bob\r\n" + Bytes({0xFB}));
+    EXPECT_EQ(Sender.Sends(), (Sends{"Me\r\n", Bytes({0xFB})}));
+    EXPECT_EQ(Engine.Style(), TChatStyle::IM);
+    EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::IM);
+    EXPECT_EQ(Display.Calls,
+        (Sends{"name:Bob", "switch:1>2", "mark:2", "switch:2>2", "chunk-done"}));
+}
+
+TEST_F(ProtocolEngineTest, EmptyNameCrRepliesOnceAndTheNamePhaseGoesOn)
+{
+    Engine.ProcessIncoming("\r");
+    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Engine.PeerName(), "");
+    Engine.ProcessIncoming("\nBob\r\nhi");
+    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Engine.PeerName(), "\nBob"); // the LF after the empty name starts the name
+    EXPECT_EQ(Engine.PeerNameUtf8(), "Bob");
+    EXPECT_EQ(Display.CountCalls("name:"), 2u);
+    EXPECT_EQ(Display.State.Transcript, "hi");
+}
+
+TEST_F(ProtocolEngineTest, NameIsCappedSoAPeerWithoutCrCannotGrowMemory)
+{
+    const std::string block(1000, 'a');
+    for (int i = 0; i < 100; ++i)
+        Engine.ProcessIncoming(block);
+    EXPECT_TRUE(Sender.Sends().empty());
+    EXPECT_EQ(Display.State.Transcript, "");
+    Engine.ProcessIncoming("zz\r\nhi");
+    EXPECT_EQ(Engine.PeerName(), std::string(TProtocolEngine::MaxNameBytes, 'a'));
+    EXPECT_EQ(Display.State.Transcript, "hi");
+    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+}
+
+TEST_F(ProtocolEngineTest, NameKeepsItsBytesButIsShownWithoutControls)
+{
+    Engine.ProcessIncoming("B\x01o\tb\xE9\xFC\x81\r\n");
+    EXPECT_EQ(Engine.PeerName(), "B\x01o\tb\xE9\xFC\x81");
+    EXPECT_EQ(Engine.PeerNameUtf8(), "Bob\xC3\xA9\xC3\xBC");
+    EXPECT_EQ(Display.Calls.front(), "name:Bob\xC3\xA9\xC3\xBC");
+}
+
+TEST_F(ProtocolEngineTest, OnlyALineEndAfterTheNamePhaseDrawsAttention)
+{
+    Engine.ProcessIncoming("Bob\r\n");
+    EXPECT_EQ(Display.AttentionCalls, 0);
+    Engine.ProcessIncoming("a\rb\r");
+    EXPECT_EQ(Display.AttentionCalls, 1);
+    Engine.ProcessIncoming("c");
+    EXPECT_EQ(Display.AttentionCalls, 1);
+    EXPECT_EQ(Display.ChunksDone, 3);
+    EXPECT_EQ(Display.Calls.back(), "chunk-done");
+}
+
+// ---- receiving -----------------------------------------------------------------------------
+
+TEST_F(ProtocolEngineTest, RealtimeTextArrivesAsOneRunPerStretch)
+{
+    Greeted();
+    Engine.ProcessIncoming("he\x01l\nlo\x1B\x81\t!\bx\x7F\ry");
+    EXPECT_EQ(Display.Calls,
+        (Sends{"peer:hello\t!", "erase", "peer:x", "erase", "newline", "notice:", "peer:y",
+            "chunk-done", "attention"}));
+    EXPECT_EQ(Display.State.Transcript, "hello\t\ny");
+}
+
+TEST_F(ProtocolEngineTest, HighBytesAreShownAsTheirWindows1252Characters)
+{
+    Greeted();
+    Engine.ProcessIncoming("\x80\xE9\x9F\xF6");
+    EXPECT_EQ(Display.State.Transcript, "\xE2\x82\xAC\xC3\xA9\xC5\xB8\xC3\xB6");
+}
+
+TEST_F(ProtocolEngineTest, ImLineShowsTheLabelOnceThenTextThenNewLineAndEmptiesTheNotice)
+{
+    Greeted();
+    Choose(TChatStyle::IM);
+    Engine.ProcessIncoming(Bytes({0xF9}));
+    EXPECT_EQ(Display.State.Notice, "Bob is typing...");
+    Engine.ProcessIncoming("hel");
+    Engine.ProcessIncoming("lo\r\n");
+    EXPECT_EQ(Display.State.Transcript, "[style 2]\nBob: hello\n");
+    EXPECT_EQ(Display.State.Notice, "");
+    EXPECT_EQ(Display.CountCalls("peer+label:"), 2u);
+}
+
+TEST_F(ProtocolEngineTest, TypingNoticesFollowTheSignalsInRealtimeAndIm)
+{
+    Greeted();
+    const std::vector<std::pair<unsigned, std::string>> steps = {
+        {0xF9, "Bob is typing..."}, {0xF7, "Bob has stopped typing..."}, {0xF8, ""}};
+    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM}) {
+        if (style != Engine.Style())
+            Choose(style);
+        for (const auto& [signal, notice] : steps) {
+            Engine.ProcessIncoming(Bytes({signal}));
+            EXPECT_EQ(Display.State.Notice, notice) << signal;
+        }
+    }
+    EXPECT_TRUE(Sender.Sends().empty());
+}
+
+TEST_F(ProtocolEngineTest, PreviewTakesTypingSignalsAsCharactersAndCommitsAtCr)
+{
+    Greeted();
+    Choose(TChatStyle::IMPreview);
+    Engine.ProcessIncoming("ab" + Bytes({0xF7, 0xF8, 0xF9}) + "c\b");
+    EXPECT_EQ(Display.State.Preview, "ab\xC3\xB7\xC3\xB8\xC3\xB9");
+    EXPECT_EQ(Display.CountCalls("preview:"), 1u);
+    Engine.ProcessIncoming("\r\n");
+    EXPECT_EQ(Display.State.Preview, "");
+    EXPECT_EQ(Display.State.Transcript, "[style 3]\nBob: ab\xC3\xB7\xC3\xB8\xC3\xB9\n");
+    EXPECT_EQ(Display.State.Notice, "");
+}
+
+TEST_F(ProtocolEngineTest, TypedStyleByteInRealtimeSwitchesThePeerAndIsNotShown)
+{
+    Greeted();
+    Engine.ProcessIncoming("a" + Bytes({0xFA}) + "b");
+    EXPECT_EQ(Display.State.Transcript, "ab");
+    EXPECT_EQ(Display.Calls, (Sends{"peer:a", "switch:1>1", "peer:b", "chunk-done"}));
+    EXPECT_TRUE(Sender.Sends().empty());
+}
+
+TEST_F(ProtocolEngineTest, StyleSignalMidChunkGovernsTheBytesAfterIt)
+{
+    Greeted();
+    Engine.ProcessIncoming("a" + Bytes({0xFB}) + "b\r\n" + Bytes({0xFC}) + "c" + Bytes({0xF9}));
+    EXPECT_EQ(Display.Calls[0], "peer:a");
+    EXPECT_EQ(Display.Calls[4], "peer+label:b");
+    EXPECT_EQ(Display.State.Transcript, "a\n[style 2]\nBob: b\n[style 3]\n");
+    EXPECT_EQ(Display.State.Preview, "c\xC3\xB9");
+    EXPECT_EQ(Sender.Sends(), (Sends{Bytes({0xFB}), Bytes({0xFC})}));
+}
+
+} // namespace
+} // namespace quillet::testing

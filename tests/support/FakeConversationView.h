@@ -1,0 +1,98 @@
+#pragma once
+
+#include "net/ConversationView.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+
+// A conversation tab without widgets: keeps a plain-text model of what a real tab would show.
+// Lives on the (test's) main thread like the real one.
+class TFakeConversationView final : public IConversationView {
+public:
+    struct TState {
+        IConversationOwner* Owner = nullptr;
+        std::string Caption = "Chat";
+        std::vector<std::string> StatusLines;
+        std::string Transcript;
+        std::string Preview;
+        std::string TypingNotice;
+        std::string Info;
+        TChatStyle Style = TChatStyle::Realtime;
+        TChatStyle Marked = TChatStyle::Realtime;
+        int Refreshes = 0;
+        int Attention = 0;
+        bool Ended = false;
+        bool Destroyed = false;
+    };
+
+    TFakeConversationView(IConversationOwner& owner, std::shared_ptr<TState> state) : State(std::move(state))
+    {
+        State->Owner = &owner;
+    }
+    ~TFakeConversationView() override
+    {
+        State->Destroyed = true;
+        State->Owner = nullptr;
+    }
+
+    void PeerNameCompleted(const std::string& name) override { State->Caption = name; }
+    void AppendPeerText(std::string_view text, bool labelAtLineStart) override
+    {
+        if (labelAtLineStart && (State->Transcript.empty() || State->Transcript.back() == '\n'))
+            State->Transcript += State->Caption + ": ";
+        State->Transcript += text;
+    }
+    void EraseTranscriptChar() override
+    {
+        if (!State->Transcript.empty())
+            State->Transcript.pop_back();
+    }
+    void TranscriptNewLine() override { State->Transcript += '\n'; }
+    void SetTypingNotice(const std::string& text) override { State->TypingNotice = text; }
+    void AppendPreviewText(std::string_view text) override { State->Preview += text; }
+    void ErasePreviewChar() override
+    {
+        if (!State->Preview.empty())
+            State->Preview.pop_back();
+    }
+    void CommitPreviewLine() override
+    {
+        State->Transcript += State->Caption + ": " + State->Preview + "\n";
+        State->Preview.clear();
+    }
+    void SwitchStyle(TChatStyle, TChatStyle to) override { State->Style = to; }
+    void ShowMarkedChoice(TChatStyle style) override { State->Marked = style; }
+    void ChunkDone() override {}
+    void DrawAttention() override { ++State->Attention; }
+
+    void WriteStatusLine(const std::string& text) override
+    {
+        State->StatusLines.push_back(text);
+        State->Transcript += text + "\n";
+    }
+    void ClearTranscript() override { State->Transcript.clear(); }
+    void ShowConnectionInfo(const std::string& text) override { State->Info = text; }
+    void RefreshControls() override { ++State->Refreshes; }
+    void ShowEnded() override { State->Ended = true; }
+    void AttentionTick() override {}
+
+private:
+    std::shared_ptr<TState> State;
+};
+
+// Makes fake views and keeps their states, in creation order, after the views are gone.
+class TFakeViewFactory final : public IConversationViewFactory {
+public:
+    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
+    {
+        States.push_back(std::make_shared<TFakeConversationView::TState>());
+        return std::make_unique<TFakeConversationView>(owner, States.back());
+    }
+    std::vector<std::shared_ptr<TFakeConversationView::TState>> States;
+};
+
+} // namespace quillet::testing
