@@ -1,20 +1,69 @@
 #pragma once
 
+#include "chatui/TTabSheet.h"
+#include "platform/PromptService.h"
+
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace quillet {
 
-// The chat window: one tab per conversation.
-class TChatForm : public QWidget {
+class TPageControl;
+
+// The chat window: one tab per conversation in the page control `Tabs`.
+//
+// The conversations build, fill and remove their own tabs; the window contributes the close
+// question, bringing itself forward when shown, and ActiveSheet, the tab the conversations count
+// as the one the user sees. ActiveSheet changes only when the user picks a tab (TabsChange) and
+// when the first tab of an empty window is added (by its conversation). It is a guarded
+// reference: once its sheet is destroyed it matches no tab until it is set again, so a new tab
+// never inherits the "seen" state of a dead one.
+class TChatForm final : public QWidget {
 public:
     explicit TChatForm(QWidget* parent = nullptr);
+    ~TChatForm() override;
 
-    // The main window's part: its ExitRequested flag and its CloseAllChats operation.
+    // The main window's part: its ExitRequested flag and its CloseAllChats operation. Until
+    // they are set the window refuses to close.
     void SetMainFormHooks(std::function<bool()> exitRequested, std::function<void()> closeAllChats);
+    // Where the close question is asked; message boxes when none is set.
+    void SetPromptService(IPromptService* prompts);
 
     int TabCount() const;
+    TPageControl& Tabs() const { return *TabsControl; }
+
+    TTabSheet* ActiveSheet() const { return Active.data(); }
+    void SetActiveSheet(TTabSheet* sheet) { Active = sheet; }
+
+    // The close question; true when the window may close. On true, all chats have been asked
+    // to close.
+    bool FormCloseQuery();
+    // Raise the window and give it the keyboard.
+    void FormShow();
+    // The user picked another tab.
+    void TabsChange();
+
+    // Show, restore if minimised, raise and activate.
+    void BringToFront();
+    // The chat window is the window the user works in.
+    bool IsForeground() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CenterOnScreen();
+
+    TPageControl* TabsControl;
+    QPointer<TTabSheet> Active;
+    std::function<bool()> ExitRequested;
+    std::function<void()> CloseAllChats;
+    IPromptService* Prompts = nullptr;
+    std::unique_ptr<IPromptService> DefaultPrompts;
 };
 
 } // namespace quillet

@@ -18,6 +18,8 @@ public:
     virtual bool IsConnected() const = 0;    // the connection stands
     virtual bool IsDisconnected() const = 0; // it failed or broke ("Disconnected" was written)
     virtual bool IsIncoming() const = 0;
+    // The own name (UTF-8) the conversation greets with.
+    virtual std::string OwnName() const = 0;
     virtual TProtocolEngine& Protocol() = 0;
     // The Disconnect/Close button: closes the connection; once the button reads "Close" it also
     // asks for the tab to be removed.

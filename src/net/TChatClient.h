@@ -43,7 +43,7 @@ public:
     void RequestClose();
     bool CloseRequested() const { return CloseWanted.load(); }
 
-    const std::string& OwnName() const { return Own; }
+    std::string OwnName() const override { return Own; }
 
 protected:
     void ThreadMain() override;

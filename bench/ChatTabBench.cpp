@@ -1,0 +1,156 @@
+// Transcript speed of a real conversation tab on the offscreen platform: received text goes
+// through the protocol engine into the tab, and the event loop runs after every chunk so that
+// layout and painting are part of the figure.
+//
+//   bench_chatui --benchmark_filter=...   (QT_QPA_PLATFORM defaults to offscreen)
+
+#include "../tests/chatui/ChatUiFakes.h"
+
+#include "chatui/TChatForm.h"
+#include "chatui/TConversationTab.h"
+#include "chatui/TRichPane.h"
+
+#include <QApplication>
+#include <QTextBlock>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace quillet;
+using quillet::testing::TConversationRig;
+using quillet::testing::TManualTicks;
+
+constexpr std::size_t StreamBytes = 1 << 20;
+constexpr std::size_t RunBytes = 64 << 10;
+constexpr int IMLines = 10000;
+
+// Words with spaces and a few Windows-1252 letters, no line break.
+std::string RealtimeStream(std::size_t size)
+{
+    static const char* const words[] = {"quick ", "brown ", "fox ", "jumps ", "over ", "the ", "lazy ",
+        "dog ", "caf\xE9 ", "na\xEFve ", "typing ", "while ", "you ", "read ", "it "};
+    std::string s;
+    s.reserve(size);
+    for (std::size_t i = 0; s.size() < size; ++i)
+        s += words[i % (sizeof(words) / sizeof(words[0]))];
+    s.resize(size);
+    return s;
+}
+
+struct TWindow {
+    TWindow()
+    {
+        Form.show();
+        Rig = std::make_unique<TConversationRig>(Form, Ticks);
+        Rig->Greet("Bob");
+        Rig->Tab->RefreshControls();
+        QApplication::processEvents();
+    }
+    TManualTicks Ticks;
+    TChatForm Form;
+    std::unique_ptr<TConversationRig> Rig;
+};
+
+// Runs the event loop until the transcript has painted what it holds.
+void FinishPainting(const TRichPane& pane)
+{
+    do
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    while (pane.PaintPending());
+    QApplication::processEvents();
+}
+
+void RealtimeMegabyteIn64KRuns(benchmark::State& state)
+{
+    TWindow window;
+    const std::string stream = RealtimeStream(StreamBytes);
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Rig->Tab->ClearTranscript();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        for (std::size_t at = 0; at < stream.size(); at += RunBytes) {
+            window.Rig->Owner.Engine.ProcessIncoming(std::string_view(stream).substr(at, RunBytes));
+            QApplication::processEvents();
+        }
+        FinishPainting(*window.Rig->Tab->Controls().Transcript);
+    }
+    const qsizetype length = window.Rig->Tab->Controls().Transcript->Text().size();
+    if (length != static_cast<qsizetype>(StreamBytes))
+        state.SkipWithError("transcript does not hold the whole stream");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * StreamBytes));
+}
+BENCHMARK(RealtimeMegabyteIn64KRuns)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Ten thousand IM lines, each arriving as a chunk of its own (the slowest case: one display
+// round, one scroll and one event loop pass per line).
+void IMTenThousandLines(benchmark::State& state)
+{
+    TWindow window;
+    window.Rig->Owner.Engine.UserChoseStyle(TChatStyle::IM);
+    std::vector<std::string> lines;
+    for (int i = 0; i < IMLines; ++i)
+        lines.push_back("line " + std::to_string(i) + ": see you at the caf\xE9 at eight\r\n");
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Rig->Tab->ClearTranscript();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        for (const std::string& line : lines) {
+            window.Rig->Owner.Engine.ProcessIncoming(line);
+            QApplication::processEvents();
+        }
+        FinishPainting(*window.Rig->Tab->Controls().Transcript);
+    }
+    if (window.Rig->Tab->Controls().Transcript->document()->blockCount() != IMLines + 1)
+        state.SkipWithError("transcript does not hold every line");
+    state.SetItemsProcessed(state.iterations() * IMLines);
+}
+BENCHMARK(IMTenThousandLines)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// For comparison: what a transcript costs when every received character moves the visible
+// cursor, sets the format and scrolls, one at a time (the way the tab does not do it).
+void NaivePerCharacter(benchmark::State& state)
+{
+    TWindow window;
+    TRichPane& pane = *window.Rig->Tab->Controls().Transcript;
+    const QTextCharFormat format = window.Rig->Tab->Fonts().PeerText;
+    const QString text = QString::fromLatin1(RealtimeStream(static_cast<std::size_t>(state.range(0))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        pane.ClearText();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        for (const QChar ch : text) {
+            QTextCursor cursor = pane.textCursor();
+            cursor.movePosition(QTextCursor::End);
+            pane.setTextCursor(cursor);
+            pane.setCurrentCharFormat(format);
+            pane.insertPlainText(QString(ch));
+            pane.ensureCursorVisible();
+            QApplication::processEvents();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(NaivePerCharacter)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

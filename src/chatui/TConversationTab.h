@@ -1,0 +1,164 @@
+#pragma once
+
+#include "chatui/TTabSheet.h"
+#include "net/ConversationView.h"
+#include "platform/TickSource.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTextCharFormat>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace quillet {
+
+class TChatForm;
+class TRichPane;
+class TSkinData;
+
+// What a conversation tab needs from outside the chat window.
+struct TConversationTabHooks {
+    // Flashes the program's taskbar entry `count` times. Default: QApplication::alert on the
+    // chat window for count × 400 ms; the alert ends by itself when the window is activated.
+    std::function<void(QWidget* window, int count)> FlashTaskbar;
+    // Shows the main window: an incoming call brings it forward together with the chat window.
+    std::function<void()> ShowMainWindow;
+};
+
+// One conversation's tab in the chat window: its sheet, its eleven controls, the text panes and
+// what the user's keys and clicks do there. The conversation drives it through
+// IConversationView; bytes go out through the conversation's protocol engine.
+//
+// Main thread only. Destroying the tab removes its page from the chat window at once.
+class TConversationTab final : public IConversationView {
+public:
+    struct TControls {
+        TRichPane* Transcript = nullptr;
+        QLabel* StyleCaption = nullptr;
+        QRadioButton* RealtimeChoice = nullptr;
+        QRadioButton* IMChoice = nullptr;
+        QRadioButton* IMPreviewChoice = nullptr;
+        QLabel* InfoLabel = nullptr;
+        QPushButton* DisconnectButton = nullptr;
+        TRichPane* PreviewPane = nullptr;
+        QLabel* TypingLabel = nullptr;
+        TRichPane* LocalPane = nullptr;
+        QPushButton* SendButton = nullptr;
+    };
+
+    // The text attributes of transcript entries.
+    struct TFonts {
+        QTextCharFormat OwnText;
+        QTextCharFormat OwnLabel;
+        QTextCharFormat PeerText;
+        QTextCharFormat PeerLabel;
+        QTextCharFormat Preview;
+        QTextCharFormat Notice;
+    };
+
+    // Builds the sheet and its controls in `form`'s tab control. `ownName` is UTF-8. `skin`
+    // may be null.
+    TConversationTab(TChatForm& form, IConversationOwner& owner, const std::string& ownName,
+        TSkinData* skin, const ITickSource& ticks, TConversationTabHooks hooks = {});
+    ~TConversationTab() override;
+
+    TConversationTab(const TConversationTab&) = delete;
+    TConversationTab& operator=(const TConversationTab&) = delete;
+
+    // IConversationDisplay
+    void PeerNameCompleted(const std::string& name) override;
+    void AppendPeerText(std::string_view text, bool labelAtLineStart) override;
+    void EraseTranscriptChar() override;
+    void TranscriptNewLine() override;
+    void SetTypingNotice(const std::string& text) override;
+    void AppendPreviewText(std::string_view text) override;
+    void ErasePreviewChar() override;
+    void CommitPreviewLine() override;
+    void SwitchStyle(TChatStyle from, TChatStyle to) override;
+    void ShowMarkedChoice(TChatStyle style) override;
+    void ChunkDone() override;
+    void DrawAttention() override;
+
+    // IConversationView
+    void WriteStatusLine(const std::string& text) override;
+    void ClearTranscript() override;
+    void ShowConnectionInfo(const std::string& text) override;
+    void RefreshControls() override;
+    void ShowEnded() override;
+    void AttentionTick() override;
+
+    // Positions and sizes for the present style and sheet size; also runs on every resize.
+    void LayoutTab();
+    // Gives the typing pane the keyboard, but only while this tab is the one shown.
+    void FocusLocalPane();
+
+    // Appends a label part (label + ": ") and a text part, each only when its format is given
+    // and its text is not empty, then optionally ends the line.
+    void AppendEntry(TRichPane& pane, const QString& label, const QString& text,
+        const QTextCharFormat* labelFormat, const QTextCharFormat* textFormat, bool newLine);
+    void EnsureLineBreak(TRichPane& pane);
+    void EraseLastChar(TRichPane& pane);
+    void ScrollToCaret(TRichPane& pane);
+
+    // Key handlers; a key set to 0 is consumed.
+    void LocalPaneKeyPress(char32_t& key);
+    void PaneKeyPress(char32_t& key);
+    // `byMouse`: a click, rather than Enter pressing the button.
+    void SendButtonClick(bool byMouse);
+    void DisconnectButtonClick();
+
+    void ClearAttention();
+    void StopAttention();
+    void FlashTaskbar(int count);
+
+    TTabSheet* Sheet() const { return SheetWidget.data(); }
+    const TControls& Controls() const { return Ui; }
+    const TFonts& Fonts() const { return EntryFonts; }
+    TChatStyle Style() const { return CurrentStyle; }
+    QString PeerName() const { return PeerNameText; }
+    bool AttentionActive() const { return Attention; }
+    int ToggleCount() const { return Toggles; }
+
+    // Attention blinking: a highlight toggle needs more than this many milliseconds since the
+    // last, and stops after MaxToggles (off, on, off, on: the tab ends lit).
+    static constexpr TTick ToggleIntervalMs = 200;
+    static constexpr int MaxToggles = 4;
+    static constexpr int FlashCount = 10;
+
+private:
+    void BuildTab(TSkinData* skin);
+    void ChoiceClicked(TChatStyle style);
+    QRadioButton* Choice(TChatStyle style) const;
+    bool IsShown() const;
+    void SetTypingCaption(const QString& caption);
+
+    TChatForm& Form;
+    IConversationOwner& Owner;
+    const ITickSource& Ticks;
+    TConversationTabHooks Hooks;
+    const QString OwnNameText;
+    QString PeerNameText;
+    TFonts EntryFonts;
+    QTextCharFormat StatusFormat;
+
+    // Context of every signal connection to this object: connections end with it, even while
+    // the sheet outlives the tab until its deferred deletion.
+    QObject Connections;
+    QPointer<TTabSheet> SheetWidget;
+    TControls Ui;
+
+    TChatStyle CurrentStyle = TChatStyle::Realtime;
+    bool Attention = false;
+    TTick LastToggleTick = 0;
+    std::uint16_t Toggles = 0;
+};
+
+} // namespace quillet

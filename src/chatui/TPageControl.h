@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QStackedWidget;
+
+namespace quillet {
+
+class TTabStrip;
+
+// The chat window's tab control: a wrapping tab strip over a stack of pages, one page per
+// conversation. Pages are added by their owners and leave the control when they are removed or
+// destroyed. The page control shows one page; which page the user counts as seen is the chat
+// window's business, so Change fires only when the user picks a tab, never when the program
+// adds or removes a page.
+class TPageControl final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TPageControl(QWidget* parent = nullptr);
+    ~TPageControl() override;
+
+    int PageCount() const { return static_cast<int>(Pages.size()); }
+    QWidget* Page(int index) const;
+    int IndexOf(const QWidget* page) const;
+
+    // Appends `page` (reparented into the control). The first page becomes the one shown.
+    void AddPage(QWidget* page, const QString& caption);
+    // Takes `page` out without destroying it; it stays a hidden child of the control.
+    void RemovePage(QWidget* page);
+
+    // The page shown; nullptr without pages. Setting it from the program emits no Change.
+    QWidget* ActivePage() const;
+    void SetActivePage(QWidget* page);
+
+    QString PageCaption(const QWidget* page) const;
+    void SetPageCaption(const QWidget* page, const QString& caption);
+    bool PageHighlighted(const QWidget* page) const;
+    void SetPageHighlighted(const QWidget* page, bool highlighted);
+
+    TTabStrip& Strip() const { return *TabStrip; }
+    // The rectangle pages occupy, in the control's coordinates.
+    QRect PageArea() const;
+
+signals:
+    // The user picked another tab; ActivePage is the page now shown.
+    void Change();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    struct TPage {
+        QWidget* Widget;
+        // Kept separately so that a page can still be recognised from its destroyed signal,
+        // when its widget part is already gone.
+        const QObject* Object;
+    };
+
+    void PageDestroyed(QObject* object);
+    void Forget(int index);
+    void ShowIndex(int index);
+    void LayoutChildren();
+
+    TTabStrip* TabStrip;
+    QStackedWidget* Stack;
+    std::vector<TPage> Pages;
+};
+
+} // namespace quillet

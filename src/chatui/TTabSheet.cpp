@@ -1,0 +1,84 @@
+#include "chatui/TTabSheet.h"
+
+#include "chatui/TPageControl.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace quillet {
+
+TTabSheet::TTabSheet(TPageControl& owner) : QWidget(&owner), Background(ButtonFace())
+{
+    hide();
+    // "Entered" is the focus arriving at the sheet or any control on it from somewhere else;
+    // moving between the sheet's own controls is not an entry.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inside = [this](QWidget* w) { return w != nullptr && (w == this || isAncestorOf(w)); };
+        if (inside(now) && !inside(old))
+            emit Entered();
+    });
+}
+
+QColor TTabSheet::ButtonFace()
+{
+    return QApplication::palette().color(QPalette::Button);
+}
+
+void TTabSheet::SetBackgroundColor(const QColor& color)
+{
+    if (color == Background)
+        return;
+    Background = color;
+    update();
+}
+
+void TTabSheet::SetPageControl(TPageControl* control)
+{
+    if (control == Control)
+        return;
+    if (Control != nullptr)
+        Control->RemovePage(this);
+    Control = control;
+    if (Control != nullptr)
+        Control->AddPage(this, CaptionText);
+}
+
+void TTabSheet::SetCaption(const QString& caption)
+{
+    CaptionText = caption;
+    if (Control != nullptr)
+        Control->SetPageCaption(this, caption);
+}
+
+bool TTabSheet::Highlighted() const
+{
+    return Control != nullptr && Control->PageHighlighted(this);
+}
+
+void TTabSheet::SetHighlighted(bool highlighted)
+{
+    if (Control != nullptr)
+        Control->SetPageHighlighted(this, highlighted);
+}
+
+void TTabSheet::paintEvent(QPaintEvent*)
+{
+    if (Background == ButtonFace())
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Background);
+}
+
+void TTabSheet::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    emit MouseEntered();
+}
+
+void TTabSheet::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    emit Resized();
+}
+
+} // namespace quillet

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+namespace quillet {
+
+class TPageControl;
+
+// One page of the chat window's tab control: the ground a conversation's controls stand on.
+// Besides being a page, it reports the three moments its conversation reacts to: the keyboard
+// focus entering it from outside, the mouse entering it, and a change of its size.
+class TTabSheet final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Owned by `owner` from the start; it becomes one of its pages with SetPageControl.
+    explicit TTabSheet(TPageControl& owner);
+
+    // The button face colour unless set otherwise. Only another colour is painted by the sheet
+    // itself; the button face is what the page control already shows beneath it.
+    QColor BackgroundColor() const { return Background; }
+    void SetBackgroundColor(const QColor& color);
+    static QColor ButtonFace();
+
+    TPageControl* PageControl() const { return Control; }
+    // Puts the sheet into `control` as its last page (nullptr takes it out).
+    void SetPageControl(TPageControl* control);
+
+    QString Caption() const { return CaptionText; }
+    void SetCaption(const QString& caption);
+    bool Highlighted() const;
+    void SetHighlighted(bool highlighted);
+
+signals:
+    void Entered();
+    void MouseEntered();
+    void Resized();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QColor Background;
+    TPageControl* Control = nullptr;
+    QString CaptionText;
+};
+
+} // namespace quillet

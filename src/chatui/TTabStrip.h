@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+namespace quillet {
+
+// The row of tabs above the pages of the chat window. Unlike a one-row tab bar it never
+// scrolls: tabs that do not fit on a row wrap onto a further row, so with many conversations
+// every tab stays visible and clickable. A tab can be highlighted (painted in the highlight
+// colour) to ask for the user's attention, independently of which tab is current.
+class TTabStrip final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TTabStrip(QWidget* parent = nullptr);
+
+    int Count() const { return static_cast<int>(Tabs.size()); }
+    // Appends a tab and returns its index. The first tab becomes the current one.
+    int AddTab(const QString& caption);
+    // The tab after the removed one (or the one before, when it was the last) becomes current
+    // if the removed tab was current.
+    void RemoveTab(int index);
+
+    QString Caption(int index) const;
+    void SetCaption(int index, const QString& caption);
+    bool Highlighted(int index) const;
+    void SetHighlighted(int index, bool highlighted);
+
+    // -1 when there is no tab. Setting it from the program emits nothing.
+    int CurrentIndex() const { return Current; }
+    void SetCurrentIndex(int index);
+
+    // The layout for the strip's present width.
+    int RowCount() const;
+    QRect TabRect(int index) const;
+    int TabAt(const QPoint& pos) const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    // The user clicked another tab. Not emitted for changes the program makes.
+    void TabChosen(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct TTab {
+        QString Caption;
+        bool Highlighted = false;
+    };
+    struct TLayout {
+        std::vector<QRect> Rects;
+        int Rows = 0;
+    };
+
+    TLayout ComputeLayout(int width) const;
+    int TabHeight() const;
+    int NaturalTabWidth(int index) const;
+    void Invalidate();
+    const TLayout& CurrentLayout() const;
+    void Choose(int index);
+
+    std::vector<TTab> Tabs;
+    int Current = -1;
+    mutable TLayout Cached;
+    mutable int CachedWidth = -1;
+};
+
+} // namespace quillet

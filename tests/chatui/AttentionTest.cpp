@@ -1,0 +1,119 @@
+#include "ChatUiFakes.h"
+
+#include "chatui/TPageControl.h"
+#include "chatui/TRichPane.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace quillet {
+namespace {
+
+using testing::TConversationRig;
+using testing::TManualTicks;
+
+// Two conversations; the first tab is the one the user sees.
+class Attention : public ::testing::Test {
+protected:
+    Attention()
+    {
+        TConversationTabHooks hooks;
+        hooks.FlashTaskbar = [this](QWidget*, int count) { Flashes.push_back(count); };
+        Seen = std::make_unique<TConversationRig>(Form, Ticks, hooks);
+        Background = std::make_unique<TConversationRig>(Form, Ticks, hooks);
+    }
+
+    void ShowAndActivate()
+    {
+        Form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+    }
+
+    bool Lit() { return Background->Tab->Sheet()->Highlighted(); }
+
+    // Runs the receive loop's tick `ms` after the previous one and reports whether the tab is
+    // lit afterwards.
+    bool TickAfter(TTick ms)
+    {
+        Ticks.Value += ms;
+        Background->Tab->AttentionTick();
+        return Lit();
+    }
+
+    TManualTicks Ticks;
+    TChatForm Form;
+    std::vector<int> Flashes;
+    std::unique_ptr<TConversationRig> Seen;
+    std::unique_ptr<TConversationRig> Background;
+};
+
+TEST_F(Attention, ABackgroundTabBlinksFourTimesAndStaysLit)
+{
+    Background->Greet("Bob");
+    Background->Owner.Engine.ProcessIncoming("news\r");
+    ASSERT_TRUE(Lit()) << "lit at once";
+    EXPECT_TRUE(Background->Tab->AttentionActive());
+    EXPECT_EQ(Flashes, std::vector<int>{10}) << "the window is not in front, so the taskbar flashes";
+
+    EXPECT_TRUE(TickAfter(200)) << "not more than 200 ms yet";
+    EXPECT_FALSE(TickAfter(1));
+    EXPECT_FALSE(TickAfter(150));
+    EXPECT_TRUE(TickAfter(201));
+    EXPECT_FALSE(TickAfter(300));
+    EXPECT_TRUE(TickAfter(300));
+    EXPECT_EQ(Background->Tab->ToggleCount(), 4);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(TickAfter(1000)) << "lit until seen";
+    EXPECT_FALSE(Seen->Tab->Sheet()->Highlighted());
+}
+
+TEST_F(Attention, BlinkingSurvivesTheTickCountWrapping)
+{
+    Ticks.Value = 0xFFFFFF00u;
+    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
+    EXPECT_FALSE(TickAfter(0x150)) << "300 ms later, across the wrap";
+}
+
+TEST_F(Attention, SeeingTheTabClearsIt)
+{
+    ShowAndActivate();
+    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
+    ASSERT_TRUE(Lit());
+    EXPECT_TRUE(Flashes.empty()) << "no flashing while the chat window is in front";
+
+    EXPECT_TRUE(TickAfter(10)) << "another tab is the one seen";
+    Form.SetActiveSheet(Background->Tab->Sheet());
+    EXPECT_FALSE(TickAfter(10));
+    EXPECT_FALSE(Background->Tab->AttentionActive());
+    EXPECT_FALSE(TickAfter(500)) << "and it stays off";
+}
+
+TEST_F(Attention, TheTabTheUserSeesDoesNotBlink)
+{
+    ShowAndActivate();
+    Seen->Owner.Engine.ProcessIncoming("Ann\r\nx\r");
+    EXPECT_FALSE(Seen->Tab->Sheet()->Highlighted());
+    EXPECT_FALSE(Seen->Tab->AttentionActive());
+    EXPECT_TRUE(Flashes.empty());
+}
+
+TEST_F(Attention, TypingOrTheMouseEndsIt)
+{
+    Background->Tab->RefreshControls(); // connected: the typing pane takes keys
+    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
+    ASSERT_TRUE(Lit());
+    QTest::keyClicks(Background->Tab->Controls().LocalPane, QStringLiteral("k"));
+    EXPECT_FALSE(Lit());
+    EXPECT_FALSE(Background->Tab->AttentionActive());
+
+    Background->Owner.Engine.ProcessIncoming("y\r");
+    ASSERT_TRUE(Lit());
+    emit Background->Tab->Sheet()->MouseEntered();
+    EXPECT_FALSE(Lit());
+    EXPECT_FALSE(TickAfter(300));
+}
+
+} // namespace
+} // namespace quillet

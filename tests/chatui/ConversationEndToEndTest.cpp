@@ -1,0 +1,306 @@
+// Two copies of the conversation machinery in one process, each with its real chat window and
+// tabs: a listener on an ephemeral loopback port, calls dialed through RequestCall, keys typed
+// into the tabs with QTest.
+#include "chatui/TChatForm.h"
+#include "chatui/TChatTabFactory.h"
+#include "chatui/TConversationTab.h"
+#include "chatui/TPageControl.h"
+#include "chatui/TRichPane.h"
+#include "chatui/TTabSheet.h"
+#include "net/TChatServer.h"
+#include "platform/qt/QtMainThreadDispatcher.h"
+#include "support/RawPeer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TSharedTicks final : public ITickSource {
+public:
+    TTick Now() const override { return Value.load(); }
+    std::atomic<TTick> Value{500000};
+};
+
+class TNoPrompts final : public IPromptService {
+public:
+    TAnswer AskYesNoCancel(const std::string&) override { return Answer; }
+    void ShowMessage(const std::string&) override {}
+    void ShowError(const std::string&) override {}
+    TAnswer Answer = TAnswer::Yes;
+};
+
+// Remembers every tab the real factory makes, so tests can type into it.
+class TTrackingFactory final : public IConversationViewFactory {
+public:
+    TTrackingFactory(TChatForm& form, const ITickSource& ticks) : Real(form, nullptr, ticks) {}
+    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
+    {
+        auto view = Real.CreateView(owner);
+        auto* tab = dynamic_cast<TConversationTab*>(view.get());
+        Tabs.push_back(tab);
+        Sheets.emplace_back(tab->Sheet());
+        return view;
+    }
+    TChatTabFactory Real;
+    std::vector<TConversationTab*> Tabs;  // valid while the matching sheet lives
+    std::vector<QPointer<TTabSheet>> Sheets;
+};
+
+// One copy of the program: chat window, tab factory, listener.
+struct TCopy {
+    TCopy(TQtMainThreadDispatcher& dispatcher, TSharedTicks& ticks, std::string ownName)
+        : Views(Form, ticks)
+        , Context{dispatcher, Views, ticks, [name = std::move(ownName)] { return name; },
+              [this](const std::string& peer, const std::string&, TChatStyle) {
+                  Offers.push_back(peer);
+              }}
+    {
+        Form.SetPromptService(&Prompts);
+        TChatServerHooks hooks;
+        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
+        hooks.HideChatWindow = [this] { Form.hide(); };
+        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
+        Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
+        Server->Start();
+    }
+    ~TCopy()
+    {
+        Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, 5s);
+    }
+    int Port()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Server->ListeningPort() != 0; }, 5000));
+        return Server->ListeningPort();
+    }
+    TConversationTab& Tab(std::size_t index) { return *Views.Tabs.at(index); }
+    bool TabAlive(std::size_t index) const
+    {
+        return index < Views.Sheets.size() && !Views.Sheets[index].isNull();
+    }
+
+    TNoPrompts Prompts;
+    TChatForm Form;
+    TTrackingFactory Views;
+    TConversationContext Context;
+    std::unique_ptr<TChatServer> Server;
+    std::vector<std::string> Offers;
+};
+
+QString TranscriptOf(TConversationTab& tab)
+{
+    return tab.Controls().Transcript->Text();
+}
+
+bool Marked(TConversationTab& tab, TChatStyle style)
+{
+    const auto& ui = tab.Controls();
+    switch (style) {
+    case TChatStyle::Realtime:
+        return ui.RealtimeChoice->isChecked();
+    case TChatStyle::IM:
+        return ui.IMChoice->isChecked();
+    case TChatStyle::IMPreview:
+        return ui.IMPreviewChoice->isChecked();
+    }
+    return false;
+}
+
+void Type(TConversationTab& tab, const QString& text)
+{
+    for (const QChar c : text)
+        tab.Controls().LocalPane->TypeChar(c.unicode());
+}
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    // A call from Alice to Bob in `style`, both greeted, the start style echoed and marked.
+    void Call(TCopy& alice, TCopy& bob, TChatStyle style, std::size_t index = 0)
+    {
+        alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), style);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return alice.Views.Tabs.size() > index && bob.Views.Tabs.size() > index &&
+                   alice.Tab(index).PeerName() == "Bob" && bob.Tab(index).PeerName() == "Alice" &&
+                   alice.Tab(index).Style() == style && bob.Tab(index).Style() == style &&
+                   Marked(alice.Tab(index), style) && Marked(bob.Tab(index), style);
+        }, 5000));
+    }
+
+    TQtMainThreadDispatcher Dispatcher;
+    TSharedTicks Ticks;
+};
+
+TEST_F(EndToEndTest, RealtimeKeysAndErasuresReachThePeerAsTyped)
+{
+    TCopy alice(Dispatcher, Ticks, "Alice");
+    TCopy bob(Dispatcher, Ticks, "Bob");
+    Call(alice, bob, TChatStyle::Realtime);
+    EXPECT_TRUE(alice.Form.isVisible());
+    EXPECT_TRUE(bob.Form.isVisible());
+    auto& a = alice.Tab(0);
+    auto& b = bob.Tab(0);
+    EXPECT_EQ(TranscriptOf(a), "");
+    EXPECT_EQ(a.Controls().DisconnectButton->text(), "Disconnect");
+
+    Type(a, "hellp");
+    a.Controls().LocalPane->TypeChar(8);
+    Type(a, "o\r");
+    QTest::keyClicks(a.Controls().LocalPane, "there");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TranscriptOf(b) == "hello\nthere"; }, 3000))
+        << TranscriptOf(b).toStdString();
+    EXPECT_EQ(a.Controls().LocalPane->Text(), "hello\nthere");
+}
+
+TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
+{
+    TCopy alice(Dispatcher, Ticks, "Alice");
+    TCopy bob(Dispatcher, Ticks, "Bob");
+    Call(alice, bob, TChatStyle::IM);
+    auto& a = alice.Tab(0);
+    auto& b = bob.Tab(0);
+
+    Type(a, "hi");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().TypingLabel->text() == "Alice is typing..."; }, 3000));
+    Ticks.Value += 2500;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return b.Controls().TypingLabel->text() == "Alice has stopped typing...";
+    }, 3000));
+    Ticks.Value += 4000;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().TypingLabel->text().isEmpty(); }, 3000));
+
+    Type(a, "there");
+    QTest::mouseClick(a.Controls().SendButton, Qt::LeftButton);
+    EXPECT_EQ(TranscriptOf(a), "Alice: hithere\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TranscriptOf(b) == "Alice: hithere\n"; }, 3000))
+        << TranscriptOf(b).toStdString();
+    EXPECT_TRUE(b.Controls().TypingLabel->text().isEmpty());
+
+    // Bob disconnects: both write "Disconnected" once, the button becomes "Close".
+    QTest::mouseClick(b.Controls().DisconnectButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return a.Controls().DisconnectButton->text() == "Close" &&
+               b.Controls().DisconnectButton->text() == "Close";
+    }, 3000));
+    EXPECT_EQ(TranscriptOf(a).count("Disconnected"), 1) << TranscriptOf(a).toStdString();
+    EXPECT_LE(TranscriptOf(b).count("Disconnected"), 1);
+    EXPECT_TRUE(a.Controls().LocalPane->isReadOnly());
+    EXPECT_EQ(alice.Offers, std::vector<std::string>{"Bob"});
+
+    // Close removes the tab; the last one hides the window.
+    QTest::mouseClick(a.Controls().DisconnectButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.TabAlive(0); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.Form.isVisible(); }, 3000));
+    EXPECT_EQ(alice.Form.TabCount(), 0);
+}
+
+TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
+{
+    TCopy alice(Dispatcher, Ticks, "Alice");
+    TCopy bob(Dispatcher, Ticks, "Bob");
+    Call(alice, bob, TChatStyle::IMPreview);
+    auto& a = alice.Tab(0);
+    auto& b = bob.Tab(0);
+    EXPECT_EQ(b.Controls().TypingLabel->text(), "Alice types: ");
+
+    Type(a, "draft");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().PreviewPane->Text() == "draft"; }, 3000));
+    a.Controls().LocalPane->TypeChar(8);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().PreviewPane->Text() == "draf"; }, 3000));
+    // A mouse click on Send commits the line on both sides.
+    QTest::mouseClick(a.Controls().SendButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TranscriptOf(b) == "Alice: draf\n"; }, 3000))
+        << TranscriptOf(b).toStdString();
+    EXPECT_EQ(TranscriptOf(a), "Alice: draf\n");
+    EXPECT_TRUE(b.Controls().PreviewPane->Text().isEmpty());
+
+    // Bob picks Realtime: both switch, both write the notice, both choices end marked.
+    QTest::mouseClick(b.Controls().RealtimeChoice, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return a.Style() == TChatStyle::Realtime && a.Controls().RealtimeChoice->isChecked();
+    }, 3000));
+    EXPECT_EQ(b.Style(), TChatStyle::Realtime);
+    const QString notice = "*** Changed to REAL TIME Chat style ***";
+    EXPECT_TRUE(TranscriptOf(a).contains(notice)) << TranscriptOf(a).toStdString();
+    EXPECT_TRUE(TranscriptOf(b).contains(notice)) << TranscriptOf(b).toStdString();
+    EXPECT_FALSE(a.Controls().PreviewPane->isVisible());
+    EXPECT_FALSE(a.Controls().SendButton->isVisible());
+
+    // Alice picks IM with preview again: Bob follows.
+    QTest::mouseClick(a.Controls().IMPreviewChoice, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return b.Style() == TChatStyle::IMPreview && b.Controls().IMPreviewChoice->isChecked();
+    }, 3000));
+    EXPECT_EQ(a.Style(), TChatStyle::IMPreview);
+}
+
+TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
+{
+    TCopy alice(Dispatcher, Ticks, "Alice");
+    TCopy bob(Dispatcher, Ticks, "Bob");
+    Call(alice, bob, TChatStyle::Realtime, 0);
+    Call(alice, bob, TChatStyle::Realtime, 1);
+    // The first tab of an empty window is the active sheet.
+    EXPECT_EQ(bob.Form.ActiveSheet(), bob.Tab(0).Sheet());
+
+    // A line arriving on the second (background) tab makes it blink.
+    Type(alice.Tab(1), "news\r");
+    auto& background = bob.Tab(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return background.AttentionActive(); }, 3000));
+    EXPECT_TRUE(bob.Form.Tabs().PageHighlighted(background.Sheet()));
+    for (int i = 0; i < 6; ++i) {
+        Ticks.Value += 250;
+        QTest::qWait(350); // the conversation thread's timer pass runs every 300 ms
+    }
+    EXPECT_EQ(background.ToggleCount(), TConversationTab::MaxToggles);
+    EXPECT_TRUE(bob.Form.Tabs().PageHighlighted(background.Sheet())) << "blinking ends lit";
+
+    // The user picks the tab: it is the active sheet, and its attention ends.
+    bob.Form.Tabs().SetActivePage(background.Sheet());
+    bob.Form.TabsChange();
+    EXPECT_EQ(bob.Form.ActiveSheet(), background.Sheet());
+    background.StopAttention();
+    EXPECT_FALSE(background.AttentionActive());
+    EXPECT_FALSE(bob.Form.Tabs().PageHighlighted(background.Sheet()));
+}
+
+TEST_F(EndToEndTest, ClosingTheWindowWithYesEndsThreeConversations)
+{
+    TCopy alice(Dispatcher, Ticks, "Alice");
+    TCopy bob(Dispatcher, Ticks, "Bob");
+    for (std::size_t i = 0; i < 3; ++i)
+        Call(alice, bob, TChatStyle::IM, i);
+    EXPECT_EQ(bob.Form.TabCount(), 3);
+
+    bob.Prompts.Answer = IPromptService::TAnswer::No;
+    EXPECT_FALSE(bob.Form.close());
+    EXPECT_EQ(bob.Form.TabCount(), 3);
+
+    bob.Prompts.Answer = IPromptService::TAnswer::Yes;
+    EXPECT_TRUE(bob.Form.close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Form.TabCount() == 0; }, 5000));
+    EXPECT_FALSE(bob.Form.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Server->ConversationCount() == 0; }, 3000));
+    // Alice's side sees the three ends.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (alice.Tab(i).Controls().DisconnectButton->text() != "Close")
+                return false;
+        }
+        return true;
+    }, 5000));
+}
+
+} // namespace
+} // namespace quillet

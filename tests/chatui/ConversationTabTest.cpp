@@ -1,0 +1,279 @@
+#include "ChatUiFakes.h"
+
+#include "chatui/TPageControl.h"
+#include "chatui/TRichPane.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+using testing::TConversationRig;
+using testing::TManualTicks;
+
+// The pane's text as runs of one format.
+std::vector<std::pair<QString, QTextCharFormat>> Runs(const TRichPane& pane)
+{
+    std::vector<std::pair<QString, QTextCharFormat>> runs;
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            runs.emplace_back(it.fragment().text(), it.fragment().charFormat());
+    }
+    return runs;
+}
+
+class ConversationTab : public ::testing::Test {
+protected:
+    ConversationTab()
+    {
+        Form.show();
+        Rig = std::make_unique<TConversationRig>(Form, Ticks);
+        Rig->Tab->RefreshControls();
+    }
+    TConversationTab& Tab() { return *Rig->Tab; }
+    const TConversationTab::TControls& Ui() { return Rig->Tab->Controls(); }
+    TProtocolEngine& Engine() { return Rig->Owner.Engine; }
+    QString TranscriptText() { return Ui().Transcript->Text(); }
+
+    TManualTicks Ticks;
+    TChatForm Form;
+    std::unique_ptr<TConversationRig> Rig;
+};
+
+TEST_F(ConversationTab, StartsAsARealtimeTabNamedChat)
+{
+    EXPECT_EQ(Form.Tabs().PageCaption(Tab().Sheet()), QStringLiteral("Chat"));
+    EXPECT_TRUE(Ui().RealtimeChoice->isChecked());
+    EXPECT_EQ(Ui().RealtimeChoice->geometry(), QRect(70, 0, 113, 17));
+    EXPECT_EQ(Ui().IMChoice->geometry(), QRect(70, 15, 113, 17));
+    EXPECT_EQ(Ui().IMPreviewChoice->geometry(), QRect(70, 30, 113, 17));
+    EXPECT_EQ(Ui().StyleCaption->text(), QStringLiteral("Chat Style:"));
+    EXPECT_EQ(Ui().DisconnectButton->geometry(), QRect(Tab().Sheet()->width() - 85, 25, 75, 25));
+    EXPECT_TRUE(Ui().Transcript->isReadOnly());
+    EXPECT_FALSE(Ui().PreviewPane->isVisibleTo(Tab().Sheet()));
+    EXPECT_FALSE(Ui().SendButton->isVisibleTo(Tab().Sheet()));
+}
+
+TEST_F(ConversationTab, RealtimeSplitsTheTabIntoEqualHalvesAtEverySize)
+{
+    for (const QSize size : {QSize(586, 477), QSize(800, 700), QSize(450, 321)}) {
+        Form.resize(size);
+        const QRect transcript = Ui().Transcript->geometry();
+        const QRect local = Ui().LocalPane->geometry();
+        SCOPED_TRACE(size.height());
+        EXPECT_EQ(transcript.topLeft(), QPoint(5, 55));
+        EXPECT_EQ(transcript.width(), Tab().Sheet()->width() - 10);
+        EXPECT_EQ(local.height(), transcript.height());
+        EXPECT_EQ(local.width(), transcript.width());
+        EXPECT_EQ(local.top(), transcript.bottom() + 1 + 5);
+        EXPECT_LE(local.bottom(), Tab().Sheet()->height());
+        EXPECT_EQ(Ui().LocalPane->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    }
+}
+
+TEST_F(ConversationTab, IMStylesGiveAOneLinePaneWithSendBesideIt)
+{
+    for (const TChatStyle style : {TChatStyle::IM, TChatStyle::IMPreview}) {
+        Engine().UserChoseStyle(style);
+        QWidget* sheet = Tab().Sheet();
+        const QRect transcript = Ui().Transcript->geometry();
+        const QRect local = Ui().LocalPane->geometry();
+        const QRect send = Ui().SendButton->geometry();
+        const QRect typing = Ui().TypingLabel->geometry();
+        SCOPED_TRACE(static_cast<int>(style));
+        EXPECT_EQ(local.height(), Ui().LocalPane->LineHeight() + 10);
+        EXPECT_EQ(Ui().LocalPane->lineWrapMode(), QPlainTextEdit::NoWrap);
+        EXPECT_TRUE(Ui().SendButton->isVisibleTo(sheet));
+        EXPECT_EQ(send.left(), local.right() + 1 + 10);
+        EXPECT_EQ(send.top(), local.top());
+        EXPECT_EQ(send.right() + 1, transcript.right() + 1) << "Send ends where the transcript ends";
+        EXPECT_EQ(typing.top(), transcript.bottom() + 1 + 7);
+        EXPECT_TRUE(Ui().TypingLabel->isVisibleTo(sheet));
+        EXPECT_EQ(Ui().PreviewPane->isVisibleTo(sheet), style == TChatStyle::IMPreview);
+        EXPECT_EQ(local.top(), Ui().PreviewPane->geometry().bottom() + 1);
+        EXPECT_EQ(Ui().PreviewPane->x(), typing.right() + 1 + 5);
+        EXPECT_LE(std::max(local.bottom(), send.bottom()), sheet->height());
+    }
+}
+
+TEST_F(ConversationTab, RefreshControlsFollowsTheConnection)
+{
+    const auto base = [](const TRichPane* pane) { return pane->palette().color(QPalette::Base); };
+    EXPECT_FALSE(Ui().LocalPane->isReadOnly());
+    EXPECT_EQ(base(Ui().Transcript), QColor(Qt::white));
+    EXPECT_EQ(base(Ui().LocalPane), QColor(Qt::white));
+
+    Rig->Owner.Connected = false;
+    Tab().RefreshControls();
+    EXPECT_TRUE(Ui().LocalPane->isReadOnly());
+    EXPECT_EQ(base(Ui().Transcript), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(base(Ui().LocalPane), QColor(0xC0, 0xC0, 0xC0));
+}
+
+TEST_F(ConversationTab, StyleNoticeIsFramedByEmptyLinesInTheNoticeFont)
+{
+    Tab().WriteStatusLine("Connected");
+    Engine().UserChoseStyle(TChatStyle::IM);
+    EXPECT_EQ(TranscriptText(), QStringLiteral("Connected\n\n*** Changed to IM Chat style ***\n\n"));
+    const auto runs = Runs(*Ui().Transcript);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].second.foreground().color(), QColor(0x80, 0x00, 0x00));
+    EXPECT_EQ(runs[1].second.fontWeight(), QFont::Bold);
+
+    Engine().UserChoseStyle(TChatStyle::IMPreview);
+    EXPECT_TRUE(TranscriptText().endsWith(QStringLiteral("*** Changed to IM WITH PREVIEW Chat style ***\n\n")));
+    Engine().UserChoseStyle(TChatStyle::Realtime);
+    EXPECT_TRUE(TranscriptText().endsWith(QStringLiteral("\n\n*** Changed to REAL TIME Chat style ***\n\n")));
+}
+
+TEST_F(ConversationTab, NoNoticeInAnEmptyTranscriptOrAfterTheEnd)
+{
+    Engine().UserChoseStyle(TChatStyle::IM);
+    EXPECT_TRUE(Ui().Transcript->IsEmpty());
+
+    Tab().WriteStatusLine("Disconnected");
+    Rig->Owner.Disconnected = true;
+    Engine().UserChoseStyle(TChatStyle::Realtime);
+    EXPECT_EQ(TranscriptText(), QStringLiteral("Disconnected\n"));
+}
+
+TEST_F(ConversationTab, RealtimeOwnTextMovesIntoTheTranscriptAfterABlank)
+{
+    Rig->Greet("Bob");
+    Engine().ProcessIncoming("hello");
+    QTest::keyClicks(Ui().LocalPane, QStringLiteral("mine"));
+    Engine().UserChoseStyle(TChatStyle::IM);
+    EXPECT_EQ(TranscriptText(), QStringLiteral("hello mine\n\n*** Changed to IM Chat style ***\n\n"));
+    EXPECT_TRUE(Ui().LocalPane->IsEmpty());
+}
+
+TEST_F(ConversationTab, IMDropsTheUnsentLineOnASwitch)
+{
+    Engine().UserChoseStyle(TChatStyle::IM);
+    Tab().ClearTranscript();
+    QTest::keyClicks(Ui().LocalPane, QStringLiteral("unsent"));
+    Engine().UserChoseStyle(TChatStyle::IMPreview);
+    EXPECT_TRUE(Ui().LocalPane->IsEmpty());
+    EXPECT_FALSE(TranscriptText().contains(QStringLiteral("unsent")));
+}
+
+TEST_F(ConversationTab, IMPreviewWritesBothUnfinishedLinesWithTheirNames)
+{
+    Rig->Greet("Bob");
+    Engine().UserChoseStyle(TChatStyle::IMPreview);
+    Tab().ClearTranscript();
+    EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob types: "));
+    Engine().ProcessIncoming("theirs");
+    QTest::keyClicks(Ui().LocalPane, QStringLiteral("mine"));
+    Engine().UserChoseStyle(TChatStyle::Realtime);
+    EXPECT_TRUE(TranscriptText().startsWith(QStringLiteral("Alice: mine\nBob: theirs\n")));
+    EXPECT_TRUE(Ui().PreviewPane->IsEmpty());
+}
+
+TEST_F(ConversationTab, IMLinesArriveUnderTheLabelOnce)
+{
+    Rig->Greet("Bob");
+    Engine().UserChoseStyle(TChatStyle::IM);
+    Tab().ClearTranscript();
+    Engine().ProcessIncoming("\xF9");
+    EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob is typing..."));
+    Engine().ProcessIncoming("h");
+    Engine().ProcessIncoming("i\r\nyo\x08u\r\n");
+    EXPECT_EQ(TranscriptText(), QStringLiteral("Bob: hi\nBob: yu\n"));
+    EXPECT_EQ(Ui().TypingLabel->text(), QString());
+
+    const auto runs = Runs(*Ui().Transcript);
+    ASSERT_GE(runs.size(), 2u);
+    EXPECT_EQ(runs[0].first, QStringLiteral("Bob: "));
+    EXPECT_EQ(runs[0].second.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial Narrow")});
+    EXPECT_EQ(runs[0].second.foreground().color(), QColor(0x00, 0x00, 0x80));
+    EXPECT_EQ(runs[1].first, QStringLiteral("hi"));
+    EXPECT_EQ(runs[1].second.foreground().color(), QColor(0x00, 0x00, 0xFF));
+    EXPECT_EQ(runs[1].second.fontPointSize(), 11);
+}
+
+TEST_F(ConversationTab, PreviewLineIsEditedAndCommittedUnderThePeersName)
+{
+    Rig->Greet("Bob");
+    Engine().UserChoseStyle(TChatStyle::IMPreview);
+    Tab().ClearTranscript();
+    Engine().ProcessIncoming("ab\x08" "c\xF7");
+    EXPECT_EQ(Ui().PreviewPane->Text(), QString::fromUtf8("ac\xC3\xB7"));
+    Engine().ProcessIncoming("\r");
+    EXPECT_EQ(TranscriptText(), QString::fromUtf8("Bob: ac\xC3\xB7\n"));
+    EXPECT_TRUE(Ui().PreviewPane->IsEmpty());
+}
+
+TEST_F(ConversationTab, PeerNamesStayPlainText)
+{
+    const std::string name = "<b>Eve</b> &amp;";
+    Rig->Greet(name);
+    Engine().UserChoseStyle(TChatStyle::IM);
+    Tab().ClearTranscript();
+    Engine().ProcessIncoming("x");
+    EXPECT_EQ(Form.Tabs().PageCaption(Tab().Sheet()), QString::fromStdString(name));
+    EXPECT_EQ(TranscriptText(), QString::fromStdString(name + ": x"));
+    Engine().UserChoseStyle(TChatStyle::IMPreview);
+    EXPECT_EQ(Ui().TypingLabel->textFormat(), Qt::PlainText);
+}
+
+TEST_F(ConversationTab, StatusLinesAndErasuresWorkOnWholeLines)
+{
+    Engine().ProcessIncoming("Bob\r\n");
+    Engine().ProcessIncoming("ab\r");
+    Engine().ProcessIncoming("\x08\x08");
+    EXPECT_EQ(TranscriptText(), QStringLiteral("a"));
+    Tab().WriteStatusLine("Disconnected");
+    EXPECT_EQ(TranscriptText(), QStringLiteral("a\nDisconnected\n"));
+    Tab().ShowEnded();
+    EXPECT_EQ(Ui().DisconnectButton->text(), QStringLiteral("Close"));
+    QTest::mouseClick(Ui().DisconnectButton, Qt::LeftButton);
+    EXPECT_EQ(Rig->Owner.DisconnectClicks, 1);
+}
+
+TEST_F(ConversationTab, ConnectionInfoSitsInTheTopRightCorner)
+{
+    Tab().ShowConnectionInfo("IP: 10.0.0.7 -- PORT: 2323");
+    const QRect info = Ui().InfoLabel->geometry();
+    EXPECT_EQ(Ui().InfoLabel->text(), QStringLiteral("IP: 10.0.0.7 -- PORT: 2323"));
+    EXPECT_EQ(info.right() + 1, Tab().Sheet()->width() - 10);
+    EXPECT_EQ(info.top(), 3);
+}
+
+TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)
+{
+    TManualTicks ticks;
+    TChatForm form;
+    int mainShown = 0;
+    std::vector<int> flashes;
+    TConversationTabHooks hooks;
+    hooks.ShowMainWindow = [&] { ++mainShown; };
+    hooks.FlashTaskbar = [&](QWidget* window, int count) {
+        EXPECT_EQ(window, &form);
+        flashes.push_back(count);
+    };
+    TConversationRig incoming(form, ticks, hooks);
+    incoming.Owner.Incoming = true;
+    TConversationRig outgoing(form, ticks, hooks);
+
+    outgoing.Greet("Ann");
+    EXPECT_FALSE(form.isVisible()) << "an outgoing call does not show the window";
+    EXPECT_EQ(mainShown, 0);
+
+    incoming.Greet("Bob");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(mainShown, 1);
+    EXPECT_EQ(flashes, std::vector<int>{10});
+    EXPECT_EQ(form.Tabs().PageCaption(incoming.Tab->Sheet()), QStringLiteral("Bob"));
+}
+
+} // namespace
+} // namespace quillet

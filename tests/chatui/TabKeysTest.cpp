@@ -1,0 +1,189 @@
+#include "ChatUiFakes.h"
+
+#include "chatui/TPageControl.h"
+#include "chatui/TRichPane.h"
+#include "chatui/TTabStrip.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+using testing::TConversationRig;
+using testing::TManualTicks;
+
+class TabKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+        Rig = std::make_unique<TConversationRig>(Form, Ticks);
+        Rig->Greet("Bob");
+        Rig->Tab->RefreshControls();
+        Sent().clear();
+    }
+
+    void UseStyle(TChatStyle style)
+    {
+        Rig->Owner.Engine.UserChoseStyle(style);
+        Rig->Tab->ClearTranscript();
+        Sent().clear();
+    }
+
+    // h, i, Backspace, i, Enter: the keys of the protocol's examples.
+    void TypeHiBackspaceIEnter()
+    {
+        QTest::keyClicks(Local(), QStringLiteral("hi"));
+        QTest::keyClick(Local(), Qt::Key_Backspace);
+        QTest::keyClicks(Local(), QStringLiteral("i"));
+        QTest::keyClick(Local(), Qt::Key_Return);
+    }
+
+    TRichPane* Local() { return Rig->Tab->Controls().LocalPane; }
+    TRichPane* Transcript() { return Rig->Tab->Controls().Transcript; }
+    std::string& Sent() { return Rig->Owner.Sender.Bytes; }
+
+    TManualTicks Ticks;
+    TChatForm Form;
+    std::unique_ptr<TConversationRig> Rig;
+};
+
+TEST_F(TabKeys, RealtimeSendsEveryKeyAndKeepsTheLineBreakInThePane)
+{
+    TypeHiBackspaceIEnter();
+    EXPECT_EQ(Sent(), "hi\x08i\r");
+    EXPECT_EQ(Local()->Text(), QStringLiteral("hi\n"));
+    EXPECT_TRUE(Transcript()->IsEmpty());
+}
+
+TEST_F(TabKeys, IMSendsTypingSignalsThenTheLineOnEnter)
+{
+    UseStyle(TChatStyle::IM);
+    TypeHiBackspaceIEnter();
+    EXPECT_EQ(Sent(), "\xF9\xF9\xF9\xF9\xF9hi\r\n");
+    EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: hi\n"));
+    EXPECT_TRUE(Local()->IsEmpty());
+
+    Sent().clear();
+    QTest::keyClick(Local(), Qt::Key_Return);
+    EXPECT_EQ(Sent(), "\xF9") << "Enter in an empty pane types, but sends no line";
+    EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: hi\n"));
+}
+
+TEST_F(TabKeys, IMPreviewSendsKeysAndCommitsOnEnter)
+{
+    UseStyle(TChatStyle::IMPreview);
+    TypeHiBackspaceIEnter();
+    EXPECT_EQ(Sent(), "hi\x08i\r");
+    EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: hi\n"));
+    EXPECT_TRUE(Local()->IsEmpty());
+}
+
+TEST_F(TabKeys, ClickingSendInIMPreviewAlsoEndsThePeersLine)
+{
+    UseStyle(TChatStyle::IMPreview);
+    QTest::keyClicks(Local(), QStringLiteral("ok"));
+    QTest::mouseClick(Rig->Tab->Controls().SendButton, Qt::LeftButton);
+    EXPECT_EQ(Sent(), "ok\r");
+    EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: ok\n"));
+    EXPECT_EQ(QApplication::focusWidget(), Local()) << "typing goes on after the click";
+}
+
+TEST_F(TabKeys, ErasingAnEmptyPaneSendsNothingInAnyStyle)
+{
+    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+        UseStyle(style);
+        QTest::keyClick(Local(), Qt::Key_Backspace);
+        QTest::keyClick(Local(), Qt::Key_Backspace, Qt::ControlModifier);
+        EXPECT_EQ(Sent(), "") << static_cast<int>(style);
+    }
+}
+
+TEST_F(TabKeys, KeysGoToTheEndWhereverTheCaretIs)
+{
+    QTest::keyClicks(Local(), QStringLiteral("abc"));
+    QTest::keyClick(Local(), Qt::Key_Home);
+    ASSERT_EQ(Local()->textCursor().position(), 0);
+    QTest::keyClicks(Local(), QStringLiteral("d"));
+    EXPECT_EQ(Local()->Text(), QStringLiteral("abcd"));
+    EXPECT_EQ(Sent(), "abcd");
+
+    const QTextCharFormat format = Local()->document()->begin().begin().fragment().charFormat();
+    EXPECT_EQ(format.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(format.fontPointSize(), 11);
+}
+
+TEST_F(TabKeys, ProtocolSignalLettersGoOutAsLookAlikes)
+{
+    // Keys of a keyboard layout with these letters (QTest only types ASCII).
+    for (const char* letter : {"\xC3\xBC", "\xC3\xA9"})
+        QTest::sendKeyEvent(QTest::Click, Local(), Qt::Key_unknown, QString::fromUtf8(letter), Qt::NoModifier);
+    EXPECT_EQ(Sent(), "u\xE9");
+    EXPECT_EQ(Local()->Text(), QString::fromUtf8("\xC3\xBC\xC3\xA9"));
+}
+
+TEST_F(TabKeys, AReadOnlyPaneDropsEveryKey)
+{
+    Rig->Owner.Connected = false;
+    Rig->Tab->RefreshControls();
+    QTest::keyClicks(Local(), QStringLiteral("lost"));
+    QTest::keyClick(Local(), Qt::Key_Return);
+    EXPECT_EQ(Sent(), "");
+    EXPECT_TRUE(Local()->IsEmpty());
+
+    QTest::keyClicks(Transcript(), QStringLiteral("x"));
+    EXPECT_EQ(Sent(), "");
+    EXPECT_TRUE(Local()->IsEmpty());
+}
+
+TEST_F(TabKeys, TypingInTheTranscriptOrPreviewTypesIntoTheLocalPane)
+{
+    UseStyle(TChatStyle::IMPreview);
+    Transcript()->setFocus();
+    QTest::keyClicks(Transcript(), QStringLiteral("ab"));
+    EXPECT_EQ(QApplication::focusWidget(), Local());
+    QTest::keyClicks(Rig->Tab->Controls().PreviewPane, QStringLiteral("c"));
+    EXPECT_EQ(Local()->Text(), QStringLiteral("abc"));
+    EXPECT_EQ(Sent(), "abc");
+    EXPECT_TRUE(Transcript()->IsEmpty());
+}
+
+TEST_F(TabKeys, PastingTypesThePastedText)
+{
+    QApplication::clipboard()->setText(QStringLiteral("p\nq"));
+    QTest::keyClick(Local(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Sent(), "p\rq");
+    EXPECT_EQ(Local()->Text(), QStringLiteral("p\nq"));
+}
+
+TEST_F(TabKeys, FocusNeverMovesIntoATabThatIsNotShown)
+{
+    TConversationRig second(Form, Ticks);
+    second.Greet("Cy");
+    Local()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), Local());
+
+    // Everything that would focus the second tab's pane while the first tab is shown.
+    second.Tab->RefreshControls();
+    second.Tab->StopAttention();
+    second.Owner.Engine.UserChoseStyle(TChatStyle::IM);
+    EXPECT_EQ(QApplication::focusWidget(), Local());
+
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("z"));
+    EXPECT_EQ(Sent(), "z");
+    EXPECT_EQ(second.Owner.Sender.Bytes.find('z'), std::string::npos);
+
+    TTabStrip& strip = Form.Tabs().Strip();
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, strip.TabRect(1).center());
+    second.Tab->RefreshControls();
+    EXPECT_EQ(QApplication::focusWidget(), second.Tab->Controls().LocalPane);
+}
+
+} // namespace
+} // namespace quillet
