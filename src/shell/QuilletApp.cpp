@@ -1,13 +1,148 @@
 #include "shell/QuilletApp.h"
 
-#include <QApplication>
+#include "chatui/TChatForm.h"
+#include "phonebook/TEditRecord.h"
+#include "shell/CommandLine.h"
+#include "shell/Forms.h"
+#include "shell/SettingsPath.h"
+#include "shell/ShellIcon.h"
+#include "shell/ShippedDocument.h"
+#include "shell/Shutdown.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "shell/TQuilletApplication.h"
+#include "shell/TSetupForm.h"
+#include "shell/TSingleInstance.h"
+#include "shell/TTerminationSignal.h"
+
+#include <QSessionManager>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+#include <memory>
 
 namespace quillet {
 
+TMainForm* MainForm = nullptr;
+TSetupForm* SetupForm = nullptr;
+TAboutForm* AboutForm = nullptr;
+TChatForm* ChatForm = nullptr;
+TEditRecord* EditRecord = nullptr;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long a second copy waits for the running copy to connect and answer.
+constexpr auto ActivationTimeout = 1500ms;
+// How long the end of the program waits for worker threads.
+constexpr auto ThreadExitLimit = 2000ms;
+
+// The windows in creation order; destroyed in reverse, the main window last, so that no window
+// outlives the one the others may still refer to.
+struct TWindows {
+    std::unique_ptr<TMainForm> Main;
+    std::unique_ptr<TSetupForm> Setup;
+    std::unique_ptr<TAboutForm> About;
+    std::unique_ptr<TChatForm> Chat;
+    std::unique_ptr<TEditRecord> Edit;
+
+    ~TWindows()
+    {
+        EditRecord = nullptr;
+        Edit.reset();
+        ChatForm = nullptr;
+        Chat.reset();
+        AboutForm = nullptr;
+        About.reset();
+        SetupForm = nullptr;
+        Setup.reset();
+        MainForm = nullptr;
+        Main.reset();
+    }
+};
+
+// Desktops without a tray (and headless runs) can still be tested as if they had one.
+bool TrayAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable()
+        || qEnvironmentVariableIntValue("QUILLET_ASSUME_TRAY") != 0;
+}
+
+void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath)
+{
+    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable());
+    MainForm = windows.Main.get();
+    windows.Setup = std::make_unique<TSetupForm>(settingsPath);
+    SetupForm = windows.Setup.get();
+    windows.About = std::make_unique<TAboutForm>(settingsPath,
+        ShippedDocumentPath(QStringLiteral("README.md")),
+        ShippedDocumentPath(QStringLiteral("LICENSE")));
+    AboutForm = windows.About.get();
+    windows.Chat = std::make_unique<TChatForm>();
+    ChatForm = windows.Chat.get();
+    windows.Edit = std::make_unique<TEditRecord>();
+    EditRecord = windows.Edit.get();
+
+    MainForm->SetSetupForm(SetupForm);
+    MainForm->SetAboutForm(AboutForm);
+    MainForm->SetChatForm(ChatForm, [] { return ChatForm->TabCount(); });
+    ChatForm->SetMainFormHooks(
+        [] { return MainForm->ExitRequested; }, [] { MainForm->CloseAllChats(); });
+}
+
+} // namespace
+
 int RunQuillet(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Quillet");
+    const QString runtimeFolder = TSingleInstance::UserRuntimeFolder();
+    TSingleInstance instance(runtimeFolder);
+    if (!instance.TryBecomeFirstCopy()) {
+        // Whatever the answer, this copy's work is done; a failed delivery is not an error.
+        TSingleInstance::Request(runtimeFolder, "activate", ActivationTimeout);
+        return 0;
+    }
+
+    TQuilletApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setWindowIcon(QuilletIcon());
+    // The main window decides when the program ends; hidden dialogs and a hidden main window
+    // must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
+    TWindows windows;
+    CreateWindows(windows, settingsPath);
+    bool showMainForm
+        = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
+
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, MainForm, [](QSessionManager& manager) {
+            if (!MainForm->EndSessionQuery())
+                manager.cancel();
+        });
+    const TTerminationSignal termination([] {
+        MainForm->ExitRequested = true;
+        MainForm->close();
+    });
+    // No event is handled before the event loop or the own-name dialog runs, so an activation
+    // always finds every window made.
+    instance.Listen([] { MainForm->ActivateFromSecondCopy(); },
+        [] { return MainForm->isVisible() && !MainForm->isMinimized(); });
+
+    if (MainForm->GetUserNameFromIni().empty()) {
+        MainForm->CheckUserName();
+        showMainForm = true;
+    }
+    if (!MainForm->CloseAccepted()) {
+        if (showMainForm)
+            MainForm->ShowMainForm();
+        QApplication::exec();
+    }
+
+    instance.StopListening();
+    MainForm->RunShutdownSteps();
+    WaitForWorkerThreads(ThreadExitLimit);
     return 0;
 }
 

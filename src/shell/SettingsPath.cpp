@@ -1,0 +1,57 @@
+#include "shell/SettingsPath.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdlib>
+#include <system_error>
+#include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+const char* const SettingsFileName = "settings.ini";
+
+std::string EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::filesystem::path ResolveSettingsPath(const std::filesystem::path& programFolder,
+    const std::string& xdgConfigHome, const std::string& home,
+    const std::function<bool(const std::filesystem::path&)>& folderWritable)
+{
+    const std::filesystem::path beside = programFolder / SettingsFileName;
+    std::error_code error;
+    if (std::filesystem::exists(beside, error) || folderWritable(programFolder))
+        return beside;
+
+    std::filesystem::path configHome(xdgConfigHome);
+    if (xdgConfigHome.empty() || !configHome.is_absolute())
+        configHome = std::filesystem::path(home) / ".config";
+    const std::filesystem::path folder = configHome / "quillet";
+    // A folder that cannot be made shows up as a failed write with this path in the message.
+    std::filesystem::create_directories(folder, error);
+    return folder / SettingsFileName;
+}
+
+bool IsFolderWritable(const std::filesystem::path& folder)
+{
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+std::filesystem::path ResolveSettingsPathForThisProgram()
+{
+    const std::filesystem::path programFolder(QCoreApplication::applicationDirPath().toStdString());
+    std::string home = EnvironmentValue("HOME");
+    if (home.empty())
+        home = QDir::homePath().toStdString();
+    return ResolveSettingsPath(
+        programFolder, EnvironmentValue("XDG_CONFIG_HOME"), home, IsFolderWritable);
+}
+
+} // namespace quillet

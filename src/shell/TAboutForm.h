@@ -1,0 +1,63 @@
+#pragma once
+
+#include "shell/TWindowPlacer.h"
+
+#include <QDialog>
+#include <QUrl>
+
+#include <filesystem>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace quillet {
+
+class TLinkLabel;
+
+// The program information dialog: name and version, who makes Quillet, two links to the
+// documentation that ships with it (its README and its licence), and where the settings live.
+// Esc does not close it; "Ok" and the close box do.
+class TAboutForm : public QDialog {
+public:
+    TAboutForm(const std::filesystem::path& settingsPath, const QString& readmePath,
+        const QString& licensePath, QWidget* parent = nullptr);
+
+    QFrame* Panel1;
+    QLabel* Label5;
+    QLabel* Label2;
+    QLabel* Label1;
+    TLinkLabel* Label6;
+    TLinkLabel* Label7;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* SettingsLabel;
+    QPushButton* Button1;
+
+    // Opens an address with the desktop's default handler; replaceable so that a test can watch.
+    std::function<void(const QUrl&)> OpenUrl;
+
+    QUrl ReadmeUrl() const { return Readme; }
+    QUrl LicenseUrl() const { return License; }
+
+    void FormShow();
+    void Button1Click();
+    void Label6Click();
+    void Label7Click();
+    void URLEnter(TLinkLabel& label);
+    void URLLeave(TLinkLabel& label);
+
+    void setVisible(bool visible) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    QUrl Readme;
+    QUrl License;
+    TWindowPlacer Placer;
+};
+
+} // namespace quillet

@@ -1,0 +1,370 @@
+#include "shell/TMainForm.h"
+
+#include "platform/ProfileFile.h"
+#include "shell/MainFormLayout.h"
+#include "shell/ScreenPlacement.h"
+#include "shell/ShellIcon.h"
+#include "shell/TLinkLabel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace quillet {
+
+namespace {
+
+const QColor LabelColour(0x00, 0x40, 0x80);
+const QColor LabelHoverColour(0xA6, 0xCA, 0xF0);
+
+QFont PixelFont(const QString& family, int pixels, bool bold = false)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+Qt::WindowFlags MainWindowFlags(bool trayAvailable)
+{
+    // With a tray the window is a tool window (thin caption, close box only, no task bar entry):
+    // the tray icon is the program's handle. Without one it needs a task bar entry and a
+    // minimise box, or a hidden window could never be found again.
+    if (trayAvailable)
+        return Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    return Qt::Window;
+}
+
+} // namespace
+
+TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable, QWidget* parent)
+    : QMainWindow(parent, MainWindowFlags(trayAvailable))
+    , SkinData1(new TSkinData(this))
+    , TrayIcon(nullptr)
+    , SettingsFile(std::move(settingsPath))
+    , HasTray(trayAvailable)
+    , Client(new QWidget(this))
+    , RunModal([](QDialog& dialog) { dialog.exec(); })
+    , OnCloseAccepted([this] {
+        // A close can go through while the own-name dialog waits in its own loop (Exit chosen in
+        // a window a second copy showed, or an end signal): that dialog ends too, and with it
+        // every event loop.
+        if (SetupForm != nullptr && SetupForm->isVisible())
+            SetupForm->reject();
+        QCoreApplication::exit(0);
+    })
+    , Placer([this] { FormShow(); })
+{
+    setWindowTitle(QStringLiteral("Chat"));
+    setWindowIcon(QuilletIcon());
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 10));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(0xE7, 0xE8, 0xF8));
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    setCentralWidget(Client);
+    Client->installEventFilter(this);
+    CreateControls();
+    CreateMenus();
+
+    // The stored client size; FormShow sets the width again each time the window appears.
+    resize(147, 420 + MainMenu1->sizeHint().height());
+
+    if (HasTray)
+        CreateTrayIcon();
+}
+
+TMainForm::~TMainForm()
+{
+    // Hiding takes the icon out of the tray at once, also when the event loop no longer runs.
+    if (TrayIcon != nullptr)
+        TrayIcon->hide();
+}
+
+void TMainForm::CreateControls()
+{
+    Label8 = new QLabel(QStringLiteral("Select a user:"), Client);
+    Label8->setFont(PixelFont(QStringLiteral("Arial"), 13));
+    QPalette black = Label8->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    Label8->setPalette(black);
+    Label8->move(5, 22);
+    Label8->adjustSize();
+
+    UsersListingBox = new QListWidget(Client);
+    UsersListingBox->setGeometry(5, 40, 137, 306);
+    UsersListingBox->setFont(PixelFont(QStringLiteral("Arial Narrow"), 13, true));
+    UsersListingBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    QPalette grey = UsersListingBox->palette();
+    grey.setColor(QPalette::Base, QColor(0xE1, 0xE1, 0xE1));
+    UsersListingBox->setPalette(grey);
+    UsersListingBox->installEventFilter(this);
+
+    const QFont labelFont = PixelFont(QStringLiteral("MS Sans Serif"), 10, true);
+    const auto makeLabel = [this, &labelFont](const QString& text, int left) {
+        auto* label = new TLinkLabel(text, Client);
+        label->setFont(labelFont);
+        label->SetTextColor(LabelColour);
+        label->move(left, 352);
+        label->adjustSize();
+        label->OnMouseEnter = [this, label] { HighLightLabel(*label); };
+        label->OnMouseLeave = [this, label] { UnHighLightLabel(*label); };
+        return label;
+    };
+    AddLabel = makeLabel(QStringLiteral("Add"), 12);
+    EditLabel = makeLabel(QStringLiteral("Edit"), 41);
+    DeleteLabel = makeLabel(QStringLiteral("Delete"), 70);
+
+    DialButton = new QPushButton(QStringLiteral("Dial"), Client);
+    DialButton->setGeometry(66, 390, 55, 25);
+    DialButton->setEnabled(false);
+}
+
+void TMainForm::CreateMenus()
+{
+    MainMenu1 = menuBar();
+    MenuGroup = MainMenu1->addMenu(QStringLiteral("Menu"));
+    SetupItem = MenuGroup->addAction(QStringLiteral("My Name"));
+    About1 = MenuGroup->addAction(QStringLiteral("About"));
+    N1 = MenuGroup->addSeparator();
+    Exit1 = MenuGroup->addAction(QStringLiteral("Exit"));
+    QObject::connect(SetupItem, &QAction::triggered, this, [this] { SetupItemClick(); });
+    QObject::connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+    QObject::connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+
+    PopupMenu1 = new QMenu(this);
+    ShowMenu = PopupMenu1->addAction(QStringLiteral("Show"));
+    HideMenu = PopupMenu1->addAction(QStringLiteral("Hide"));
+    ExitMenu = PopupMenu1->addAction(QStringLiteral("Exit"));
+    QObject::connect(ShowMenu, &QAction::triggered, this, [this] { ShowMenuClick(); });
+    QObject::connect(HideMenu, &QAction::triggered, this, [this] { HideMenuClick(); });
+    QObject::connect(ExitMenu, &QAction::triggered, this, [this] { ExitMenuClick(); });
+}
+
+void TMainForm::CreateTrayIcon()
+{
+    TrayIcon = new QSystemTrayIcon(QuilletIcon(), this);
+    TrayIcon->setToolTip(QStringLiteral("Quillet"));
+    // No context menu is set on the icon: the right press is handled by TrayMessage, which also
+    // ignores it while the own-name dialog is open.
+    QObject::connect(TrayIcon, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) { TrayMessage(reason); });
+    TrayIcon->show();
+}
+
+void TMainForm::SetChatForm(QWidget* chatForm, std::function<int()> tabCount)
+{
+    ChatForm = chatForm;
+    ChatTabCount = std::move(tabCount);
+}
+
+void TMainForm::RunShutdownSteps()
+{
+    for (const auto& step : ShutdownSteps) {
+        try {
+            step();
+        } catch (...) {
+            // The program is ending; the remaining steps still have to run.
+        }
+    }
+}
+
+void TMainForm::ShowMainForm()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    BringToFront();
+}
+
+bool TMainForm::ActivateFromSecondCopy()
+{
+    ShowMainForm();
+    return isVisible() && !isMinimized();
+}
+
+void TMainForm::FormShow()
+{
+    PlaceTopRight(*this, 140, 5);
+}
+
+void TMainForm::BringToFront()
+{
+    raise();
+    activateWindow();
+    setFocus();
+}
+
+void TMainForm::FormResize()
+{
+    const TMainFormLayout layout = FormResizeLayout(Client->size());
+    UsersListingBox->setGeometry(layout.UsersListingBox);
+    for (TLinkLabel* label : { AddLabel, EditLabel, DeleteLabel })
+        label->move(label->x(), layout.LabelsTop);
+    DialButton->setGeometry(layout.DialButton);
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    const bool allowed = ExitRequested || !isActiveWindow();
+    ExitRequested = allowed;
+    return allowed;
+}
+
+void TMainForm::TrayMessage(QSystemTrayIcon::ActivationReason reason)
+{
+    // While the own-name dialog is open the main window must neither appear nor vanish behind it.
+    if (SetupForm != nullptr && SetupForm->isVisible())
+        return;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        if (isVisible())
+            hide();
+        else
+            ShowMainForm();
+        break;
+    case QSystemTrayIcon::Context:
+        PopupMenu1->popup(QCursor::pos());
+        break;
+    default:
+        // Releases, double clicks and the middle button do nothing: a double click has
+        // already toggled the window on its first press.
+        break;
+    }
+}
+
+void TMainForm::ShowMenuClick()
+{
+    ShowMainForm();
+}
+
+void TMainForm::HideMenuClick()
+{
+    hide();
+}
+
+void TMainForm::ExitMenuClick()
+{
+    ExitRequested = true;
+    close();
+}
+
+void TMainForm::SetupItemClick()
+{
+    if (SetupForm != nullptr)
+        RunModal(*SetupForm);
+}
+
+void TMainForm::About1Click()
+{
+    if (AboutForm != nullptr)
+        RunModal(*AboutForm);
+}
+
+void TMainForm::Exit1Click()
+{
+    ExitRequested = true;
+    close();
+}
+
+bool TMainForm::EndSessionQuery()
+{
+    ExitRequested = true;
+    return FormCloseQuery();
+}
+
+void TMainForm::ShowChatForm()
+{
+    if (ChatForm == nullptr || !ChatTabCount || ChatTabCount() <= 0)
+        return;
+    ChatForm->show();
+    ChatForm->raise();
+    ChatForm->activateWindow();
+}
+
+void TMainForm::CloseAllChats()
+{
+    if (CloseAllChatsHook)
+        CloseAllChatsHook();
+}
+
+void TMainForm::HighLightLabel(TLinkLabel& label)
+{
+    label.SetTextColor(LabelHoverColour);
+}
+
+void TMainForm::UnHighLightLabel(TLinkLabel& label)
+{
+    label.SetTextColor(LabelColour);
+}
+
+std::string TMainForm::GetUserNameFromIni() const
+{
+    return profile::ReadString(SettingsFile, "Settings", "User name", "");
+}
+
+void TMainForm::CheckUserName()
+{
+    // The file is read again after every showing: only a name really stored ends the loop.
+    while (!Closed && GetUserNameFromIni().empty()) {
+        if (SetupForm == nullptr)
+            return;
+        RunModal(*SetupForm);
+    }
+}
+
+void TMainForm::setVisible(bool visible)
+{
+    // Every way of showing the window ends here. Only a change from hidden to visible places it
+    // (restoring a minimised window does not), and the placing comes before the window appears.
+    const bool appearing = visible && isHidden();
+    if (appearing)
+        Placer.BeforeShow(*this);
+    else if (!visible)
+        Placer.Hidden();
+    QMainWindow::setVisible(visible);
+    if (appearing) {
+        Placer.AfterShowOrMove(*this);
+        BringToFront();
+    }
+}
+
+void TMainForm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    Placer.AfterShowOrMove(*this);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (FormCloseQuery()) {
+        event->accept();
+        Closed = true;
+        if (OnCloseAccepted)
+            OnCloseAccepted();
+        return;
+    }
+    event->ignore();
+    if (HasTray)
+        hide();
+    else
+        showMinimized();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Client && event->type() == QEvent::Resize)
+        FormResize();
+    else if (watched == UsersListingBox && event->type() == QEvent::Enter)
+        ShowChatForm();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace quillet

@@ -1,0 +1,132 @@
+#include "shell/TSetupForm.h"
+
+#include "platform/ProfileFile.h"
+#include "shell/ScreenPlacement.h"
+#include "shell/TQuilletApplication.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <stdexcept>
+
+namespace quillet {
+
+namespace {
+const char* const SettingsSection = "Settings";
+const char* const UserNameKey = "User name";
+} // namespace
+
+TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+            | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , SettingsPath(std::move(settingsPath))
+    , Placer([this] { CentreOnPrimaryScreen(*this); })
+{
+    setWindowTitle(QStringLiteral("Setup"));
+    QFont dialogFont(QStringLiteral("Tahoma"));
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+    setFixedSize(306, 115);
+
+    Label1 = new QLabel(QStringLiteral("Please type your name for the call identification:"), this);
+    QFont labelFont(QStringLiteral("Tahoma"));
+    labelFont.setPixelSize(13);
+    Label1->setFont(labelFont);
+    // The sentence is wider than the dialog in most substitute fonts, so it may take two lines.
+    Label1->setWordWrap(true);
+    Label1->setGeometry(10, 6, 286, 36);
+
+    NameEdit = new QLineEdit(this);
+    NameEdit->setGeometry(10, 46, 286, 22);
+    NameEdit->installEventFilter(this);
+
+    NameOkButton = new QPushButton(QStringLiteral("Ok"), this);
+    NameOkButton->setGeometry(115, 80, 75, 25);
+    // Enter is handled by the field itself; the button must not be the dialog's default, or a
+    // second Ok would run for the same key.
+    NameOkButton->setAutoDefault(false);
+    QObject::connect(NameOkButton, &QPushButton::clicked, this,
+        [this] { TQuilletApplication::RunHandler([this] { NameOkButtonClick(); }); });
+
+    setTabOrder(NameEdit, NameOkButton);
+    FormCreate();
+}
+
+void TSetupForm::FormCreate()
+{
+    NameEdit->setText(QString::fromStdString(
+        profile::ReadString(SettingsPath, SettingsSection, UserNameKey, "")));
+}
+
+void TSetupForm::FormShow()
+{
+    raise();
+    activateWindow();
+    NameEdit->setFocus();
+}
+
+bool TSetupForm::NameEditKeyPress(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    TQuilletApplication::RunHandler([this] { NameOkButtonClick(); });
+    return true;
+}
+
+void TSetupForm::NameOkButtonClick()
+{
+    if (NameEdit->text().isEmpty()) {
+        NameEdit->setFocus();
+        return;
+    }
+    if (!profile::WriteString(
+            SettingsPath, SettingsSection, UserNameKey, NameEdit->text().toStdString()))
+        throw std::runtime_error("Unable to write to " + SettingsPath.string());
+    accept();
+}
+
+void TSetupForm::setVisible(bool visible)
+{
+    // Centred before it appears, so that the window system places it by its frame.
+    const bool appearing = visible && isHidden();
+    if (appearing)
+        Placer.BeforeShow(*this);
+    else if (!visible)
+        Placer.Hidden();
+    QDialog::setVisible(visible);
+    if (appearing) {
+        Placer.AfterShowOrMove(*this);
+        FormShow();
+    }
+}
+
+void TSetupForm::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    Placer.AfterShowOrMove(*this);
+}
+
+void TSetupForm::keyPressEvent(QKeyEvent* event)
+{
+    // Without a cancel button, Esc closes nothing.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TSetupForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == NameEdit && event->type() == QEvent::KeyPress
+        && NameEditKeyPress(static_cast<QKeyEvent*>(event)->key())) {
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quillet

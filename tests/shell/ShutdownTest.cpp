@@ -1,0 +1,76 @@
+#include "shell/Shutdown.h"
+#include "platform/TThread.h"
+#include "platform/qt/QtMainThreadDispatcher.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TSleeper final : public TThread {
+public:
+    TSleeper(IMainThreadDispatcher& dispatcher, std::chrono::milliseconds duration)
+        : TThread(dispatcher)
+        , Duration(duration)
+    {
+    }
+
+protected:
+    void ThreadMain() override { std::this_thread::sleep_for(Duration); }
+
+private:
+    std::chrono::milliseconds Duration;
+};
+
+class TStuck final : public TThread {
+public:
+    using TThread::TThread;
+    std::atomic<bool> Release { false };
+
+protected:
+    void ThreadMain() override
+    {
+        while (!Release.load())
+            std::this_thread::sleep_for(1ms);
+    }
+};
+
+TEST(WaitForWorkerThreadsTest, JoinsAThreadThatFreesItselfThroughTheMainThread)
+{
+    TQtMainThreadDispatcher dispatcher;
+    const int before = TThread::LiveCount();
+    auto* thread = new TSleeper(dispatcher, 50ms);
+    thread->SetFreeOnTerminate(true);
+    thread->Start();
+    ASSERT_EQ(TThread::LiveCount(), before + 1);
+
+    // The thread's last step is a call posted to this thread, so only a wait that keeps handling
+    // events can see it gone.
+    EXPECT_TRUE(WaitForWorkerThreads(2000ms));
+    EXPECT_EQ(TThread::LiveCount(), 0);
+}
+
+TEST(WaitForWorkerThreadsTest, GivesUpAfterTheLimit)
+{
+    TQtMainThreadDispatcher dispatcher;
+    TStuck stuck(dispatcher);
+    stuck.Start();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_FALSE(WaitForWorkerThreads(100ms));
+    EXPECT_GE(elapsed.elapsed(), 100);
+    EXPECT_LT(elapsed.elapsed(), 1500);
+    stuck.Release = true;
+    stuck.WaitFor();
+}
+
+} // namespace
+} // namespace quillet

@@ -1,0 +1,363 @@
+#include "ShellTestSupport.h"
+
+#include "platform/ProfileFile.h"
+#include "shell/TLinkLabel.h"
+#include "shell/TMainForm.h"
+#include "shell/TSetupForm.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TMainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Root.isValid());
+        Settings = test::PathOf(Root) / "settings.ini";
+    }
+
+    std::unique_ptr<TMainForm> MakeForm(bool trayAvailable)
+    {
+        auto form = std::make_unique<TMainForm>(Settings, trayAvailable);
+        form->SetOnCloseAccepted([this] { ++ClosesAccepted; });
+        return form;
+    }
+
+    static void ShowAndActivate(QWidget& window)
+    {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    QTemporaryDir Root;
+    fs::path Settings;
+    int ClosesAccepted = 0;
+};
+
+// --- layout and placement
+
+TEST_F(TMainFormTest, ResizingTheWindowLaysOutTheControls)
+{
+    auto form = MakeForm(true);
+    ShowAndActivate(*form);
+    form->resize(200, 500 + form->MainMenu1->height());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form->centralWidget()->size() == QSize(200, 500); }, 2000))
+        << form->centralWidget()->width() << "x" << form->centralWidget()->height();
+    EXPECT_EQ(form->UsersListingBox->geometry(), QRect(5, 40, 190, 410));
+    for (TLinkLabel* label : { form->AddLabel, form->EditLabel, form->DeleteLabel })
+        EXPECT_EQ(label->y(), 452);
+    // Their lefts stay where they were put.
+    EXPECT_EQ(form->AddLabel->x(), 12);
+    EXPECT_EQ(form->EditLabel->x(), 41);
+    EXPECT_EQ(form->DeleteLabel->x(), 70);
+    EXPECT_EQ(form->DialButton->geometry(), QRect(140, 470, 55, 25));
+}
+
+TEST_F(TMainFormTest, ShowingPlacesTheWindowInTheTopRightCornerWithOuterWidth140)
+{
+    auto form = MakeForm(true);
+    form->move(10, 300);
+    const int height = form->height();
+    ShowAndActivate(*form);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect frame = form->frameGeometry();
+    EXPECT_EQ(frame.width(), 140);
+    EXPECT_EQ(frame.top(), screen.top() + 5);
+    EXPECT_EQ(frame.right(), screen.right() - 5);
+    EXPECT_EQ(form->height(), height);
+    EXPECT_TRUE(form->isActiveWindow());
+
+    // Moved away while visible, the window is placed again when it next appears.
+    form->move(20, 200);
+    form->hide();
+    form->ShowMainForm();
+    EXPECT_EQ(form->frameGeometry().topRight(), QPoint(screen.right() - 5, screen.top() + 5));
+}
+
+// --- close rules
+
+TEST_F(TMainFormTest, CloseBoxOnTheActiveWindowOnlyHidesIt)
+{
+    auto form = MakeForm(true);
+    ShowAndActivate(*form);
+    EXPECT_FALSE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->ExitRequested);
+    EXPECT_FALSE(form->CloseAccepted());
+    EXPECT_EQ(ClosesAccepted, 0);
+}
+
+TEST_F(TMainFormTest, ExitItemsEndTheProgramEvenFromTheActiveWindow)
+{
+    for (bool fromTray : { false, true }) {
+        ClosesAccepted = 0;
+        auto form = MakeForm(true);
+        ShowAndActivate(*form);
+        (fromTray ? form->ExitMenu : form->Exit1)->trigger();
+        EXPECT_TRUE(form->ExitRequested);
+        EXPECT_TRUE(form->CloseAccepted());
+        EXPECT_EQ(ClosesAccepted, 1);
+        EXPECT_FALSE(form->isVisible());
+    }
+}
+
+TEST_F(TMainFormTest, ExitWhileHiddenEndsTheProgram)
+{
+    auto form = MakeForm(true);
+    form->ExitMenu->trigger();
+    EXPECT_EQ(ClosesAccepted, 1);
+}
+
+TEST_F(TMainFormTest, CloseRequestWhileAnotherWindowIsActiveGoesThrough)
+{
+    auto form = MakeForm(true);
+    ShowAndActivate(*form);
+    QWidget other;
+    ShowAndActivate(other);
+    ASSERT_FALSE(form->isActiveWindow());
+
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(form->ExitRequested);
+    EXPECT_EQ(ClosesAccepted, 1);
+}
+
+TEST_F(TMainFormTest, CloseQueryThatHidesLeavesExitRequestedFalse)
+{
+    auto form = MakeForm(true);
+    ShowAndActivate(*form);
+    EXPECT_FALSE(form->FormCloseQuery());
+    EXPECT_FALSE(form->ExitRequested);
+    form->ExitRequested = true;
+    EXPECT_TRUE(form->FormCloseQuery());
+    EXPECT_TRUE(form->ExitRequested);
+}
+
+TEST_F(TMainFormTest, WithoutATrayTheCloseBoxMinimisesAndActivationRestores)
+{
+    auto form = MakeForm(false);
+    EXPECT_EQ(form->TrayIcon, nullptr);
+    ShowAndActivate(*form);
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(ClosesAccepted, 0);
+
+    EXPECT_TRUE(form->ActivateFromSecondCopy());
+    EXPECT_FALSE(form->isMinimized());
+}
+
+TEST_F(TMainFormTest, LogOffIsNeverHeldUp)
+{
+    auto form = MakeForm(true);
+    ShowAndActivate(*form);
+    EXPECT_TRUE(form->EndSessionQuery());
+    EXPECT_TRUE(form->ExitRequested);
+    // The next close, from whatever side, goes through.
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(ClosesAccepted, 1);
+}
+
+// --- tray icon
+
+TEST_F(TMainFormTest, LeftPressOnTheTrayIconTogglesTheWindow)
+{
+    auto form = MakeForm(true);
+    ASSERT_NE(form->TrayIcon, nullptr);
+    EXPECT_EQ(form->TrayIcon->toolTip(), "Quillet");
+
+    form->TrayMessage(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->frameGeometry().top(), QGuiApplication::primaryScreen()->geometry().top() + 5);
+    form->TrayMessage(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(form->isVisible());
+    // A double click has toggled once already, on its first press.
+    form->TrayMessage(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(TMainFormTest, RightPressOpensThePopupMenuWhoseItemsShowAndHide)
+{
+    auto form = MakeForm(true);
+    form->TrayMessage(QSystemTrayIcon::Context);
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    form->PopupMenu1->close();
+
+    form->ShowMenu->trigger();
+    EXPECT_TRUE(form->isVisible());
+    form->HideMenu->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->TrayIcon->isVisible());
+}
+
+TEST_F(TMainFormTest, TrayIsIgnoredWhileTheOwnNameDialogIsOpen)
+{
+    auto form = MakeForm(true);
+    QDialog setup;
+    form->SetSetupForm(&setup);
+    setup.show();
+    form->TrayMessage(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(form->isVisible());
+    form->TrayMessage(QSystemTrayIcon::Context);
+    EXPECT_FALSE(form->PopupMenu1->isVisible());
+
+    setup.hide();
+    form->TrayMessage(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(form->isVisible());
+}
+
+// --- activation, chat window, labels
+
+TEST_F(TMainFormTest, ActivationShowsAHiddenWindowInTheCornerAndInFront)
+{
+    auto form = MakeForm(true);
+    EXPECT_TRUE(form->ActivateFromSecondCopy());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(
+        form->frameGeometry().right(), QGuiApplication::primaryScreen()->geometry().right() - 5);
+}
+
+TEST_F(TMainFormTest, MouseOverTheListShowsTheChatWindowOnlyWithAConversation)
+{
+    auto form = MakeForm(true);
+    QWidget chat;
+    int tabs = 0;
+    form->SetChatForm(&chat, [&tabs] { return tabs; });
+
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(form->UsersListingBox, &enter);
+    EXPECT_FALSE(chat.isVisible());
+
+    tabs = 1;
+    QCoreApplication::sendEvent(form->UsersListingBox, &enter);
+    EXPECT_TRUE(chat.isVisible());
+}
+
+TEST_F(TMainFormTest, LabelsTakeTheHoverColourWhileThePointerIsOverThem)
+{
+    auto form = MakeForm(true);
+    for (TLinkLabel* label : { form->AddLabel, form->EditLabel, form->DeleteLabel }) {
+        EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(label, &enter);
+        EXPECT_EQ(label->TextColor(), QColor(0xA6, 0xCA, 0xF0));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(label, &leave);
+        EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
+    }
+    EXPECT_FALSE(form->DialButton->isEnabled());
+}
+
+TEST_F(TMainFormTest, CloseAllChatsCallsTheHookWhenThereIsOne)
+{
+    auto form = MakeForm(true);
+    form->CloseAllChats(); // no hook yet: nothing to do
+    int calls = 0;
+    form->SetCloseAllChatsHook([&calls] { ++calls; });
+    form->CloseAllChats();
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(TMainFormTest, ShutdownStepsRunInOrderAndAFailingOneDoesNotStopTheRest)
+{
+    auto form = MakeForm(true);
+    std::string order;
+    form->AddShutdownStep([&order] { order += "listener "; });
+    form->AddShutdownStep([] { throw std::runtime_error("failed"); });
+    form->AddShutdownStep([&order] { order += "conversations"; });
+    form->RunShutdownSteps();
+    EXPECT_EQ(order, "listener conversations");
+}
+
+// --- own name and dialogs
+
+TEST_F(TMainFormTest, MenuItemsShowTheirDialogsModally)
+{
+    auto form = MakeForm(true);
+    QDialog setup;
+    QDialog about;
+    form->SetSetupForm(&setup);
+    form->SetAboutForm(&about);
+    std::vector<QDialog*> shown;
+    form->SetModalRunner([&shown](QDialog& dialog) { shown.push_back(&dialog); });
+    form->SetupItem->trigger();
+    form->About1->trigger();
+    EXPECT_EQ(shown, (std::vector<QDialog*> { &setup, &about }));
+}
+
+TEST_F(TMainFormTest, OwnNameIsReadAnewEachTime)
+{
+    auto form = MakeForm(true);
+    EXPECT_EQ(form->GetUserNameFromIni(), "");
+    ASSERT_TRUE(profile::WriteString(Settings, "Settings", "User name", "Jo"));
+    EXPECT_EQ(form->GetUserNameFromIni(), "Jo");
+    ASSERT_TRUE(profile::WriteString(Settings, "Settings", "User name", ""));
+    EXPECT_EQ(form->GetUserNameFromIni(), "");
+}
+
+TEST_F(TMainFormTest, CheckUserNameAsksUntilANameIsReallyStored)
+{
+    auto form = MakeForm(true);
+    TSetupForm setup(Settings);
+    form->SetSetupForm(&setup);
+    int showings = 0;
+    form->SetModalRunner([&showings](QDialog& dialog) {
+        auto& setupForm = static_cast<TSetupForm&>(dialog);
+        ++showings;
+        dialog.show();
+        if (showings == 1) {
+            dialog.close(); // the close box: nothing stored
+        } else if (showings == 2) {
+            setupForm.NameOkButtonClick(); // empty field: the dialog stays open
+            dialog.close();
+        } else {
+            setupForm.NameEdit->setText("Kim");
+            setupForm.NameOkButtonClick();
+        }
+    });
+    form->CheckUserName();
+    EXPECT_EQ(showings, 3);
+    EXPECT_EQ(form->GetUserNameFromIni(), "Kim");
+
+    // With a name stored the dialog is not shown at all.
+    form->CheckUserName();
+    EXPECT_EQ(showings, 3);
+}
+
+TEST_F(TMainFormTest, CheckUserNameStopsWhenTheProgramIsEnding)
+{
+    auto form = MakeForm(true);
+    QDialog setup;
+    form->SetSetupForm(&setup);
+    int showings = 0;
+    form->SetModalRunner([&](QDialog&) {
+        ++showings;
+        form->ExitMenu->trigger();
+    });
+    form->CheckUserName();
+    EXPECT_EQ(showings, 1);
+    EXPECT_TRUE(form->CloseAccepted());
+}
+
+} // namespace
+} // namespace quillet

@@ -1,0 +1,210 @@
+#include "ShellTestSupport.h"
+
+#include "shell/TSingleInstance.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <memory>
+#include <sys/stat.h>
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Copies of the real program in a sandbox: its own program folder with a settings.ini that
+// holds a name, and its own runtime, config and home folders, so that nothing here meets the
+// developer's running Quillet or settings.
+class TwoProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Root.isValid());
+        QDir root(Root.path());
+        for (const char* folder : { "bin", "runtime", "config", "home" })
+            ASSERT_TRUE(root.mkpath(folder));
+        Runtime = Root.path() + "/runtime";
+        ASSERT_TRUE(
+            QFile::setPermissions(Runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        Program = Root.path() + "/bin/quillet";
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET_BINARY), Program));
+        Settings = test::PathOf(Root) / "bin" / "settings.ini";
+        test::WriteWholeFile(Settings, "[Settings]\nUser name=Tester\n");
+        // An old time stamp, so that any rewrite would show.
+        fs::last_write_time(Settings, fs::last_write_time(Settings) - std::chrono::hours(24 * 400));
+        SettingsBytes = test::ReadWholeFile(Settings);
+        SettingsTime = fs::last_write_time(Settings);
+    }
+
+    void TearDown() override
+    {
+        for (auto& process : Processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+        if (HasFailure()) {
+            for (std::size_t i = 0; i < Processes.size(); ++i) {
+                const fs::path log = test::PathOf(Root) / ("stderr-" + std::to_string(i) + ".log");
+                std::cerr << "--- standard error of copy " << i << ":\n"
+                          << test::ReadWholeFile(log);
+            }
+        }
+    }
+
+    QProcess& Start(const QStringList& arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_RUNTIME_DIR", Runtime);
+        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
+        environment.insert("HOME", Root.path() + "/home");
+        // The offscreen platform has no tray; without one the window would be shown at start.
+        environment.insert("QUILLET_ASSUME_TRAY", "1");
+        process->setProcessEnvironment(environment);
+        // The offscreen platform's complaints would bury the test output; they are kept in a file
+        // and shown when a test fails.
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(
+            Root.path() + QString("/stderr-%1.log").arg(Processes.size()));
+        process->start(Program, arguments);
+        EXPECT_TRUE(process->waitForStarted(5000));
+        Processes.push_back(std::move(process));
+        return *Processes.back();
+    }
+
+    // The answer of the running copy to a status request, once it answers at all.
+    std::optional<std::string> WaitUntilListening(QProcess& process)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (elapsed.elapsed() < 15000 && process.state() == QProcess::Running) {
+            if (auto answer = TSingleInstance::Request(Runtime, "status", 200ms))
+                return answer;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::string> Status()
+    {
+        return TSingleInstance::Request(Runtime, "status", 2000ms);
+    }
+
+    void ExpectSettingsUntouched()
+    {
+        EXPECT_EQ(test::ReadWholeFile(Settings), SettingsBytes);
+        EXPECT_EQ(fs::last_write_time(Settings), SettingsTime);
+        EXPECT_TRUE(QDir(Root.path() + "/config").isEmpty());
+    }
+
+    QTemporaryDir Root;
+    QString Runtime;
+    QString Program;
+    fs::path Settings;
+    std::string SettingsBytes;
+    fs::file_time_type SettingsTime;
+    std::vector<std::unique_ptr<QProcess>> Processes;
+};
+
+class SecondStartTest : public TwoProcessTest,
+                        public ::testing::WithParamInterface<QStringList> { };
+
+TEST_P(SecondStartTest, ShowsTheFirstCopysWindowAndEndsWithStatusZero)
+{
+    QProcess& first = Start({});
+    ASSERT_EQ(WaitUntilListening(first), "hidden");
+
+    QProcess& second = Start(GetParam());
+    ASSERT_TRUE(second.waitForFinished(2000)) << "the second copy is still running after 2 s";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+
+    EXPECT_EQ(Status(), "visible");
+    EXPECT_EQ(first.state(), QProcess::Running);
+    ExpectSettingsUntouched();
+
+    // Once more with the window already visible: it is brought to the front again.
+    QProcess& third = Start(GetParam());
+    ASSERT_TRUE(third.waitForFinished(2000));
+    EXPECT_EQ(third.exitCode(), 0);
+    EXPECT_EQ(TSingleInstance::Request(Runtime, "activate", 2000ms), "shown");
+    ExpectSettingsUntouched();
+}
+
+std::string ArgumentsName(const ::testing::TestParamInfo<QStringList>& info)
+{
+    if (info.param.isEmpty())
+        return "NoArguments";
+    return info.param.join('_').remove(QRegularExpression("[^A-Za-z0-9_]")).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, SecondStartTest,
+    ::testing::Values(QStringList {}, QStringList { "show" }, QStringList { "--other", "SHOW" }),
+    ArgumentsName);
+
+TEST_F(TwoProcessTest, ShowOnTheCommandLineShowsTheFirstCopysWindowAtStart)
+{
+    QProcess& first = Start({ "x", "Show" });
+    EXPECT_EQ(WaitUntilListening(first), "visible");
+}
+
+TEST_F(TwoProcessTest, AFirstCopyKilledOutrightDoesNotBlockTheNextStart)
+{
+    QProcess& killed = Start({});
+    ASSERT_EQ(WaitUntilListening(killed), "hidden");
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(5000));
+    ASSERT_TRUE(QFile::exists(TSingleInstance::LockFilePath(Runtime)));
+
+    // The next start takes over the stale lock and socket and becomes the first copy.
+    QProcess& next = Start({});
+    EXPECT_EQ(WaitUntilListening(next), "hidden");
+    EXPECT_EQ(next.state(), QProcess::Running);
+
+    QProcess& second = Start({ "show" });
+    ASSERT_TRUE(second.waitForFinished(2000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(Status(), "visible");
+    ExpectSettingsUntouched();
+}
+
+TEST_F(TwoProcessTest, TerminationEndsTheProgramInAnOrderlyWay)
+{
+    QProcess& first = Start({ "show" });
+    ASSERT_EQ(WaitUntilListening(first), "visible");
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(2000)) << "still running 2 s after the request to end";
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    // The lock and the socket went with it, not left for the next start to clean up.
+    EXPECT_FALSE(QFile::exists(TSingleInstance::LockFilePath(Runtime)));
+    EXPECT_FALSE(QFile::exists(TSingleInstance::ServerPath(Runtime)));
+    ExpectSettingsUntouched();
+}
+
+TEST_F(TwoProcessTest, FirstStartAsksForTheNameAndCanStillBeEnded)
+{
+    fs::remove(Settings);
+    QProcess& first = Start({});
+    // The own-name dialog is up; activations are answered from its loop and the main window
+    // stays hidden behind it until a name is stored.
+    ASSERT_EQ(WaitUntilListening(first), "hidden");
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(2000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(Settings));
+}
+
+} // namespace
+} // namespace quillet
