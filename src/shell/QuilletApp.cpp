@@ -1,7 +1,12 @@
 #include "shell/QuilletApp.h"
 
 #include "chatui/TChatForm.h"
+#include "chatui/TChatTabFactory.h"
+#include "net/TChatServer.h"
 #include "phonebook/TEditRecord.h"
+#include "platform/ProcessLimits.h"
+#include "platform/ProfileFile.h"
+#include "platform/qt/QtMainThreadDispatcher.h"
 #include "shell/CommandLine.h"
 #include "shell/Forms.h"
 #include "shell/SettingsPath.h"
@@ -28,6 +33,7 @@ TSetupForm* SetupForm = nullptr;
 TAboutForm* AboutForm = nullptr;
 TChatForm* ChatForm = nullptr;
 TEditRecord* EditRecord = nullptr;
+TChatServer* ChatServer = nullptr;
 
 namespace {
 
@@ -60,6 +66,51 @@ struct TWindows {
         MainForm = nullptr;
         Main.reset();
     }
+};
+
+// The conversations: the listener, the context every conversation gets, and the factory of
+// their tabs. Made after the windows (no event is handled before both exist) and ended before
+// the windows are destroyed.
+class TConversations {
+public:
+    explicit TConversations(const std::filesystem::path& settingsPath)
+        : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
+              TConversationTabHooks{{}, [] { MainForm->ShowMainForm(); }})
+        , Context{Dispatcher, Tabs, TSteadyTickSource::Instance(),
+              [settingsPath] {
+                  return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
+              },
+              [](const std::string& name, const std::string& address, TChatStyle style) {
+                  MainForm->OfferAddUser(name, address, static_cast<std::uint8_t>(style));
+              }}
+    {
+        TChatServerHooks hooks;
+        hooks.ShowChatWindow = [] { ChatForm->BringToFront(); };
+        hooks.HideChatWindow = [] { ChatForm->hide(); };
+        hooks.ListenStateChanged = [](bool listening, const std::string& reason) {
+            MainForm->ShowListenState(listening, reason);
+        };
+        Server = std::make_unique<TChatServer>(Context, std::move(hooks));
+        ChatServer = Server.get();
+        MainForm->SetCloseAllChatsHook([] { ChatServer->CloseAll(); });
+        // At exit every conversation ends without questions, within the threads' time limit.
+        MainForm->AddShutdownStep([this] {
+            Server->StopAndWait(
+                [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }, ThreadExitLimit);
+        });
+        Server->Start();
+    }
+    ~TConversations()
+    {
+        ChatServer = nullptr;
+        MainForm->SetCloseAllChatsHook({});
+    }
+
+private:
+    TQtMainThreadDispatcher Dispatcher;
+    TChatTabFactory Tabs;
+    TConversationContext Context;
+    std::unique_ptr<TChatServer> Server;
 };
 
 // Desktops without a tray (and headless runs) can still be tested as if they had one.
@@ -110,9 +161,12 @@ int RunQuillet(int argc, char** argv)
     // must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Every conversation holds a connection: let the program have as many as the system allows.
+    RaiseOpenFileLimit();
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
     TWindows windows;
     CreateWindows(windows, settingsPath);
+    TConversations conversations(settingsPath);
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
 

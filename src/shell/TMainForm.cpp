@@ -289,6 +289,20 @@ void TMainForm::ShowChatForm()
     ChatForm->activateWindow();
 }
 
+void TMainForm::OfferAddUser(const std::string&, const std::string&, std::uint8_t) {}
+
+void TMainForm::ShowListenState(bool listening, const std::string& reason)
+{
+    if (TrayIcon == nullptr)
+        return;
+    if (listening) {
+        TrayIcon->setToolTip(QStringLiteral("Quillet"));
+        return;
+    }
+    TrayIcon->setToolTip(QStringLiteral("Quillet - not answering calls on port 2323: %1")
+                             .arg(QString::fromStdString(reason)));
+}
+
 void TMainForm::CloseAllChats()
 {
     if (CloseAllChatsHook)

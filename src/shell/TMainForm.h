@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -105,6 +106,12 @@ public:
     bool EndSessionQuery();
     void ShowChatForm();
     void CloseAllChats();
+    // A conversation has ended (main thread): the peer may be offered for the phonebook. The
+    // offer itself belongs to the phonebook, which is not built yet; until then nothing is asked.
+    void OfferAddUser(const std::string& name, const std::string& address, std::uint8_t style);
+    // The listener's state, shown in the tray icon's tip: "Quillet" while calls can come in,
+    // and why not otherwise.
+    void ShowListenState(bool listening, const std::string& reason);
     void HighLightLabel(TLinkLabel& label);
     void UnHighLightLabel(TLinkLabel& label);
 

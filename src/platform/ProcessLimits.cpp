@@ -1,0 +1,20 @@
+#include "platform/ProcessLimits.h"
+
+#include <sys/resource.h>
+
+namespace quillet {
+
+long RaiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return -1;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return static_cast<long>(limit.rlim_cur);
+}
+
+} // namespace quillet
