@@ -51,13 +51,10 @@ void SetElidedText(QLabel& label, const QString& text)
 
 TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString& readmePath,
     const QString& licensePath, QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-            | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : TCentredDialog(parent)
     , OpenUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
     , Readme(QUrl::fromLocalFile(readmePath))
     , License(QUrl::fromLocalFile(licensePath))
-    , Placer([this] { CentreOnPrimaryScreen(*this); })
 {
     setWindowTitle(QStringLiteral("Program Information"));
     setFont(PixelFont(QStringLiteral("Tahoma"), 11));
@@ -148,34 +145,7 @@ void TAboutForm::URLLeave(TLinkLabel& label)
     label.SetTextColor(QColor(0x00, 0x00, 0x00));
 }
 
-void TAboutForm::setVisible(bool visible)
-{
-    // Centred before it appears, so that the window system places it by its frame.
-    const bool appearing = visible && isHidden();
-    if (appearing)
-        Placer.BeforeShow(*this);
-    else if (!visible)
-        Placer.Hidden();
-    QDialog::setVisible(visible);
-    if (appearing) {
-        Placer.AfterShowOrMove(*this);
-        FormShow();
-    }
-}
 
-void TAboutForm::moveEvent(QMoveEvent* event)
-{
-    QDialog::moveEvent(event);
-    Placer.AfterShowOrMove(*this);
-}
 
-void TAboutForm::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 } // namespace quillet

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "shell/TWindowPlacer.h"
+#include "shell/TCentredDialog.h"
 
-#include <QDialog>
 #include <QUrl>
 
 #include <filesystem>
@@ -19,7 +18,7 @@ class TLinkLabel;
 // The program information dialog: name and version, who makes Quillet, two links to the
 // documentation that ships with it (its README and its licence), and where the settings live.
 // Esc does not close it; "Ok" and the close box do.
-class TAboutForm : public QDialog {
+class TAboutForm : public TCentredDialog {
 public:
     TAboutForm(const std::filesystem::path& settingsPath, const QString& readmePath,
         const QString& licensePath, QWidget* parent = nullptr);
@@ -41,23 +40,16 @@ public:
     QUrl ReadmeUrl() const { return Readme; }
     QUrl LicenseUrl() const { return License; }
 
-    void FormShow();
+    void FormShow() override;
     void Button1Click();
     void Label6Click();
     void Label7Click();
     void URLEnter(TLinkLabel& label);
     void URLLeave(TLinkLabel& label);
 
-    void setVisible(bool visible) override;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-
 private:
     QUrl Readme;
     QUrl License;
-    TWindowPlacer Placer;
 };
 
 } // namespace quillet

@@ -19,11 +19,8 @@ const char* const UserNameKey = "User name";
 } // namespace
 
 TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-            | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : TCentredDialog(parent)
     , SettingsPath(std::move(settingsPath))
-    , Placer([this] { CentreOnPrimaryScreen(*this); })
 {
     setWindowTitle(QStringLiteral("Setup"));
     QFont dialogFont(QStringLiteral("Tahoma"));
@@ -88,36 +85,8 @@ void TSetupForm::NameOkButtonClick()
     accept();
 }
 
-void TSetupForm::setVisible(bool visible)
-{
-    // Centred before it appears, so that the window system places it by its frame.
-    const bool appearing = visible && isHidden();
-    if (appearing)
-        Placer.BeforeShow(*this);
-    else if (!visible)
-        Placer.Hidden();
-    QDialog::setVisible(visible);
-    if (appearing) {
-        Placer.AfterShowOrMove(*this);
-        FormShow();
-    }
-}
 
-void TSetupForm::moveEvent(QMoveEvent* event)
-{
-    QDialog::moveEvent(event);
-    Placer.AfterShowOrMove(*this);
-}
 
-void TSetupForm::keyPressEvent(QKeyEvent* event)
-{
-    // Without a cancel button, Esc closes nothing.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 bool TSetupForm::eventFilter(QObject* watched, QEvent* event)
 {

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "shell/TWindowPlacer.h"
+#include "shell/TCentredDialog.h"
 
-#include <QDialog>
 
 #include <filesystem>
 
@@ -19,7 +18,7 @@ namespace quillet {
 // Enter, result Accepted) or with its close box (result Rejected, nothing written). The field is
 // filled from the file once, at creation; afterwards it keeps whatever it last held, also text
 // that was typed and never saved.
-class TSetupForm : public QDialog {
+class TSetupForm : public TCentredDialog {
 public:
     explicit TSetupForm(std::filesystem::path settingsPath, QWidget* parent = nullptr);
 
@@ -28,7 +27,7 @@ public:
     QPushButton* NameOkButton;
 
     void FormCreate();
-    void FormShow();
+    void FormShow() override;
     // Enter in the field: the key goes no further, and "Ok" runs (a failure of it is shown in the
     // error box). True when the key was taken.
     bool NameEditKeyPress(int key);
@@ -36,16 +35,11 @@ public:
     // failed write throws with "Unable to write to <path>" and leaves the dialog open as it was.
     void NameOkButtonClick();
 
-    void setVisible(bool visible) override;
-
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::filesystem::path SettingsPath;
-    TWindowPlacer Placer;
 };
 
 } // namespace quillet
