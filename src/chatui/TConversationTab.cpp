@@ -597,10 +597,10 @@ void TConversationTab::DrawAttention()
     FlashTaskbar(FlashCount);
 }
 
-void TConversationTab::AttentionTick()
+bool TConversationTab::AttentionTick()
 {
     if (SheetWidget == nullptr)
-        return;
+        return false;
     if (Form.ActiveSheet() == SheetWidget.data() && Form.IsForeground()) {
         Attention = false;
         Toggles = 0;
@@ -612,6 +612,7 @@ void TConversationTab::AttentionTick()
         LastToggleTick = now;
         ++Toggles;
     }
+    return Attention || SheetWidget->Highlighted();
 }
 
 void TConversationTab::ClearAttention()

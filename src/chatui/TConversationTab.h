@@ -93,7 +93,7 @@ public:
     void ShowConnectionInfo(const std::string& text) override;
     void RefreshControls() override;
     void ShowEnded() override;
-    void AttentionTick() override;
+    bool AttentionTick() override;
 
     // Positions and sizes for the present style and sheet size; also runs on every resize.
     void LayoutTab();

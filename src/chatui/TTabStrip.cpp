@@ -57,6 +57,7 @@ void TTabStrip::SetCaption(int index, const QString& caption)
     if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].Caption == caption)
         return;
     Tabs[static_cast<std::size_t>(index)].Caption = caption;
+    Tabs[static_cast<std::size_t>(index)].Width = -1;
     Invalidate();
 }
 
@@ -88,8 +89,10 @@ int TTabStrip::TabHeight() const
 
 int TTabStrip::NaturalTabWidth(int index) const
 {
-    const int text = fontMetrics().horizontalAdvance(Tabs[static_cast<std::size_t>(index)].Caption);
-    return std::max(MinTabWidth, text + 2 * TextPadding);
+    const TTab& tab = Tabs[static_cast<std::size_t>(index)];
+    if (tab.Width < 0)
+        tab.Width = std::max(MinTabWidth, fontMetrics().horizontalAdvance(tab.Caption) + 2 * TextPadding);
+    return tab.Width;
 }
 
 TTabStrip::TLayout TTabStrip::ComputeLayout(int width) const
@@ -219,8 +222,11 @@ void TTabStrip::resizeEvent(QResizeEvent* event)
 
 void TTabStrip::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        for (const TTab& tab : Tabs)
+            tab.Width = -1;
         Invalidate();
+    }
     QWidget::changeEvent(event);
 }
 

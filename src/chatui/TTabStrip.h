@@ -57,6 +57,9 @@ private:
     struct TTab {
         QString Caption;
         bool Highlighted = false;
+        // Measured once per caption and font: with many tabs, measuring every caption on each
+        // layout made adding or removing a tab cost the square of the count.
+        mutable int Width = -1;
     };
     struct TLayout {
         std::vector<QRect> Rects;

@@ -113,7 +113,11 @@ void TChatClient::ReceiveLoop()
         if (code == ConnectionReset)
             break;
         Engine.TypingTick();
-        RunOnView([](IConversationView& view) { view.AttentionTick(); });
+        // Crossing to the main thread costs a context switch each way: an idle conversation
+        // only makes the trip while its tab is lit for attention.
+        if (AttentionDue.load()) {
+            RunOnMainThread([this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
+        }
     } while (Connected.load());
 }
 

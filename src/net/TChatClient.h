@@ -83,7 +83,11 @@ private:
             Forward(&IConversationDisplay::ShowMarkedChoice, style);
         }
         void ChunkDone() override { Forward(&IConversationDisplay::ChunkDone); }
-        void DrawAttention() override { Forward(&IConversationDisplay::DrawAttention); }
+        void DrawAttention() override
+        {
+            Forward(&IConversationDisplay::DrawAttention);
+            Client.AttentionDue.store(true);
+        }
 
     private:
         template <typename TMethod, typename... TArgs>
@@ -130,6 +134,8 @@ private:
     std::atomic<bool> DisconnectClaimed{false};
     std::atomic<bool> Ended{false};
     std::atomic<bool> CloseWanted{false};
+    // The tab was lit for attention and needs its timer passes; written on the main thread.
+    std::atomic<bool> AttentionDue{false};
     std::mutex CloseLock;
     std::condition_variable CloseSignal;
 };

@@ -78,7 +78,7 @@ public:
     void ShowConnectionInfo(const std::string& text) override { State->Info = text; }
     void RefreshControls() override { ++State->Refreshes; }
     void ShowEnded() override { State->Ended = true; }
-    void AttentionTick() override {}
+    bool AttentionTick() override { return false; }
 
 private:
     std::shared_ptr<TState> State;

@@ -1,0 +1,585 @@
+// The conversation machinery under load: a thousand callers at once, and callers that never end
+// a line. The listener runs on an ephemeral loopback port with the real chat window and tabs;
+// the callers are raw sockets in the test. Resident memory is read from /proc/self/statm before
+// and after, once freed heap has been handed back to the system.
+#include "chatui/TChatForm.h"
+#include "chatui/TChatTabFactory.h"
+#include "chatui/TConversationTab.h"
+#include "chatui/TRichPane.h"
+#include "chatui/TTabSheet.h"
+#include "net/ProtocolEngine.h"
+#include "net/TChatServer.h"
+#include "platform/ProcessLimits.h"
+#include "platform/TThread.h"
+#include "platform/qt/QtMainThreadDispatcher.h"
+#include "support/RawPeer.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <malloc.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLET_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLET_TEST_ASAN 1
+#endif
+#endif
+
+#if defined(QUILLET_TEST_ASAN)
+// Hands the sanitizer's quarantine and cached chunks back to the system.
+extern "C" void __sanitizer_purge_allocator();
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TRawPeer;
+using TClock = std::chrono::steady_clock;
+
+constexpr int CallerCount = 1000;
+// Every caller holds one descriptor here and one in the test; the rest is headroom for the
+// program's own files.
+constexpr long DescriptorsNeeded = 2 * CallerCount + 100;
+constexpr std::int64_t StreamBytes = 10 * 1024 * 1024;
+constexpr std::int64_t MiB = 1024 * 1024;
+
+// Resident memory of this process: freed heap is handed back first, so what is left is what
+// the program still holds.
+std::int64_t ResidentBytes()
+{
+    ::malloc_trim(0);
+#if defined(QUILLET_TEST_ASAN)
+    __sanitizer_purge_allocator();
+#endif
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t pages = 0;
+    std::int64_t resident = 0;
+    statm >> pages >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// Bytes the program has allocated and not freed. Unlike the resident size it does not count
+// freed memory the allocator keeps for reuse (pages that still hold a few live objects).
+std::int64_t HeapInUse()
+{
+#if defined(QUILLET_TEST_ASAN)
+    return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 info = ::mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+#endif
+}
+
+double InMiB(std::int64_t bytes)
+{
+    return static_cast<double>(bytes) / static_cast<double>(MiB);
+}
+
+long long MillisecondsSince(TClock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count();
+}
+
+class TRecordingPrompts final : public IPromptService {
+public:
+    TAnswer AskYesNoCancel(const std::string& text) override
+    {
+        Questions.push_back(text);
+        return Answer;
+    }
+    void ShowMessage(const std::string&) override { }
+    void ShowError(const std::string&) override { }
+    TAnswer Answer = TAnswer::Yes;
+    std::vector<std::string> Questions;
+};
+
+// Remembers every tab the real factory makes.
+class TTrackingFactory final : public IConversationViewFactory {
+public:
+    TTrackingFactory(TChatForm& form, const ITickSource& ticks)
+        : Real(form, nullptr, ticks)
+    {
+    }
+    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
+    {
+        auto view = Real.CreateView(owner);
+        auto* tab = dynamic_cast<TConversationTab*>(view.get());
+        Tabs.push_back(tab);
+        Sheets.emplace_back(tab->Sheet());
+        return view;
+    }
+    bool AllSheetsGone() const
+    {
+        return std::all_of(
+            Sheets.begin(), Sheets.end(), [](const auto& sheet) { return sheet.isNull(); });
+    }
+    TChatTabFactory Real;
+    std::vector<TConversationTab*> Tabs; // valid while the matching sheet lives
+    std::vector<QPointer<TTabSheet>> Sheets;
+};
+
+// The program's side: chat window, tab factory and listener, answering as "Bob".
+struct TCallee {
+    explicit TCallee(TQtMainThreadDispatcher& dispatcher)
+        : Views(Form, TSteadyTickSource::Instance())
+        , Context { dispatcher, Views, TSteadyTickSource::Instance(),
+            [] { return std::string("Bob"); },
+            [this](const std::string&, const std::string&, TChatStyle) { ++Offers; } }
+    {
+        Form.SetPromptService(&Prompts);
+        TChatServerHooks hooks;
+        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
+        hooks.HideChatWindow = [this] { Form.hide(); };
+        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
+        Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
+        Server->Start();
+    }
+    ~TCallee()
+    {
+        Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, 10s);
+    }
+    int Port()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Server->ListeningPort() != 0; }, 5000));
+        return Server->ListeningPort();
+    }
+
+    TRecordingPrompts Prompts;
+    TChatForm Form;
+    TTrackingFactory Views;
+    TConversationContext Context;
+    std::unique_ptr<TChatServer> Server;
+    int Offers = 0;
+};
+
+// Runs the event loop the way the program does, handling every event as it comes, until `done`
+// or the time is up. QTest::qWaitFor sleeps 10 ms between rounds: a stream would then move at
+// one main-thread round trip per 10 ms, and its pace would be the test's rather than the
+// program's. The timer only makes sure `done` is looked at while no event comes.
+template <typename TDone> bool RunUntil(TDone done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = TClock::now() + timeout;
+    QTimer wake;
+    wake.start(1);
+    while (!done()) {
+        if (TClock::now() >= deadline)
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+// Reads what has arrived without blocking until `into` holds `count` bytes. The waits around it
+// keep running the main thread, which is where replies are sent from.
+bool ReadUpTo(const TRawPeer& peer, std::string& into, std::size_t count)
+{
+    if (into.size() < count)
+        into += peer.Receive(count - into.size(), 0ms);
+    return into.size() >= count;
+}
+
+bool WaitForBytes(const TRawPeer& peer, const std::string& expected, int timeoutMs)
+{
+    std::string got;
+    const bool arrived
+        = QTest::qWaitFor([&] { return ReadUpTo(peer, got, expected.size()); }, timeoutMs);
+    EXPECT_TRUE(arrived) << got.size() << " of " << expected.size() << " bytes arrived";
+    EXPECT_EQ(got, expected);
+    return got == expected;
+}
+
+// Many callers at once.
+class TCallerCrowd {
+public:
+    bool Connect(int count, int port)
+    {
+        for (int i = 0; i < count; ++i) {
+            Peers.push_back(std::make_unique<TRawPeer>());
+            if (!Peers.back()->Connect(port))
+                return false;
+        }
+        Received.assign(Peers.size(), std::string());
+        return true;
+    }
+    bool Send(const std::function<std::string(std::size_t)>& bytesFor)
+    {
+        for (std::size_t i = 0; i < Peers.size(); ++i) {
+            if (!Peers[i]->Send(bytesFor(i)))
+                return false;
+        }
+        return true;
+    }
+    // True once every caller has received as many bytes as `expected` holds.
+    bool AllReceived(const std::string& expected)
+    {
+        bool all = true;
+        for (std::size_t i = 0; i < Peers.size(); ++i)
+            all = ReadUpTo(*Peers[i], Received[i], expected.size()) && all;
+        return all;
+    }
+    std::size_t CountReceived(const std::string& expected) const
+    {
+        return static_cast<std::size_t>(std::count(Received.begin(), Received.end(), expected));
+    }
+    void CloseAll()
+    {
+        for (auto& peer : Peers)
+            peer->Close();
+    }
+
+    std::vector<std::unique_ptr<TRawPeer>> Peers;
+    std::vector<std::string> Received;
+};
+
+class ReliabilityTest : public ::testing::Test {
+protected:
+    TQtMainThreadDispatcher Dispatcher;
+};
+
+std::size_t CountEnded(const TTrackingFactory& views)
+{
+    return static_cast<std::size_t>(std::count_if(views.Tabs.begin(), views.Tabs.end(),
+        [](TConversationTab* tab) { return tab->Controls().DisconnectButton->text() == "Close"; }));
+}
+
+TEST_F(ReliabilityTest, AThousandCallersAtOnceLeaveEndedTabsThatCloseWithYesAndGiveMemoryBack)
+{
+    const long descriptors = RaiseOpenFileLimit();
+    if (descriptors < DescriptorsNeeded) {
+        GTEST_SKIP() << "needs " << DescriptorsNeeded << " open files, the system allows "
+                     << descriptors;
+    }
+    TCallee bob(Dispatcher);
+    const int port = bob.Port();
+    const std::int64_t before = ResidentBytes();
+    const std::int64_t heapBefore = HeapInUse();
+    const std::size_t count = CallerCount;
+
+    const auto start = TClock::now();
+    TCallerCrowd crowd;
+    ASSERT_TRUE(crowd.Connect(CallerCount, port));
+    ASSERT_TRUE(crowd.Send([](std::size_t i) { return "peer" + std::to_string(i) + "\r\n"; }));
+    const bool greeted = QTest::qWaitFor([&] { return crowd.AllReceived("Bob\r\n"); }, 90000);
+    ASSERT_TRUE(greeted) << crowd.CountReceived("Bob\r\n") << " of " << count << " callers greeted";
+    EXPECT_EQ(crowd.CountReceived("Bob\r\n"), count);
+    const long long greetedMs = MillisecondsSince(start);
+    ASSERT_EQ(bob.Views.Tabs.size(), count);
+    EXPECT_EQ(bob.Form.TabCount(), CallerCount);
+    EXPECT_EQ(bob.Server->ConversationCount(), count);
+    // Each tab carries the name of its own caller: no greeting went to the wrong conversation.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(bob.Views.Tabs.begin(), bob.Views.Tabs.end(),
+                [](TConversationTab* tab) { return !tab->PeerName().isEmpty(); });
+        },
+        10000));
+    std::set<QString> names;
+    for (TConversationTab* tab : bob.Views.Tabs)
+        names.insert(tab->PeerName());
+    EXPECT_EQ(names.size(), count);
+    EXPECT_EQ(names.count("peer0"), 1u);
+    EXPECT_EQ(names.count("peer" + QString::number(CallerCount - 1)), 1u);
+    const std::int64_t open = ResidentBytes();
+
+    // Every caller hangs up: every tab ends, once, and stays.
+    const auto hangUp = TClock::now();
+    crowd.CloseAll();
+    const bool ended = QTest::qWaitFor([&] { return CountEnded(bob.Views) == count; }, 90000);
+    ASSERT_TRUE(ended) << CountEnded(bob.Views) << " of " << count << " tabs ended";
+    const long long endedMs = MillisecondsSince(hangUp);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Offers == CallerCount; }, 10000));
+    std::size_t disconnectedOnce = 0;
+    for (TConversationTab* tab : bob.Views.Tabs) {
+        if (tab->Controls().Transcript->Text().count("Disconnected") == 1)
+            ++disconnectedOnce;
+    }
+    EXPECT_EQ(disconnectedOnce, count);
+    EXPECT_EQ(bob.Form.TabCount(), CallerCount);
+    EXPECT_EQ(bob.Server->ConversationCount(), count);
+    EXPECT_TRUE(bob.Form.isVisible());
+
+    // Still answering calls.
+    {
+        TRawPeer late;
+        ASSERT_TRUE(late.Connect(port));
+        ASSERT_TRUE(late.Send("late\r\n"));
+        EXPECT_TRUE(WaitForBytes(late, "Bob\r\n", 10000));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CountEnded(bob.Views) == count + 1; }, 10000));
+    const std::int64_t withEnded = ResidentBytes();
+
+    // The window is closed and the user answers Yes: every tab goes, every conversation ends.
+    const auto closing = TClock::now();
+    EXPECT_TRUE(bob.Form.close());
+    EXPECT_EQ(bob.Prompts.Questions, std::vector<std::string> { "Close all chats?" });
+    const bool removed = QTest::qWaitFor(
+        [&] {
+            return bob.Form.TabCount() == 0 && bob.Context.LiveConversations.load() == 0
+                && bob.Views.AllSheetsGone();
+        },
+        60000);
+    ASSERT_TRUE(removed) << bob.Form.TabCount() << " tabs left, "
+                         << bob.Context.LiveConversations.load() << " conversations alive";
+    const long long closedMs = MillisecondsSince(closing);
+    EXPECT_EQ(bob.Server->ConversationCount(), 0u);
+    EXPECT_FALSE(bob.Form.isVisible());
+    EXPECT_EQ(TThread::LiveCount(), 1) << "only the listener's thread is left";
+
+    const std::int64_t after = ResidentBytes();
+    const std::int64_t heapAfter = HeapInUse();
+    std::printf("%d callers: greeted in %lld ms, ended in %lld ms, removed in %lld ms\n",
+        CallerCount, greetedMs, endedMs, closedMs);
+    std::printf("resident MiB: before %.1f, %d open %.1f, ended %.1f, after close %.1f (%+.1f)\n",
+        InMiB(before), CallerCount, InMiB(open), InMiB(withEnded), InMiB(after),
+        InMiB(after - before));
+    std::printf("heap in use MiB: before %.1f, after close %.1f (%+.1f)\n", InMiB(heapBefore),
+        InMiB(heapAfter), InMiB(heapAfter - heapBefore));
+    // What the program still holds: caches made once (fonts, styles), nothing per conversation.
+    EXPECT_LT(heapAfter - heapBefore, 16 * MiB);
+#if !defined(QUILLET_TEST_ASAN)
+    // Under the sanitizer the resident size mostly measures its shadow of a thousand thread
+    // stacks and of the heap, which it keeps mapped; there the heap figure above is the measure.
+    EXPECT_LT(after - before, 60 * MiB);
+#endif
+}
+
+// A caller that streams text without ever ending a line.
+class StreamingCallerTest : public ReliabilityTest {
+protected:
+    // The byte at position `i` of every stream: letters, no line end, no signal.
+    static char StreamByte(std::int64_t i) { return static_cast<char>('a' + i % 26); }
+
+    TConversationTab& Answer(TRawPeer& peer)
+    {
+        EXPECT_TRUE(peer.Connect(Bob.Port()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Bob.Views.Tabs.size() == 1; }, 10000));
+        return *Bob.Views.Tabs.at(0);
+    }
+
+    void Greet(TRawPeer& peer, TConversationTab& tab)
+    {
+        ASSERT_TRUE(peer.Send("Carol\r\n"));
+        ASSERT_TRUE(WaitForBytes(peer, "Bob\r\n", 10000));
+        EXPECT_EQ(tab.PeerName(), "Carol");
+    }
+
+    // Sends `total` stream bytes without blocking, so that the main thread keeps taking them in
+    // meanwhile. True when all were sent.
+    bool Stream(TRawPeer& peer, std::int64_t total, const TRichPane* shownIn = nullptr)
+    {
+        MiBTimes.clear();
+        LastMark = TClock::now();
+        std::int64_t sent = 0;
+        bool broken = false;
+        std::string piece;
+        const bool done = RunUntil(
+            [&] {
+                NotePace(shownIn);
+                while (sent < total && !broken) {
+                    const std::int64_t size = std::min<std::int64_t>(64 * 1024, total - sent);
+                    piece.resize(static_cast<std::size_t>(size));
+                    for (std::int64_t i = 0; i < size; ++i)
+                        piece[static_cast<std::size_t>(i)] = StreamByte(sent + i);
+                    const ssize_t n = ::send(
+                        peer.Handle(), piece.data(), piece.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+                    if (n < 0) {
+                        broken = errno != EAGAIN && errno != EWOULDBLOCK;
+                        return broken;
+                    }
+                    sent += n;
+                }
+                return true;
+            },
+            100s);
+        EXPECT_TRUE(done) << sent << " of " << total << " bytes sent";
+        EXPECT_FALSE(broken);
+        EXPECT_EQ(sent, total);
+        return sent == total && !broken;
+    }
+
+    // Notes how long each MiB of the stream took to show in `pane`: a pace that falls as the
+    // text grows would reveal a cost per chunk that grows with the text held.
+    void NotePace(const TRichPane* pane)
+    {
+        if (pane == nullptr)
+            return;
+        const qsizetype shown = pane->document()->characterCount();
+        while (shown >= (static_cast<qsizetype>(MiBTimes.size()) + 1) * MiB) {
+            const auto now = TClock::now();
+            MiBTimes.push_back(
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - LastMark).count());
+            LastMark = now;
+        }
+    }
+
+    // Waits until `pane` holds `total` characters (counted cheaply through the document first).
+    bool WaitForLength(const TRichPane& pane, qsizetype total)
+    {
+        return RunUntil(
+            [&] {
+                NotePace(&pane);
+                return pane.document()->characterCount() > total && pane.Text().size() >= total;
+            },
+            100s);
+    }
+
+    // Index of the first character of `text` from `from` on that is not the stream's, or -1.
+    static qsizetype FirstWrongChar(const QString& text, qsizetype from, qsizetype length)
+    {
+        for (qsizetype i = 0; i < length; ++i) {
+            if (text.at(from + i) != QLatin1Char(StreamByte(i)))
+                return i;
+        }
+        return -1;
+    }
+
+    // Both ways still work: what the caller sends is shown, keys typed in the tab reach it.
+    static void ExpectStillAnswering(
+        TRawPeer& peer, TConversationTab& tab, const std::string& send, const QString& shownLine)
+    {
+        ASSERT_TRUE(peer.Send(send));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return tab.Controls().Transcript->Text().endsWith(shownLine); }, 10000))
+            << tab.Controls().Transcript->Text().right(40).toStdString();
+        for (const QChar c : QStringLiteral("yo"))
+            tab.Controls().LocalPane->TypeChar(c.unicode());
+        EXPECT_TRUE(WaitForBytes(peer, "yo", 10000));
+    }
+
+    void Report(const char* what, std::int64_t growth, long long ms) const
+    {
+        std::printf("%s: 10 MiB taken in %lld ms (%.1f MiB/s); resident growth %.1f MiB, %.2f "
+                    "bytes per byte received\n",
+            what, ms, ms > 0 ? 10000.0 / static_cast<double>(ms) : 0.0, InMiB(growth),
+            static_cast<double>(growth) / static_cast<double>(StreamBytes));
+        if (!MiBTimes.empty()) {
+            std::printf("  ms per MiB shown:");
+            for (const long long t : MiBTimes)
+                std::printf(" %lld", t);
+            std::printf("\n");
+        }
+    }
+
+    std::vector<long long> MiBTimes;
+    TClock::time_point LastMark;
+
+    TCallee Bob { Dispatcher };
+};
+
+TEST_F(StreamingCallerTest, ANameThatNeverEndsIsCappedAndCostsNoMemory)
+{
+    TRawPeer peer;
+    TConversationTab& tab = Answer(peer);
+    const std::int64_t before = ResidentBytes();
+    const auto start = TClock::now();
+    ASSERT_TRUE(Stream(peer, StreamBytes));
+    // Only the CR ends the name; the reply proves every byte before it was taken in.
+    ASSERT_TRUE(peer.Send("\r\n"));
+    std::string reply;
+    ASSERT_TRUE(RunUntil([&] { return ReadUpTo(peer, reply, 5); }, 100s));
+    ASSERT_EQ(reply, "Bob\r\n");
+    const long long ms = MillisecondsSince(start);
+    const std::int64_t growth = ResidentBytes() - before;
+    Report("name phase", growth, ms);
+
+    const QString name = tab.PeerName();
+    ASSERT_EQ(name.size(), static_cast<qsizetype>(TProtocolEngine::MaxNameBytes));
+    EXPECT_EQ(FirstWrongChar(name, 0, name.size()), -1);
+    EXPECT_LT(growth, 8 * MiB);
+    ExpectStillAnswering(peer, tab, "ok\r", "ok\n");
+}
+
+TEST_F(StreamingCallerTest, RealtimeTextWithoutLineEndsIsKeptUpWithAndCostsMemoryInProportion)
+{
+    TRawPeer peer;
+    TConversationTab& tab = Answer(peer);
+    Greet(peer, tab);
+    ASSERT_EQ(tab.Style(), TChatStyle::Realtime);
+    const std::int64_t before = ResidentBytes();
+    const auto start = TClock::now();
+    const TRichPane& transcript = *tab.Controls().Transcript;
+    ASSERT_TRUE(Stream(peer, StreamBytes, &transcript));
+    ASSERT_TRUE(WaitForLength(transcript, StreamBytes))
+        << transcript.Text().size() << " characters shown";
+    const long long ms = MillisecondsSince(start);
+    const std::int64_t growth = ResidentBytes() - before;
+    Report("realtime transcript", growth, ms);
+
+    const QString text = transcript.Text();
+    ASSERT_EQ(text.size(), StreamBytes);
+    EXPECT_EQ(FirstWrongChar(text, 0, StreamBytes), -1);
+    EXPECT_FALSE(text.contains(QLatin1Char('\n'))) << "no line end arrived, so none is shown";
+    // The transcript holds the text (two bytes a character) plus its layout; anything well
+    // beyond a small multiple of that would be a copy per chunk kept somewhere.
+    EXPECT_LT(growth, 200 * MiB);
+    ExpectStillAnswering(peer, tab, "ok\r", "ok\n");
+}
+
+TEST_F(StreamingCallerTest, PreviewLineWithoutLineEndsGrowsInProportionAndCommitsOnCr)
+{
+    TRawPeer peer;
+    TConversationTab& tab = Answer(peer);
+    Greet(peer, tab);
+    // The caller picks IM with preview; the callee follows and answers with the same signal.
+    ASSERT_TRUE(peer.Send("\xFC"));
+    ASSERT_TRUE(WaitForBytes(peer, "\xFC", 10000));
+    ASSERT_EQ(tab.Style(), TChatStyle::IMPreview);
+    const std::int64_t before = ResidentBytes();
+    const auto start = TClock::now();
+    const TRichPane& preview = *tab.Controls().PreviewPane;
+    ASSERT_TRUE(Stream(peer, StreamBytes, &preview));
+    ASSERT_TRUE(WaitForLength(preview, StreamBytes))
+        << preview.Text().size() << " characters shown";
+    const long long ms = MillisecondsSince(start);
+    const std::int64_t growth = ResidentBytes() - before;
+    Report("preview line", growth, ms);
+
+    const QString line = preview.Text();
+    ASSERT_EQ(line.size(), StreamBytes);
+    EXPECT_EQ(FirstWrongChar(line, 0, StreamBytes), -1);
+    EXPECT_TRUE(tab.Controls().Transcript->IsEmpty()) << "nothing is committed before the CR";
+    EXPECT_LT(growth, 200 * MiB);
+
+    // The CR commits the whole line under the caller's name; the preview starts again.
+    ASSERT_TRUE(peer.Send("\r"));
+    const TRichPane& transcript = *tab.Controls().Transcript;
+    ASSERT_TRUE(WaitForLength(transcript, StreamBytes + 8));
+    EXPECT_TRUE(preview.IsEmpty());
+    const QString committed = transcript.Text();
+    ASSERT_EQ(committed.size(), StreamBytes + 8);
+    EXPECT_TRUE(committed.startsWith("Carol: "));
+    EXPECT_EQ(FirstWrongChar(committed, 7, StreamBytes), -1);
+    EXPECT_TRUE(committed.endsWith(QLatin1Char('\n')));
+    // In IM with preview a line shows in the preview until its CR commits it.
+    ASSERT_TRUE(peer.Send("ok"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.Text() == "ok"; }, 10000));
+    ExpectStillAnswering(peer, tab, "\r", "Carol: ok\n");
+}
+
+} // namespace
+} // namespace quillet

@@ -1,0 +1,193 @@
+// The real program ended while it holds conversations: it is started in a sandbox as a user
+// would run it, answers raw callers on its port, and is asked to end with SIGTERM.
+#include "ShellTestSupport.h"
+
+#include "support/RawPeer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TRawPeer;
+namespace fs = std::filesystem;
+
+// The program answers calls on this port only.
+constexpr int ProgramPort = 2323;
+
+// True when the program could listen on its port: a socket of our own can bind it the way the
+// program does (any address, address reuse on) and nothing answers a call there.
+bool ProgramPortFree()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(ProgramPort);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    if (!bound)
+        return false;
+    TRawPeer probe;
+    return !probe.Connect(ProgramPort);
+}
+
+// The inode of the socket listening on `port` (IPv4), from the kernel's table of TCP sockets.
+std::optional<std::string> ListeningSocketInode(int port)
+{
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line); // column titles
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", port);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid
+            >> timeout >> inode;
+        const bool listening = state == "0A";
+        if (listening && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0)
+            return inode;
+    }
+    return std::nullopt;
+}
+
+// True when process `pid` holds the socket with inode `inode`.
+bool ProcessHoldsSocket(qint64 pid, const std::string& inode)
+{
+    const std::string wanted = "socket:[" + inode + "]";
+    std::error_code error;
+    for (const auto& entry :
+        fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        std::error_code linkError;
+        if (fs::read_symlink(entry.path(), linkError).string() == wanted)
+            return true;
+    }
+    return false;
+}
+
+class ConversationExitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Root.isValid());
+        QDir root(Root.path());
+        for (const char* folder : { "bin", "runtime", "config", "home" })
+            ASSERT_TRUE(root.mkpath(folder));
+        ASSERT_TRUE(QFile::setPermissions(
+            Root.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        Program = Root.path() + "/bin/quillet";
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET_BINARY), Program));
+        test::WriteWholeFile(
+            test::PathOf(Root) / "bin" / "settings.ini", "[Settings]\nUser name=Tester\n");
+    }
+
+    void TearDown() override
+    {
+        if (Quillet.state() != QProcess::NotRunning) {
+            Quillet.kill();
+            Quillet.waitForFinished(5000);
+        }
+        if (HasFailure())
+            std::cerr << "--- standard error of the program:\n" << ErrorOutput();
+    }
+
+    void Start()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_RUNTIME_DIR", Root.path() + "/runtime");
+        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
+        environment.insert("HOME", Root.path() + "/home");
+        environment.insert("QUILLET_ASSUME_TRAY", "1");
+        Quillet.setProcessEnvironment(environment);
+        Quillet.setStandardOutputFile(QProcess::nullDevice());
+        Quillet.setStandardErrorFile(Root.path() + "/stderr.log");
+        Quillet.start(Program, {});
+        ASSERT_TRUE(Quillet.waitForStarted(5000));
+    }
+
+    std::string ErrorOutput() const
+    {
+        return test::ReadWholeFile(test::PathOf(Root) / "stderr.log");
+    }
+
+    QTemporaryDir Root;
+    QString Program;
+    QProcess Quillet;
+};
+
+TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSecondsWithStatusZero)
+{
+    if (!ProgramPortFree())
+        GTEST_SKIP() << "port " << ProgramPort
+                     << " is in use on this machine; the program can only "
+                     << "be called there, so its exit with open conversations cannot be tested";
+    Start();
+    // Calls go out only once it is this copy that listens on the port: another program may have
+    // taken the port since it was found free.
+    std::optional<std::string> listener;
+    ASSERT_TRUE(QTest::qWaitFor(
+                    [&] {
+                        listener = ListeningSocketInode(ProgramPort);
+                        return listener && ProcessHoldsSocket(Quillet.processId(), *listener);
+                    },
+                    15000)
+        || listener)
+        << "nothing listens on port " << ProgramPort;
+    if (!ProcessHoldsSocket(Quillet.processId(), *listener))
+        GTEST_SKIP() << "port " << ProgramPort
+                     << " was taken by another program as this one started";
+
+    std::array<TRawPeer, 5> callers;
+    for (std::size_t i = 0; i < callers.size(); ++i) {
+        ASSERT_TRUE(callers[i].Connect(ProgramPort));
+        ASSERT_TRUE(callers[i].Send("caller" + std::to_string(i) + "\r\n"));
+    }
+    // The reply comes from a conversation with its tab up and its greeting taken in.
+    for (auto& caller : callers)
+        ASSERT_EQ(caller.Receive(8, 10s), "Tester\r\n");
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    Quillet.terminate();
+    const bool finished = Quillet.waitForFinished(10000);
+    const qint64 ms = elapsed.elapsed();
+    std::printf(
+        "ended %lld ms after SIGTERM with five open conversations\n", static_cast<long long>(ms));
+    ASSERT_TRUE(finished) << "still running 10 s after SIGTERM";
+    EXPECT_LT(ms, 2000);
+    // Under the sanitizers a leak or a memory error found at exit makes the status non-zero.
+    EXPECT_EQ(Quillet.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Quillet.exitCode(), 0);
+    const std::string errors = ErrorOutput();
+    EXPECT_EQ(errors.find("Sanitizer"), std::string::npos);
+    EXPECT_EQ(errors.find("runtime error"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillet
