@@ -13,6 +13,7 @@
 #include "net/TChatServer.h"
 #include "platform/TickSource.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "support/ProgramCopy.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -283,110 +284,8 @@ private:
     std::atomic<long> WorkerCalls { 0 };
 };
 
-class TNoPrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Yes; }
-    void ShowMessage(const std::string&) override { }
-    void ShowError(const std::string&) override { }
-};
-
-// The real tab factory, remembering every tab it made so that the benchmark can type into it
-// and read its transcript.
-class TBenchViews final : public IConversationViewFactory {
-public:
-    explicit TBenchViews(TChatForm& form)
-        : Real(form, nullptr, TSteadyTickSource::Instance())
-    {
-    }
-
-    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
-    {
-        auto view = Real.CreateView(owner);
-        auto* tab = dynamic_cast<TConversationTab*>(view.get());
-        Tabs.push_back(tab);
-        Sheets.emplace_back(tab != nullptr ? tab->Sheet() : nullptr);
-        if (tab != nullptr && OnCreated)
-            OnCreated(*tab);
-        return view;
-    }
-
-    // The tab, while it is in the chat window (a removed tab leaves the window at once, its
-    // sheet only later).
-    TConversationTab* Tab(std::size_t index) const
-    {
-        if (index >= Tabs.size() || Sheets[index].isNull()
-            || Sheets[index]->PageControl() == nullptr)
-            return nullptr;
-        return Tabs[index];
-    }
-    std::size_t Made() const { return Tabs.size(); }
-
-    // Tabs among the first `count` made whose peer has completed its greeting.
-    std::size_t Greeted(std::size_t from = 0) const
-    {
-        std::size_t n = 0;
-        for (std::size_t i = from; i < Tabs.size(); ++i) {
-            if (const TConversationTab* tab = Tab(i); tab != nullptr && !tab->PeerName().isEmpty())
-                ++n;
-        }
-        return n;
-    }
-
-    std::function<void(TConversationTab&)> OnCreated;
-
-private:
-    TChatTabFactory Real;
-    std::vector<TConversationTab*> Tabs;
-    std::vector<QPointer<TTabSheet>> Sheets;
-};
-
-class TCopy {
-public:
-    TCopy(IMainThreadDispatcher& dispatcher, std::string ownName)
-        : Views(Form)
-        , Context { dispatcher, Views, TSteadyTickSource::Instance(),
-            [name = std::move(ownName)] { return name; }, nullptr }
-    {
-        Form.SetPromptService(&Prompts);
-        TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
-        hooks.HideChatWindow = [this] { Form.hide(); };
-        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
-        Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
-        Server->Start();
-        RunUntil([this] { return Server->ListeningPort() != 0; }, 5s);
-    }
-
-    ~TCopy()
-    {
-        const auto started = TClock::now();
-        const bool stopped = Server->StopAndWait(
-            [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, 10s);
-        if (!stopped) {
-            std::printf("  ! stopping a copy took longer than 10 s (%d conversations left)\n",
-                Context.LiveConversations.load());
-        } else if (TClock::now() - started > 2s) {
-            std::printf("  ! stopping a copy took %.0f ms\n", Ms(TClock::now() - started));
-        }
-        Server.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    TCopy(const TCopy&) = delete;
-    TCopy& operator=(const TCopy&) = delete;
-
-    int Port() const { return Server->ListeningPort(); }
-    bool Idle() const
-    {
-        return Server->ConversationCount() == 0 && Context.LiveConversations.load() == 0;
-    }
-
-    TNoPrompts Prompts;
-    TChatForm Form;
-    TBenchViews Views;
-    TConversationContext Context;
-    std::unique_ptr<TChatServer> Server;
-};
+// A copy of the program's conversation side; see tests/support/ProgramCopy.h.
+using TCopy = testing::TProgramCopy;
 
 // Watches a pane's repaints: the time of the first paint at which `Ready` holds.
 class TPaintWatch final : public QObject {

@@ -9,7 +9,7 @@
 #include "chatui/TTabSheet.h"
 #include "net/TChatServer.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
-#include "support/RawPeer.h"
+#include "support/ProgramCopy.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -34,70 +34,7 @@ public:
     std::atomic<TTick> Value{500000};
 };
 
-class TNoPrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string&) override { return Answer; }
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-    TAnswer Answer = TAnswer::Yes;
-};
-
-// Remembers every tab the real factory makes, so tests can type into it.
-class TTrackingFactory final : public IConversationViewFactory {
-public:
-    TTrackingFactory(TChatForm& form, const ITickSource& ticks) : Real(form, nullptr, ticks) {}
-    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
-    {
-        auto view = Real.CreateView(owner);
-        auto* tab = dynamic_cast<TConversationTab*>(view.get());
-        Tabs.push_back(tab);
-        Sheets.emplace_back(tab->Sheet());
-        return view;
-    }
-    TChatTabFactory Real;
-    std::vector<TConversationTab*> Tabs;  // valid while the matching sheet lives
-    std::vector<QPointer<TTabSheet>> Sheets;
-};
-
-// One copy of the program: chat window, tab factory, listener.
-struct TCopy {
-    TCopy(TQtMainThreadDispatcher& dispatcher, TSharedTicks& ticks, std::string ownName)
-        : Views(Form, ticks)
-        , Context{dispatcher, Views, ticks, [name = std::move(ownName)] { return name; },
-              [this](const std::string& peer, const std::string&, TChatStyle) {
-                  Offers.push_back(peer);
-              }}
-    {
-        Form.SetPromptService(&Prompts);
-        TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
-        hooks.HideChatWindow = [this] { Form.hide(); };
-        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
-        Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
-        Server->Start();
-    }
-    ~TCopy()
-    {
-        Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, 5s);
-    }
-    int Port()
-    {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return Server->ListeningPort() != 0; }, 5000));
-        return Server->ListeningPort();
-    }
-    TConversationTab& Tab(std::size_t index) { return *Views.Tabs.at(index); }
-    bool TabAlive(std::size_t index) const
-    {
-        return index < Views.Sheets.size() && !Views.Sheets[index].isNull();
-    }
-
-    TNoPrompts Prompts;
-    TChatForm Form;
-    TTrackingFactory Views;
-    TConversationContext Context;
-    std::unique_ptr<TChatServer> Server;
-    std::vector<std::string> Offers;
-};
+using TCopy = testing::TProgramCopy;
 
 QString TranscriptOf(TConversationTab& tab)
 {
@@ -129,6 +66,7 @@ protected:
     // A call from Alice to Bob in `style`, both greeted, the start style echoed and marked.
     void Call(TCopy& alice, TCopy& bob, TChatStyle style, std::size_t index = 0)
     {
+        ASSERT_NE(bob.Port(), 0);
         alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), style);
         ASSERT_TRUE(QTest::qWaitFor([&] {
             return alice.Views.Tabs.size() > index && bob.Views.Tabs.size() > index &&
@@ -144,8 +82,8 @@ protected:
 
 TEST_F(EndToEndTest, RealtimeKeysAndErasuresReachThePeerAsTyped)
 {
-    TCopy alice(Dispatcher, Ticks, "Alice");
-    TCopy bob(Dispatcher, Ticks, "Bob");
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
     Call(alice, bob, TChatStyle::Realtime);
     EXPECT_TRUE(alice.Form.isVisible());
     EXPECT_TRUE(bob.Form.isVisible());
@@ -165,8 +103,8 @@ TEST_F(EndToEndTest, RealtimeKeysAndErasuresReachThePeerAsTyped)
 
 TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
 {
-    TCopy alice(Dispatcher, Ticks, "Alice");
-    TCopy bob(Dispatcher, Ticks, "Bob");
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
     Call(alice, bob, TChatStyle::IM);
     auto& a = alice.Tab(0);
     auto& b = bob.Tab(0);
@@ -207,8 +145,8 @@ TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
 
 TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
 {
-    TCopy alice(Dispatcher, Ticks, "Alice");
-    TCopy bob(Dispatcher, Ticks, "Bob");
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
     Call(alice, bob, TChatStyle::IMPreview);
     auto& a = alice.Tab(0);
     auto& b = bob.Tab(0);
@@ -247,8 +185,8 @@ TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
 
 TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
 {
-    TCopy alice(Dispatcher, Ticks, "Alice");
-    TCopy bob(Dispatcher, Ticks, "Bob");
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
     Call(alice, bob, TChatStyle::Realtime, 0);
     Call(alice, bob, TChatStyle::Realtime, 1);
     // The first tab of an empty window is the active sheet.
@@ -277,8 +215,8 @@ TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
 
 TEST_F(EndToEndTest, ClosingTheWindowWithYesEndsThreeConversations)
 {
-    TCopy alice(Dispatcher, Ticks, "Alice");
-    TCopy bob(Dispatcher, Ticks, "Bob");
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
     for (std::size_t i = 0; i < 3; ++i)
         Call(alice, bob, TChatStyle::IM, i);
     EXPECT_EQ(bob.Form.TabCount(), 3);

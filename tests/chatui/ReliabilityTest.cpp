@@ -12,6 +12,7 @@
 #include "platform/ProcessLimits.h"
 #include "platform/TThread.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "support/ProgramCopy.h"
 #include "support/RawPeer.h"
 
 #include <QApplication>
@@ -104,76 +105,9 @@ long long MillisecondsSince(TClock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count();
 }
 
-class TRecordingPrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string& text) override
-    {
-        Questions.push_back(text);
-        return Answer;
-    }
-    void ShowMessage(const std::string&) override { }
-    void ShowError(const std::string&) override { }
-    TAnswer Answer = TAnswer::Yes;
-    std::vector<std::string> Questions;
-};
-
-// Remembers every tab the real factory makes.
-class TTrackingFactory final : public IConversationViewFactory {
-public:
-    TTrackingFactory(TChatForm& form, const ITickSource& ticks)
-        : Real(form, nullptr, ticks)
-    {
-    }
-    std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
-    {
-        auto view = Real.CreateView(owner);
-        auto* tab = dynamic_cast<TConversationTab*>(view.get());
-        Tabs.push_back(tab);
-        Sheets.emplace_back(tab->Sheet());
-        return view;
-    }
-    bool AllSheetsGone() const
-    {
-        return std::all_of(
-            Sheets.begin(), Sheets.end(), [](const auto& sheet) { return sheet.isNull(); });
-    }
-    TChatTabFactory Real;
-    std::vector<TConversationTab*> Tabs; // valid while the matching sheet lives
-    std::vector<QPointer<TTabSheet>> Sheets;
-};
-
 // The program's side: chat window, tab factory and listener, answering as "Bob".
-struct TCallee {
-    explicit TCallee(TQtMainThreadDispatcher& dispatcher)
-        : Views(Form, TSteadyTickSource::Instance())
-        , Context { dispatcher, Views, TSteadyTickSource::Instance(),
-            [] { return std::string("Bob"); },
-            [this](const std::string&, const std::string&, TChatStyle) { ++Offers; } }
-    {
-        Form.SetPromptService(&Prompts);
-        TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
-        hooks.HideChatWindow = [this] { Form.hide(); };
-        Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
-        Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
-        Server->Start();
-    }
-    ~TCallee()
-    {
-        Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, 10s);
-    }
-    int Port()
-    {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return Server->ListeningPort() != 0; }, 5000));
-        return Server->ListeningPort();
-    }
-
-    TRecordingPrompts Prompts;
-    TChatForm Form;
-    TTrackingFactory Views;
-    TConversationContext Context;
-    std::unique_ptr<TChatServer> Server;
-    int Offers = 0;
+struct TCallee : testing::TProgramCopy {
+    explicit TCallee(IMainThreadDispatcher& dispatcher) : TProgramCopy(dispatcher, "Bob") {}
 };
 
 // Runs the event loop the way the program does, handling every event as it comes, until `done`
@@ -261,7 +195,7 @@ protected:
     TQtMainThreadDispatcher Dispatcher;
 };
 
-std::size_t CountEnded(const TTrackingFactory& views)
+std::size_t CountEnded(const testing::TTabTracker& views)
 {
     return static_cast<std::size_t>(std::count_if(views.Tabs.begin(), views.Tabs.end(),
         [](TConversationTab* tab) { return tab->Controls().DisconnectButton->text() == "Close"; }));
@@ -312,7 +246,7 @@ TEST_F(ReliabilityTest, AThousandCallersAtOnceLeaveEndedTabsThatCloseWithYesAndG
     const bool ended = QTest::qWaitFor([&] { return CountEnded(bob.Views) == count; }, 90000);
     ASSERT_TRUE(ended) << CountEnded(bob.Views) << " of " << count << " tabs ended";
     const long long endedMs = MillisecondsSince(hangUp);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Offers == CallerCount; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Offers.size() == static_cast<std::size_t>(CallerCount); }, 10000));
     std::size_t disconnectedOnce = 0;
     for (TConversationTab* tab : bob.Views.Tabs) {
         if (tab->Controls().Transcript->Text().count("Disconnected") == 1)
