@@ -69,6 +69,9 @@ void TChatClient::ThreadMain()
             RunOnView([](IConversationView& view) { view.ClearTranscript(); });
             Socket.AdoptHandle(AcceptedHandle);
         }
+        // A Disconnect or close-all made before the connection stood found no socket to close.
+        if (HangupRequested.load())
+            Socket.Close();
 
         Socket.RefreshEndpoints();
         const std::string info =
@@ -142,6 +145,9 @@ void TChatClient::DisconnectButtonClick()
 {
     if (Ended.load())
         RequestClose();
+    // Set before the close: the thread looks at it once the connection stands, so a close that
+    // comes too early for the socket is not lost.
+    HangupRequested.store(true);
     Socket.Close();
 }
 

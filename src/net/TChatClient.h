@@ -134,6 +134,7 @@ private:
     std::atomic<bool> DisconnectClaimed{false};
     std::atomic<bool> Ended{false};
     std::atomic<bool> CloseWanted{false};
+    std::atomic<bool> HangupRequested{false};
     // The tab was lit for attention and needs its timer passes; written on the main thread.
     std::atomic<bool> AttentionDue{false};
     std::mutex CloseLock;

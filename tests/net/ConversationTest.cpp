@@ -258,6 +258,20 @@ TEST_F(ConversationTest, StopEndsEveryConversationWithoutOffers)
     EXPECT_EQ(bob.Context.LiveConversations.load(), 0);
 }
 
+TEST_F(ConversationTest, CloseAllBeforeTheConnectionIsTakenOverStillEndsIt)
+{
+    TSide bob(Dispatcher, "Bob");
+    // The tab is built before the accepted connection is adopted: a close-all made right then
+    // finds no socket to close and must not be lost.
+    bob.Views.OnCreate = [&] { bob.Server->CloseAll(); };
+    TRawPeer peer;
+    ASSERT_TRUE(peer.Connect(PortOf(bob)));
+    ASSERT_TRUE(Until([&] { return bob.Views.States.size() == 1; }));
+    EXPECT_TRUE(Until([&] { return bob.Views.States[0]->Destroyed; }, 3s));
+    EXPECT_TRUE(Until([&] { return bob.Server->ConversationCount() == 0; }));
+    EXPECT_TRUE(peer.ClosedByPeer(2s));
+}
+
 TEST_F(ConversationTest, TakenPortIsRetriedUntilFree)
 {
     TSide first(Dispatcher, "First");

@@ -2,6 +2,7 @@
 
 #include "net/ConversationView.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -90,8 +91,13 @@ public:
     std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
     {
         States.push_back(std::make_shared<TFakeConversationView::TState>());
-        return std::make_unique<TFakeConversationView>(owner, States.back());
+        auto view = std::make_unique<TFakeConversationView>(owner, States.back());
+        if (OnCreate)
+            OnCreate();
+        return view;
     }
+    // Runs on the main thread as each view is made, before its conversation has a connection.
+    std::function<void()> OnCreate;
     std::vector<std::shared_ptr<TFakeConversationView::TState>> States;
 };
 
