@@ -7,7 +7,7 @@
 #include "chatui/TConversationTab.h"
 #include "net/ConversationView.h"
 #include "net/ProtocolEngine.h"
-#include "platform/PromptService.h"
+#include "support/AnsweringPrompts.h"
 
 #include <memory>
 #include <string>
@@ -77,18 +77,7 @@ public:
     TProtocolEngine Engine;
 };
 
-class TFakePrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string& text) override
-    {
-        Questions.push_back(text);
-        return Answer;
-    }
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-    TAnswer Answer = TAnswer::No;
-    std::vector<std::string> Questions;
-};
+using TFakePrompts = TAnsweringPrompts;
 
 // One conversation: owner, engine and its tab in a chat window.
 struct TConversationRig {

@@ -10,7 +10,7 @@
 #include "chatui/TPageControl.h"
 #include "chatui/TTabSheet.h"
 #include "net/TChatServer.h"
-#include "platform/PromptService.h"
+#include "support/AnsweringPrompts.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -23,21 +23,6 @@
 #include <vector>
 
 namespace quillet::testing {
-
-// Answers every question with `Answer` and remembers the questions.
-class TAnsweringPrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string& text) override
-    {
-        Questions.push_back(text);
-        return Answer;
-    }
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-
-    TAnswer Answer = TAnswer::Yes;
-    std::vector<std::string> Questions;
-};
 
 // The real tab factory, remembering every tab it made so that callers can type into it and read
 // its panes.
