@@ -1,5 +1,6 @@
 // The real program ended while it holds conversations: it is started in a sandbox as a user
 // would run it, answers raw callers on its port, and is asked to end with SIGTERM.
+#include "ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
 #include "support/RawPeer.h"
@@ -90,27 +91,15 @@ bool ProcessHoldsSocket(qint64 pid, const std::string& inode)
     return false;
 }
 
-class ConversationExitTest : public ::testing::Test {
+class ConversationExitTest : public ::testing::Test, protected test::TProgramSandbox {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Root.isValid());
-        QDir root(Root.path());
-        for (const char* folder : { "bin", "runtime", "config", "home" })
-            ASSERT_TRUE(root.mkpath(folder));
-        ASSERT_TRUE(QFile::setPermissions(
-            Root.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        Program = Root.path() + "/bin/quillet";
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET_BINARY), Program));
-        test::WriteWholeFile(
-            test::PathOf(Root) / "bin" / "settings.ini", "[Settings]\nUser name=Tester\n");
-    }
+    void SetUp() override { ASSERT_TRUE(Prepare()); }
 
     void TearDown() override
     {
-        if (Quillet.state() != QProcess::NotRunning) {
-            Quillet.kill();
-            Quillet.waitForFinished(5000);
+        if (Process->state() != QProcess::NotRunning) {
+            Process->kill();
+            Process->waitForFinished(5000);
         }
         if (HasFailure())
             std::cerr << "--- standard error of the program:\n" << ErrorOutput();
@@ -118,17 +107,8 @@ protected:
 
     void Start()
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", Root.path() + "/runtime");
-        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
-        environment.insert("HOME", Root.path() + "/home");
-        environment.insert("QUILLET_ASSUME_TRAY", "1");
-        Quillet.setProcessEnvironment(environment);
-        Quillet.setStandardOutputFile(QProcess::nullDevice());
-        Quillet.setStandardErrorFile(Root.path() + "/stderr.log");
-        Quillet.start(Program, {});
-        ASSERT_TRUE(Quillet.waitForStarted(5000));
+        Process = TProgramSandbox::Start({}, Root.path() + "/stderr.log");
+        ASSERT_EQ(Process->state(), QProcess::Running);
     }
 
     std::string ErrorOutput() const
@@ -136,9 +116,7 @@ protected:
         return test::ReadWholeFile(test::PathOf(Root) / "stderr.log");
     }
 
-    QTemporaryDir Root;
-    QString Program;
-    QProcess Quillet;
+    std::unique_ptr<QProcess> Process = std::make_unique<QProcess>();
 };
 
 TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSecondsWithStatusZero)
@@ -154,12 +132,12 @@ TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSe
     ASSERT_TRUE(QTest::qWaitFor(
                     [&] {
                         listener = ListeningSocketInode(ProgramPort);
-                        return listener && ProcessHoldsSocket(Quillet.processId(), *listener);
+                        return listener && ProcessHoldsSocket(Process->processId(), *listener);
                     },
                     15000)
         || listener)
         << "nothing listens on port " << ProgramPort;
-    if (!ProcessHoldsSocket(Quillet.processId(), *listener))
+    if (!ProcessHoldsSocket(Process->processId(), *listener))
         GTEST_SKIP() << "port " << ProgramPort
                      << " was taken by another program as this one started";
 
@@ -174,16 +152,16 @@ TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSe
 
     QElapsedTimer elapsed;
     elapsed.start();
-    Quillet.terminate();
-    const bool finished = Quillet.waitForFinished(10000);
+    Process->terminate();
+    const bool finished = Process->waitForFinished(10000);
     const qint64 ms = elapsed.elapsed();
     std::printf(
         "ended %lld ms after SIGTERM with five open conversations\n", static_cast<long long>(ms));
     ASSERT_TRUE(finished) << "still running 10 s after SIGTERM";
     EXPECT_LT(ms, 2000);
     // Under the sanitizers a leak or a memory error found at exit makes the status non-zero.
-    EXPECT_EQ(Quillet.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(Quillet.exitCode(), 0);
+    EXPECT_EQ(Process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Process->exitCode(), 0);
     const std::string errors = ErrorOutput();
     EXPECT_EQ(errors.find("Sanitizer"), std::string::npos);
     EXPECT_EQ(errors.find("runtime error"), std::string::npos);

@@ -1,3 +1,4 @@
+#include "ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
 #include "shell/TSingleInstance.h"
@@ -21,24 +22,12 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// Copies of the real program in a sandbox: its own program folder with a settings.ini that
-// holds a name, and its own runtime, config and home folders, so that nothing here meets the
-// developer's running Quillet or settings.
-class TwoProcessTest : public ::testing::Test {
+// Copies of the real program in a sandbox (see TProgramSandbox).
+class TwoProcessTest : public ::testing::Test, protected test::TProgramSandbox {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Root.isValid());
-        QDir root(Root.path());
-        for (const char* folder : { "bin", "runtime", "config", "home" })
-            ASSERT_TRUE(root.mkpath(folder));
-        Runtime = Root.path() + "/runtime";
-        ASSERT_TRUE(
-            QFile::setPermissions(Runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        Program = Root.path() + "/bin/quillet";
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET_BINARY), Program));
-        Settings = test::PathOf(Root) / "bin" / "settings.ini";
-        test::WriteWholeFile(Settings, "[Settings]\nUser name=Tester\n");
+        ASSERT_TRUE(Prepare());
         // An old time stamp, so that any rewrite would show.
         fs::last_write_time(Settings, fs::last_write_time(Settings) - std::chrono::hours(24 * 400));
         SettingsBytes = test::ReadWholeFile(Settings);
@@ -64,22 +53,10 @@ protected:
 
     QProcess& Start(const QStringList& arguments)
     {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", Runtime);
-        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
-        environment.insert("HOME", Root.path() + "/home");
-        // The offscreen platform has no tray; without one the window would be shown at start.
-        environment.insert("QUILLET_ASSUME_TRAY", "1");
-        process->setProcessEnvironment(environment);
-        // The offscreen platform's complaints would bury the test output; they are kept in a file
-        // and shown when a test fails.
-        process->setStandardOutputFile(QProcess::nullDevice());
-        process->setStandardErrorFile(
-            Root.path() + QString("/stderr-%1.log").arg(Processes.size()));
-        process->start(Program, arguments);
-        EXPECT_TRUE(process->waitForStarted(5000));
+        // Standard error is kept in a file per copy and shown when a test fails.
+        auto process = TProgramSandbox::Start(
+            arguments, Root.path() + QString("/stderr-%1.log").arg(Processes.size()));
+        EXPECT_EQ(process->state(), QProcess::Running);
         Processes.push_back(std::move(process));
         return *Processes.back();
     }
@@ -108,10 +85,6 @@ protected:
         EXPECT_TRUE(QDir(Root.path() + "/config").isEmpty());
     }
 
-    QTemporaryDir Root;
-    QString Runtime;
-    QString Program;
-    fs::path Settings;
     std::string SettingsBytes;
     fs::file_time_type SettingsTime;
     std::vector<std::unique_ptr<QProcess>> Processes;
