@@ -148,6 +148,10 @@ void TMainFormPhonebook::OfferAddUser(
 {
     if (Users.FindUser(name) != nullptr || name.empty() || ipAddress.empty())
         return;
+    // Both ends of a call to this very copy end together and offer the same name: while that
+    // name is being asked about, the second offer has its answer coming.
+    if (std::find(NamesInQuestion.begin(), NamesInQuestion.end(), name) != NamesInQuestion.end())
+        return;
     TUserRecordType contact(name, ipAddress, DefaultPort, style);
     // A peer chooses its own name: one the file would give back as something else (another
     // address, say, after an "=") must not get into the phonebook.
@@ -155,10 +159,10 @@ void TMainFormPhonebook::OfferAddUser(
         return;
     const std::string question = "Add this user: \"" + UpperCaseAscii(name)
         + "\" with IP address of \"" + ipAddress + "\" to phonebook?";
-    if (Prompts.AskYesNoCancel(question) != IPromptService::TAnswer::Yes)
-        return;
-    // Another offer for the same name may have been answered while this question was open.
-    if (Users.FindUser(name) != nullptr)
+    NamesInQuestion.push_back(name);
+    const IPromptService::TAnswer answer = Prompts.AskYesNoCancel(question);
+    NamesInQuestion.erase(std::find(NamesInQuestion.begin(), NamesInQuestion.end(), name));
+    if (answer != IPromptService::TAnswer::Yes)
         return;
     Users.UsersList.push_back(std::move(contact));
     SaveAndUpdate();

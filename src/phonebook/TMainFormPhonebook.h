@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QDialog;
 class QPushButton;
@@ -70,7 +71,8 @@ public:
     void DoDial();
     // A conversation has ended. A peer whose announced name is not in the phonebook is offered;
     // "Yes" stores it with the address seen, port "2323" and the style the conversation ended in.
-    // A name the settings file could not give back as it is (an "=" in it, say) is not offered.
+    // A name the settings file could not give back as it is (an "=" in it, say) is not offered,
+    // nor a name that another offer is asking about at the moment.
     void OfferAddUser(const std::string& name, const std::string& ipAddress, TChatStyle style);
 
     TPhonebook& Phonebook() { return Users; }
@@ -100,6 +102,8 @@ private:
     TModalRunner RunModal;
     TEditRecord* EditRecord = nullptr;
     TDial Dial;
+    // Names whose offer waits for the user's answer.
+    std::vector<std::string> NamesInQuestion;
 };
 
 } // namespace quillet

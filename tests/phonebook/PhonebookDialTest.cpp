@@ -118,16 +118,22 @@ TEST(PhonebookDialTest, AnUnknownCallerIsOfferedAndYesStoresIt)
     }
 }
 
-TEST(PhonebookDialTest, TwoOffersOfOneCallerAddItOnce)
+TEST(PhonebookDialTest, AnOfferOfANameAlreadyInQuestionIsNotAskedAgain)
 {
     // Both ends of a call to this very copy end at once and offer the same name; the second
-    // question comes up while the first is still open.
-    TPhonebookRig rig;
-    rig.Prompts.WhileAsking
-        = [&rig] { rig.Phonebook.OfferAddUser("Kim", "127.0.0.1", TChatStyle::IMPreview); };
-    rig.Phonebook.OfferAddUser("Kim", "127.0.0.1", TChatStyle::IMPreview);
-    EXPECT_EQ(rig.Prompts.Questions.size(), 2U);
-    EXPECT_EQ(rig.Rows(), (TStrings { "Jane Doe", "Kim" }));
+    // offer comes while the first question is open. Another name is asked about as usual.
+    for (const char* second : { "Kim", "Lee" }) {
+        SCOPED_TRACE(second);
+        TPhonebookRig rig;
+        rig.Prompts.WhileAsking = [&rig, second] {
+            rig.Phonebook.OfferAddUser(second, "127.0.0.1", TChatStyle::IMPreview);
+        };
+        rig.Phonebook.OfferAddUser("Kim", "127.0.0.1", TChatStyle::IMPreview);
+        EXPECT_EQ(rig.Prompts.Questions.size(), std::string(second) == "Kim" ? 1U : 2U);
+        EXPECT_EQ(rig.Rows(),
+            std::string(second) == "Kim" ? (TStrings { "Jane Doe", "Kim" })
+                                         : (TStrings { "Jane Doe", "Kim", "Lee" }));
+    }
 }
 
 } // namespace
