@@ -1,9 +1,11 @@
 // Start-up time of Quillet: from starting the program until its event loop runs, seen from
 // outside as the moment its activation socket answers. Also the time a second start takes to
-// hand over to the running copy and end.
+// hand over to the running copy and end, and what a full phonebook (65,535 contacts in
+// settings.ini) adds to the start, with the main window hidden (as usual) and shown ("show").
 //
 // Each run uses a fresh sandbox (program copy with a stored name, runtime, config and home
-// folders) on the offscreen platform, so no run inherits a lock from the one before.
+// folders) on the offscreen platform, so no run inherits a lock from the one before. The kinds of
+// start take turns, so that a change in the machine's load meets all of them alike.
 //
 // Usage: bench_startup [runs]   (default 20)
 #include "shell/TSingleInstance.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -32,7 +35,7 @@ struct TSandbox {
     QString Program;
     QString Runtime;
 
-    bool Prepare()
+    bool Prepare(int contacts, bool sorted)
     {
         QDir root(Root.path());
         for (const char* folder : { "bin", "runtime", "config", "home" })
@@ -43,7 +46,30 @@ struct TSandbox {
         QFile settings(Root.path() + "/bin/settings.ini");
         return QFile::copy(QStringLiteral(QUILLET_BINARY), Program)
             && settings.open(QIODevice::WriteOnly)
-            && settings.write("[Settings]\nUser name=Bench\n") > 0;
+            && settings.write("[Settings]\nUser name=Bench\n" + UsersSection(contacts, sorted)) > 0;
+    }
+
+    // Names of 17 to 24 characters, as people's names with a number make them; in name order, as
+    // the program saves them, or in an order a hand-edited file may have.
+    static QByteArray UsersSection(int contacts, bool sorted)
+    {
+        if (contacts == 0)
+            return {};
+        QList<QByteArray> lines;
+        static const std::array<const char*, 8> first
+            = { "Alice", "Bernard", "Chloe", "Dmitri", "Elena", "Farid", "Grace", "Hugo" };
+        static const std::array<const char*, 8> last
+            = { "Martin", "Okafor", "Lindqvist", "Moreau", "Tanaka", "Silva", "Novak", "Reyes" };
+        for (int i = 0; i < contacts; ++i) {
+            lines.append(QByteArray(first[i % 8]) + ' ' + last[(i / 8) % 8] + ' '
+                + QByteArray::number(100000 + i) + "=10." + QByteArray::number(i / 65536) + '.'
+                + QByteArray::number(i / 256 % 256) + '.' + QByteArray::number(i % 256) + ",2323,"
+                + QByteArray::number(1 + i % 3) + '\n');
+        }
+        // The names all end in a number of six digits, so whole lines sort as their names do.
+        if (sorted)
+            std::sort(lines.begin(), lines.end());
+        return "\n[Users Section]\n" + lines.join();
     }
 
     void Start(QProcess& process, const QStringList& arguments) const
@@ -66,16 +92,16 @@ struct TSample {
     double SecondCopyMs;
 };
 
-std::optional<TSample> RunOnce()
+std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare())
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(contacts, sorted))
         return std::nullopt;
 
     QProcess first;
     QElapsedTimer clock;
     clock.start();
-    sandbox.Start(first, {});
+    sandbox.Start(first, shown ? QStringList { "show" } : QStringList {});
     // The socket appears as the program starts listening, shortly before its event loop runs;
     // the answer comes from the running loop.
     const QString socket = quillet::TSingleInstance::ServerPath(sandbox.Runtime);
@@ -101,11 +127,18 @@ std::optional<TSample> RunOnce()
     return TSample { startup, handOver };
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 void Report(const char* what, std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
-    const double median = n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    const double median = Median(values);
     const double mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(n);
     double variance = 0;
     for (double v : values)
@@ -113,7 +146,7 @@ void Report(const char* what, std::vector<double> values)
     const double deviation = n > 1 ? std::sqrt(variance / static_cast<double>(n - 1)) : 0.0;
     const double p90 = values[std::min(
         n - 1, static_cast<std::size_t>(std::ceil(0.9 * static_cast<double>(n))) - 1)];
-    std::printf("%-34s n=%zu  median %7.1f ms  min %7.1f  p90 %7.1f  max %7.1f  stddev %6.1f\n",
+    std::printf("%-38s n=%zu  median %7.1f ms  min %7.1f  p90 %7.1f  max %7.1f  stddev %6.1f\n",
         what, n, median, values.front(), p90, values.back(), deviation);
 }
 
@@ -123,24 +156,47 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    constexpr int FullPhonebook = 65535;
 
-    std::vector<double> startup;
+    struct TKind {
+        const char* Name;
+        int Contacts;
+        bool Sorted;
+        bool Shown;
+        std::vector<double> Startup;
+    };
+    std::array<TKind, 5> kinds { TKind { "start, empty phonebook", 0, true, false, {} },
+        TKind { "start, 65,535 contacts", FullPhonebook, true, false, {} },
+        TKind { "start, 65,535 contacts not in order", FullPhonebook, false, false, {} },
+        TKind { "start shown, empty phonebook", 0, true, true, {} },
+        TKind { "start shown, 65,535 contacts", FullPhonebook, true, true, {} } };
     std::vector<double> handOver;
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
-        if (const auto sample = RunOnce()) {
-            startup.push_back(sample->StartupMs);
-            handOver.push_back(sample->SecondCopyMs);
-        } else {
-            ++failures;
+        for (TKind& kind : kinds) {
+            if (const auto sample = RunOnce(kind.Contacts, kind.Sorted, kind.Shown)) {
+                kind.Startup.push_back(sample->StartupMs);
+                if (kind.Contacts == 0 && !kind.Shown)
+                    handOver.push_back(sample->SecondCopyMs);
+            } else {
+                ++failures;
+            }
         }
     }
-    if (startup.empty()) {
-        std::fprintf(stderr, "no run succeeded\n");
-        return 1;
+    for (const TKind& kind : kinds) {
+        if (kind.Startup.empty()) {
+            std::fprintf(stderr, "no run of \"%s\" succeeded\n", kind.Name);
+            return 1;
+        }
     }
-    Report("start to running event loop", startup);
+    for (const TKind& kind : kinds)
+        Report(kind.Name, kind.Startup);
     Report("second start handed over, ended", handOver);
+    std::printf("65,535 contacts add (median against median): %.1f ms hidden, %.1f ms hidden "
+                "and not in order, %.1f ms shown\n",
+        Median(kinds[1].Startup) - Median(kinds[0].Startup),
+        Median(kinds[2].Startup) - Median(kinds[0].Startup),
+        Median(kinds[4].Startup) - Median(kinds[3].Startup));
     if (failures > 0)
         std::printf("failed runs: %d\n", failures);
     return failures > 0 ? 1 : 0;
