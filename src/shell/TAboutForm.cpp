@@ -145,4 +145,7 @@ void TAboutForm::URLLeave(TLinkLabel& label)
     label.SetTextColor(QColor(0x00, 0x00, 0x00));
 }
 
+
+
+
 } // namespace quillet
