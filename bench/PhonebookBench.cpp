@@ -4,13 +4,14 @@
 // list, and the memory a contact takes.
 //
 // Usage: bench_phonebook [runs]   (default 15)
+#include "SampleContacts.h"
+
 #include "phonebook/PhonebookRig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -24,22 +25,12 @@ using quillet::testing::TPhonebookRig;
 
 constexpr int FullPhonebook = 65535;
 
-// As people's names with a number make them: 17 to 24 characters, most beyond the size a
-// string keeps without a heap block.
 std::vector<std::string> SectionLines(int contacts)
 {
-    static const std::array<const char*, 8> first
-        = { "Alice", "Bernard", "Chloe", "Dmitri", "Elena", "Farid", "Grace", "Hugo" };
-    static const std::array<const char*, 8> last
-        = { "Martin", "Okafor", "Lindqvist", "Moreau", "Tanaka", "Silva", "Novak", "Reyes" };
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(contacts));
-    for (int i = 0; i < contacts; ++i) {
-        lines.push_back(std::string(first[static_cast<std::size_t>(i % 8)]) + ' '
-            + last[static_cast<std::size_t>(i / 8 % 8)] + ' ' + std::to_string(100000 + i) + "=10."
-            + std::to_string(i / 65536) + '.' + std::to_string(i / 256 % 256) + '.'
-            + std::to_string(i % 256) + ",2323," + std::to_string(1 + i % 3));
-    }
+    for (int i = 0; i < contacts; ++i)
+        lines.push_back(quillet::bench::SampleContactLine(i));
     return lines;
 }
 

@@ -8,6 +8,8 @@
 // start take turns, so that a change in the machine's load meets all of them alike.
 //
 // Usage: bench_startup [runs]   (default 20)
+#include "SampleContacts.h"
+
 #include "shell/TSingleInstance.h"
 
 #include <QCoreApplication>
@@ -49,24 +51,15 @@ struct TSandbox {
             && settings.write("[Settings]\nUser name=Bench\n" + UsersSection(contacts, sorted)) > 0;
     }
 
-    // Names of 17 to 24 characters, as people's names with a number make them; in name order, as
-    // the program saves them, or in an order a hand-edited file may have.
+    // A full phonebook in name order, as the program saves it, or in an order a hand-edited file
+    // may have.
     static QByteArray UsersSection(int contacts, bool sorted)
     {
         if (contacts == 0)
             return {};
         QList<QByteArray> lines;
-        static const std::array<const char*, 8> first
-            = { "Alice", "Bernard", "Chloe", "Dmitri", "Elena", "Farid", "Grace", "Hugo" };
-        static const std::array<const char*, 8> last
-            = { "Martin", "Okafor", "Lindqvist", "Moreau", "Tanaka", "Silva", "Novak", "Reyes" };
-        for (int i = 0; i < contacts; ++i) {
-            lines.append(QByteArray(first[i % 8]) + ' ' + last[(i / 8) % 8] + ' '
-                + QByteArray::number(100000 + i) + "=10." + QByteArray::number(i / 65536) + '.'
-                + QByteArray::number(i / 256 % 256) + '.' + QByteArray::number(i % 256) + ",2323,"
-                + QByteArray::number(1 + i % 3) + '\n');
-        }
-        // The names all end in a number of six digits, so whole lines sort as their names do.
+        for (int i = 0; i < contacts; ++i)
+            lines.append(QByteArray::fromStdString(quillet::bench::SampleContactLine(i)) + '\n');
         if (sorted)
             std::sort(lines.begin(), lines.end());
         return "\n[Users Section]\n" + lines.join();
