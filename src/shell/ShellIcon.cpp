@@ -6,15 +6,20 @@
 
 namespace quillet {
 
+namespace {
+
+// The icon compiled into the program: one PNG per size, named "<size>.png", rendered at build
+// time from the same drawing as the sizes installed into the icon theme.
 QIcon BuiltInIcon()
 {
-    // One PNG per size, named "<size>.png", rendered at build time from the icon's drawing.
     const QDir folder(QStringLiteral(":/quillet/icons"));
     QIcon icon;
     for (const QString& name : folder.entryList(QDir::Files))
         icon.addFile(folder.filePath(name));
     return icon;
 }
+
+} // namespace
 
 QIcon QuilletIcon()
 {

@@ -9,7 +9,4 @@ namespace quillet {
 // that an installed icon (or a theme's own version of it) is used; the built-in one otherwise.
 QIcon QuilletIcon();
 
-// The icon compiled into the program: the same drawing at every size installed into the theme.
-QIcon BuiltInIcon();
-
 } // namespace quillet
