@@ -61,7 +61,7 @@ public:
             std::string content = "[Users Section]\n";
             for (const std::string& line : sectionLines)
                 content += line + "\n";
-            WriteFile(content);
+            std::ofstream(Settings, std::ios::binary) << content;
         }
         List->setGeometry(5, 40, 137, 306);
         DialButton->setEnabled(false);
@@ -70,7 +70,7 @@ public:
             [this](const std::string& address, const std::string& port, TChatStyle style) {
                 Dials.push_back({ address, port, style });
             });
-        LoadProblem = Phonebook.LoadUsers();
+        Phonebook.LoadUsers();
     }
 
     // Ok after `edit`.
@@ -129,10 +129,6 @@ public:
         content << in.rdbuf();
         return content.str();
     }
-    void WriteFile(const std::string& content) const
-    {
-        std::ofstream(Settings, std::ios::binary | std::ios::trunc) << content;
-    }
 
     QTemporaryDir Folder;
     std::filesystem::path Settings;
@@ -144,15 +140,12 @@ public:
     TEditRecord Editor;
     TAnsweringPrompts Prompts;
     std::deque<TEditorStep> EditorSteps;
-    int EditorShowings = 0;
     std::vector<TDialed> Dials;
     TMainFormPhonebook Phonebook;
-    std::optional<std::string> LoadProblem;
 
 private:
     void RunEditorStep(QDialog& dialog)
     {
-        ++EditorShowings;
         dialog.show();
         if (!EditorSteps.empty()) {
             TEditorStep step = std::move(EditorSteps.front());
