@@ -136,7 +136,9 @@ TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
     EXPECT_TRUE(a.Controls().LocalPane->isReadOnly());
     EXPECT_EQ(alice.Offers, std::vector<std::string>{"Bob"});
 
-    // Close removes the tab; the last one hides the window.
+    // Close removes the tab (once it is no second click of a double click on Disconnect); the
+    // last one hides the window.
+    Ticks.Value += static_cast<TTick>(QApplication::doubleClickInterval());
     QTest::mouseClick(a.Controls().DisconnectButton, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.TabAlive(0); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.Form.isVisible(); }, 3000));
