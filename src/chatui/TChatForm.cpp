@@ -111,7 +111,8 @@ void TChatForm::CenterOnScreen()
 void TChatForm::FormShow()
 {
     raise();
-    activateWindow();
+    if (!ShowingWithoutFocus)
+        activateWindow();
 }
 
 void TChatForm::TabsChange()
@@ -126,6 +127,24 @@ void TChatForm::BringToFront()
     show();
     raise();
     activateWindow();
+}
+
+void TChatForm::ShowForCall(bool takeFocus)
+{
+    if (takeFocus) {
+        BringToFront();
+        return;
+    }
+    // Window managers then neither focus the window nor, where they allow it, put it in front of
+    // the window in use; the attention request does the asking.
+    ShowingWithoutFocus = true;
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    ShowingWithoutFocus = false;
 }
 
 bool TChatForm::IsForeground() const

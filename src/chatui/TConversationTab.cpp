@@ -388,15 +388,19 @@ void TConversationTab::PeerNameCompleted(const std::string& name)
         SetTypingCaption(PeerNameText + QStringLiteral(" types: "));
         LayoutTab();
     }
+    // A caller must never take the keyboard: the user may be typing elsewhere (a password, or
+    // another conversation). The windows come forward and the taskbar asks for attention; only a
+    // call the user dialed takes the focus.
     if (Owner.IsIncoming()) {
         FlashTaskbar(FlashCount);
-        Form.BringToFront();
+        Form.ShowForCall(false);
         if (Hooks.ShowMainWindow)
             Hooks.ShowMainWindow();
     }
     if (Form.isVisible()) {
         Form.raise();
-        Form.activateWindow();
+        if (!Owner.IsIncoming())
+            Form.activateWindow();
     }
 }
 

@@ -33,7 +33,8 @@ struct TConversationTabHooks {
     std::function<void(QWidget* window, int count)> FlashTaskbar;
     // Ends that request early. Default: the window system's.
     std::function<void(QWidget* window)> StopFlashing;
-    // Shows the main window: an incoming call brings it forward together with the chat window.
+    // Shows the main window without taking the keyboard: an incoming call brings it forward
+    // together with the chat window.
     std::function<void()> ShowMainWindow;
 };
 

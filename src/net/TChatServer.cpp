@@ -151,7 +151,7 @@ void TChatServer::ThreadMain()
             Register(client);
             RunOnMainThread([this] {
                 if (Hooks.ShowChatWindow)
-                    Hooks.ShowChatWindow();
+                    Hooks.ShowChatWindow(true);
             });
             continue;
         }
@@ -191,7 +191,7 @@ void TChatServer::AcceptWaiting()
         return;
     RunOnMainThread([this] {
         if (Hooks.ShowChatWindow)
-            Hooks.ShowChatWindow();
+            Hooks.ShowChatWindow(false);
     });
     for (const int handle : accepted)
         Register(new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));

@@ -18,7 +18,9 @@ class TChatClient;
 
 // What the listener needs of the chat window and the tray (main thread).
 struct TChatServerHooks {
-    std::function<void()> ShowChatWindow;
+    // A conversation begins: `dialed` when the user called, so the window may take the keyboard;
+    // for a caller it must not (the user may be typing elsewhere).
+    std::function<void(bool dialed)> ShowChatWindow;
     std::function<void()> HideChatWindow;
     // The listener has started or stopped being able to listen; `reason` says why not.
     std::function<void(bool listening, const std::string& reason)> ListenStateChanged;

@@ -184,6 +184,18 @@ void TMainForm::ShowMainForm()
     BringToFront();
 }
 
+void TMainForm::ShowWithoutFocus()
+{
+    ShowingWithoutFocus = true;
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    ShowingWithoutFocus = false;
+}
+
 bool TMainForm::ActivateFromSecondCopy()
 {
     ShowMainForm();
@@ -346,7 +358,10 @@ void TMainForm::setVisible(bool visible)
     QMainWindow::setVisible(visible);
     if (appearing) {
         Placer.AfterShowOrMove(*this);
-        BringToFront();
+        if (ShowingWithoutFocus)
+            raise();
+        else
+            BringToFront();
     }
 }
 

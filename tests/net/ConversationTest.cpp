@@ -28,7 +28,7 @@ public:
               }}
     {
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { ++WindowShown; };
+        hooks.ShowChatWindow = [this](bool) { ++WindowShown; };
         hooks.HideChatWindow = [this] { ++WindowHidden; };
         hooks.ListenStateChanged = [this](bool listening, const std::string&) {
             Listening = listening;

@@ -84,7 +84,7 @@ public:
     {
         Form.SetPromptService(&Prompts);
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
+        hooks.ShowChatWindow = [this](bool dialed) { Form.ShowForCall(dialed); };
         hooks.HideChatWindow = [this] { Form.hide(); };
         Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
         Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
