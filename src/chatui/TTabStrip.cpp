@@ -183,7 +183,8 @@ int TTabStrip::TabAt(const QPoint& pos) const
 int TTabStrip::heightForWidth(int width) const
 {
     // An empty strip keeps one row so that the pages do not jump when the first tab arrives.
-    return std::max(1, ComputeLayout(width).Rows) * TabHeight();
+    const int rows = width == this->width() ? CurrentLayout().Rows : ComputeLayout(width).Rows;
+    return std::max(1, rows) * TabHeight();
 }
 
 QSize TTabStrip::sizeHint() const

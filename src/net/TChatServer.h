@@ -33,6 +33,12 @@ struct TChatServerHooks {
 // which wakes the wait) and accept every connection already waiting. A port that is taken is
 // tried again on every pass until it is free.
 //
+// A flood of callers must not take the program down: at most MaxConversations conversations
+// exist at once, and a caller beyond that is closed at once, without a tab. An accept that fails
+// (out of descriptors, say) leaves the caller waiting in the system's queue and is tried again
+// after a pause of AcceptRetryMs instead of at once. While either happens the listen state says
+// so (the tray tip).
+//
 // Guards: RequestLock for the three request fields, ListLock for Conversations. The listener
 // thread holds neither while it waits for the main thread.
 class TChatServer final : public TThread {
@@ -53,6 +59,9 @@ public:
     // all of them and the listener thread are gone. False if that took longer than `timeout`.
     bool StopAndWait(const std::function<void()>& processEvents, std::chrono::milliseconds timeout);
 
+    static constexpr std::size_t MaxConversations = 1000;
+    static constexpr int AcceptRetryMs = 500;
+
     // The port being listened on (0 while not listening); useful when constructed with "0".
     int ListeningPort() const { return BoundPort.load(); }
     std::size_t ConversationCount() const;
@@ -66,6 +75,13 @@ private:
     void AcceptWaiting();
     void Register(TChatClient* client);
     void Wake();
+    // Waits up to `timeoutMs` for a wake-up (a call request or the stop).
+    void WaitForWake(int timeoutMs);
+    // Tells the program why calls are not answered ("" when they are), when that changes.
+    void ReportListenState();
+    // Closes every conversation's connection: with a drain (the user's close-all) or at once
+    // (the program's exit, where nothing is left to read).
+    void CloseConversations(bool atExit);
 
     TConversationContext& Context;
     TChatServerHooks Hooks;
@@ -74,6 +90,9 @@ private:
 
     TTCPBlockSocket Listener;
     bool Listening = false;                // listener thread only
+    std::string BindProblem; // listener thread only: why the port is not ours
+    std::string AcceptProblem; // listener thread only: why the last accept failed
+    bool Refusing = false; // listener thread only: callers are being turned away
     std::optional<std::string> Reported;   // last reason told, "" = listening; listener thread
     std::atomic<int> BoundPort{0};
     std::atomic<bool> StopRequested{false};
