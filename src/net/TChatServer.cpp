@@ -225,7 +225,10 @@ void TChatServer::AcceptWaiting()
         const int handle = Listener.Accept();
         const int code = Listener.ErrorCode();
         if (code != 0 || handle < 0) {
-            AcceptProblem = code == sockerr::WouldBlock ? std::string() : Listener.ErrorText();
+            const bool failed = code != sockerr::WouldBlock;
+            AcceptProblem = failed ? Listener.ErrorText() : std::string();
+            if (failed)
+                FailedAccepts.fetch_add(1);
             break;
         }
         AcceptProblem.clear();

@@ -64,6 +64,8 @@ public:
 
     // The port being listened on (0 while not listening); useful when constructed with "0".
     int ListeningPort() const { return BoundPort.load(); }
+    // Accepts that failed (other than for an empty queue) since the start.
+    int AcceptFailures() const { return FailedAccepts.load(); }
     std::size_t ConversationCount() const;
 
 protected:
@@ -95,6 +97,7 @@ private:
     bool Refusing = false; // listener thread only: callers are being turned away
     std::optional<std::string> Reported;   // last reason told, "" = listening; listener thread
     std::atomic<int> BoundPort{0};
+    std::atomic<int> FailedAccepts { 0 };
     std::atomic<bool> StopRequested{false};
     int WakeFd = -1;
 
