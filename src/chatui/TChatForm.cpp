@@ -3,6 +3,7 @@
 #include "chatui/TPageControl.h"
 #include "chatui/TTabSheet.h"
 #include "platform/qt/QtPromptService.h"
+#include "platform/qt/ShowWithoutActivating.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -135,15 +136,9 @@ void TChatForm::ShowForCall(bool takeFocus)
         BringToFront();
         return;
     }
-    // Window managers then neither focus the window nor, where they allow it, put it in front of
-    // the window in use; the attention request does the asking.
+    // The attention request does the asking.
     ShowingWithoutFocus = true;
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    ShowWithoutActivating(*this);
     ShowingWithoutFocus = false;
 }
 

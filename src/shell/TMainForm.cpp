@@ -1,6 +1,7 @@
 #include "shell/TMainForm.h"
 
 #include "platform/ProfileFile.h"
+#include "platform/qt/ShowWithoutActivating.h"
 #include "shell/MainFormLayout.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
@@ -187,12 +188,7 @@ void TMainForm::ShowMainForm()
 void TMainForm::ShowWithoutFocus()
 {
     ShowingWithoutFocus = true;
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    ShowWithoutActivating(*this);
     ShowingWithoutFocus = false;
 }
 
