@@ -34,18 +34,35 @@ using quillet::profile::TProfileEntry;
     std::abort();
 }
 
-// The file every input is written to: in memory where the system offers it, so that the fsync of
-// every write does not set the pace.
-const fs::path& WorkFile()
-{
-    static const fs::path file = [] {
+// The folder every input is written to: in memory where the system offers it, so that the fsync
+// of every write does not set the pace. Removed when the fuzzer ends.
+class TWorkFolder {
+public:
+    TWorkFolder()
+    {
         const char* shm = "/dev/shm";
-        std::string base = ::access(shm, W_OK) == 0 ? shm : fs::temp_directory_path().string();
+        const std::string base
+            = ::access(shm, W_OK) == 0 ? shm : fs::temp_directory_path().string();
         std::string tmpl = base + "/quillet-fuzz-XXXXXX";
         if (::mkdtemp(tmpl.data()) == nullptr)
             Fail("no temporary folder");
-        return fs::path(tmpl) / "settings.ini";
-    }();
+        Folder = tmpl;
+    }
+    ~TWorkFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(Folder, ignored);
+    }
+    TWorkFolder(const TWorkFolder&) = delete;
+    TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+    fs::path Folder;
+};
+
+const fs::path& WorkFile()
+{
+    static const TWorkFolder folder;
+    static const fs::path file = folder.Folder / "settings.ini";
     return file;
 }
 
