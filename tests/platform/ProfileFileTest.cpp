@@ -65,6 +65,13 @@ TEST_F(ProfileFileTest, LookupIgnoresCaseTrimsAndTakesTheFirst)
     EXPECT_EQ(profile::ReadString(File, "other", "X", ""), "1");
     EXPECT_EQ(profile::ReadString(File, "Other", "y", "none"), "none");
     EXPECT_EQ(profile::ReadString(File, "Missing", "x", "d"), "d");
+
+    // A section name is matched trimmed, as it is read: a write does not add a second section
+    // that no read would ever reach.
+    EXPECT_EQ(profile::ReadString(File, " Other ", "x", ""), "1");
+    ASSERT_TRUE(profile::WriteString(File, " Other ", "x", "2"));
+    EXPECT_EQ(profile::ReadString(File, "Other", "x", ""), "2");
+    EXPECT_EQ(profile::ListSections(File).size(), 3u);
 }
 
 TEST_F(ProfileFileTest, SectionEntriesComeInFileOrder)
