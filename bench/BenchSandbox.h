@@ -16,7 +16,8 @@ struct TSandbox {
     QString Program;
     QString Runtime;
 
-    bool Prepare()
+    // Copies `binary` as the program (the program of this build by default).
+    bool Prepare(const QString& binary = QStringLiteral(QUILLET_BINARY))
     {
         QDir root(Root.path());
         for (const char* folder : { "bin", "runtime", "config", "home" })
@@ -25,8 +26,7 @@ struct TSandbox {
         QFile::setPermissions(Runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Program = Root.path() + "/bin/quillet";
         QFile settings(Root.path() + "/bin/settings.ini");
-        return QFile::copy(QStringLiteral(QUILLET_BINARY), Program)
-            && settings.open(QIODevice::WriteOnly)
+        return QFile::copy(binary, Program) && settings.open(QIODevice::WriteOnly)
             && settings.write("[Settings]\nUser name=Bench\n") > 0;
     }
 

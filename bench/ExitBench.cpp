@@ -7,7 +7,7 @@
 // Port 2323 must be free: run it in a private network namespace, e.g.
 //   unshare -n sh -c 'ip link set lo up && bench/bench_exit 1000 3'
 //
-// Usage: bench_exit [callers] [runs]   (defaults 1000 and 3)
+// Usage: bench_exit [callers] [runs] [program]   (defaults 1000, 3 and the program of this build)
 #include "BenchSandbox.h"
 #include "platform/ProcessLimits.h"
 #include "support/RawPeer.h"
@@ -83,11 +83,11 @@ double CallOneByOne(std::vector<std::unique_ptr<TRawPeer>>& peers, int count)
     return Median(times);
 }
 
-TRun RunOnce(int callers)
+TRun RunOnce(int callers, const QString& binary)
 {
     TRun run;
     quillet::bench::TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare())
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(binary))
         return run;
     const auto program = std::make_unique<QProcess>();
     sandbox.Start(*program, {});
@@ -154,11 +154,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int callers = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const QString binary
+        = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral(QUILLET_BINARY);
     const long files = quillet::RaiseOpenFileLimit();
     std::printf("bench_exit: %d callers, %d runs, open-file limit %ld\n", callers, runs, files);
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
-        const TRun run = RunOnce(callers);
+        const TRun run = RunOnce(callers, binary);
         std::printf("run %d: one more caller greeted after %.2f ms with 1-%d open, %.2f ms with "
                     "%d-%d open (medians of %d); a crowd of %d greeted after %.1f ms; SIGTERM with "
                     "%d open to end %.1f ms, %s, status %d\n",
