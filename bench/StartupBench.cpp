@@ -8,8 +8,8 @@
 // start take turns, so that a change in the machine's load meets all of them alike.
 //
 // Usage: bench_startup [runs]   (default 20)
+#include "BenchSandbox.h"
 #include "SampleContacts.h"
-
 #include "shell/TSingleInstance.h"
 
 #include <QCoreApplication>
@@ -31,64 +31,33 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct TSandbox {
-    QTemporaryDir Root;
-    QString Program;
-    QString Runtime;
-
-    bool Prepare(int contacts, bool sorted)
-    {
-        QDir root(Root.path());
-        for (const char* folder : { "bin", "runtime", "config", "home" })
-            root.mkpath(folder);
-        Runtime = Root.path() + "/runtime";
-        QFile::setPermissions(Runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        Program = Root.path() + "/bin/quillet";
-        QFile settings(Root.path() + "/bin/settings.ini");
-        return QFile::copy(QStringLiteral(QUILLET_BINARY), Program)
-            && settings.open(QIODevice::WriteOnly)
-            && settings.write("[Settings]\nUser name=Bench\n" + UsersSection(contacts, sorted)) > 0;
-    }
-
-    // A full phonebook in name order, as the program saves it, or in an order a hand-edited file
-    // may have.
-    static QByteArray UsersSection(int contacts, bool sorted)
-    {
-        if (contacts == 0)
-            return {};
-        QList<QByteArray> lines;
-        for (int i = 0; i < contacts; ++i)
-            lines.append(QByteArray::fromStdString(quillet::bench::SampleContactLine(i)) + '\n');
-        if (sorted)
-            std::sort(lines.begin(), lines.end());
-        return "\n[Users Section]\n" + lines.join();
-    }
-
-    void Start(QProcess& process, const QStringList& arguments) const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", Runtime);
-        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
-        environment.insert("HOME", Root.path() + "/home");
-        environment.insert("QUILLET_ASSUME_TRAY", "1");
-        process.setProcessEnvironment(environment);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(Program, arguments);
-    }
-};
+using quillet::bench::TSandbox;
 
 struct TSample {
     double StartupMs;
     double SecondCopyMs;
 };
 
+// Adds a full phonebook to the sandbox's settings.ini: in name order, as the program saves it, or
+// in an order a hand-edited file may have.
+bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
+{
+    if (contacts == 0)
+        return true;
+    QList<QByteArray> lines;
+    for (int i = 0; i < contacts; ++i)
+        lines.append(QByteArray::fromStdString(quillet::bench::SampleContactLine(i)) + '\n');
+    if (sorted)
+        std::sort(lines.begin(), lines.end());
+    QFile settings(sandbox.Root.path() + "/bin/settings.ini");
+    return settings.open(QIODevice::Append)
+        && settings.write("\n[Users Section]\n" + lines.join()) > 0;
+}
+
 std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare(contacts, sorted))
+    if (!sandbox.Root.isValid() || !sandbox.Prepare() || !AddPhonebook(sandbox, contacts, sorted))
         return std::nullopt;
 
     QProcess first;
@@ -158,7 +127,7 @@ int main(int argc, char** argv)
         bool Shown;
         std::vector<double> Startup;
     };
-    std::array<TKind, 5> kinds { TKind { "start, empty phonebook", 0, true, false, {} },
+    std::array<TKind, 5> kinds { TKind { "start to running event loop", 0, true, false, {} },
         TKind { "start, 65,535 contacts", FullPhonebook, true, false, {} },
         TKind { "start, 65,535 contacts not in order", FullPhonebook, false, false, {} },
         TKind { "start shown, empty phonebook", 0, true, true, {} },

@@ -76,7 +76,7 @@ class TConversations {
 public:
     explicit TConversations(const std::filesystem::path& settingsPath)
         : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
-            TConversationTabHooks { {}, [] { MainForm->ShowMainForm(); } })
+            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
             [settingsPath] {
                 return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
@@ -86,7 +86,7 @@ public:
             } }
     {
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [] { ChatForm->BringToFront(); };
+        hooks.ShowChatWindow = [](bool dialed) { ChatForm->ShowForCall(dialed); };
         hooks.HideChatWindow = [] { ChatForm->hide(); };
         hooks.ListenStateChanged = [](bool listening, const std::string& reason) {
             MainForm->ShowListenState(listening, reason);

@@ -3,6 +3,7 @@
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
 #include "platform/PromptService.h"
+#include "platform/qt/ShowWithoutActivating.h"
 #include "shell/ErrorBox.h"
 #include "shell/MainFormLayout.h"
 #include "shell/ScreenPlacement.h"
@@ -218,6 +219,13 @@ void TMainForm::ShowMainForm()
     BringToFront();
 }
 
+void TMainForm::ShowWithoutFocus()
+{
+    ShowingWithoutFocus = true;
+    ShowWithoutActivating(*this);
+    ShowingWithoutFocus = false;
+}
+
 bool TMainForm::ActivateFromSecondCopy()
 {
     ShowMainForm();
@@ -383,7 +391,10 @@ void TMainForm::setVisible(bool visible)
     QMainWindow::setVisible(visible);
     if (appearing) {
         Placer.AfterShowOrMove(*this);
-        BringToFront();
+        if (ShowingWithoutFocus)
+            raise();
+        else
+            BringToFront();
     }
 }
 

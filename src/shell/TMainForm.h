@@ -96,6 +96,9 @@ public:
     // Visible, in front and active; placed by FormShow when it was hidden. Restores a minimised
     // window.
     void ShowMainForm();
+    // Visible and raised, without taking the keyboard from the window the user types in (an
+    // incoming call brings the window forward this way).
+    void ShowWithoutFocus();
     // A second copy asked for the window. True when it is visible afterwards.
     bool ActivateFromSecondCopy();
 
@@ -156,6 +159,7 @@ private:
     bool HasTray;
     IPromptService& Prompts;
     bool Closed = false;
+    bool ShowingWithoutFocus = false; // an appearing window is then only raised
     QWidget* Client;
     QDialog* SetupForm = nullptr;
     QDialog* AboutForm = nullptr;

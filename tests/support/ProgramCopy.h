@@ -88,8 +88,10 @@ public:
     {
         Form.SetPromptService(&Prompts);
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
+        hooks.ShowChatWindow = [this](bool dialed) { Form.ShowForCall(dialed); };
         hooks.HideChatWindow = [this] { Form.hide(); };
+        hooks.ListenStateChanged
+            = [this](bool, const std::string& reason) { ListenReasons.push_back(reason); };
         Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
         Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
         Server->Start();
@@ -123,6 +125,8 @@ public:
     // Where the offers go besides (a phonebook's OfferAddUser), main thread.
     std::function<void(const std::string& peer, const std::string& address, TChatStyle style)>
         OfferHook;
+    // Why calls were not answered, each time that changed ("" once they are answered again).
+    std::vector<std::string> ListenReasons;
 };
 
 } // namespace quillet::testing
