@@ -1,5 +1,7 @@
 #include "phonebook/TEditRecord.h"
 
+#include "phonebook/TPhonebook.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,7 +16,7 @@
 namespace quillet {
 namespace {
 
-const QString DefaultPort = QStringLiteral("2323");
+const QString DefaultPort = QString::fromUtf8(TPhonebook::DefaultPort);
 const QColor Navy(0x00, 0x00, 0x80);
 
 QFont DialogFont(int pixels, bool bold)

@@ -15,7 +15,7 @@ namespace quillet {
 namespace {
 
 constexpr std::uint16_t NoRow = 65535;
-const std::string DefaultPort = "2323";
+const std::string DefaultPort(TPhonebook::DefaultPort);
 
 } // namespace
 
@@ -170,6 +170,8 @@ void TMainFormPhonebook::OfferAddUser(
 
 void TMainFormPhonebook::SaveItemIndex()
 {
+    // Rows are counted in 16 bits with 65535 for none; a row beyond that (a hand-made file with
+    // more contacts than the phonebook holds) is kept as the last that can be counted.
     const int row = Controls.UsersListingBox.ItemIndex();
     SavedItemIndex = row < 0 ? NoRow : static_cast<std::uint16_t>(std::min(row, NoRow - 1));
 }

@@ -10,7 +10,8 @@ namespace quillet {
 namespace {
 
 constexpr std::string_view UsersSection = "Users Section";
-constexpr std::string_view DefaultPort = "2323";
+
+const std::string DefaultPortText(TPhonebook::DefaultPort);
 
 bool HasControlCharacter(std::string_view text)
 {
@@ -33,8 +34,8 @@ std::optional<std::string> FieldProblem(std::string_view field, const std::strin
 
 } // namespace
 
-const TUserRecordType TPhonebook::DefaultContact { "Jane Doe", "127.0.0.1",
-    std::string(DefaultPort), TChatStyle::IMPreview };
+const TUserRecordType TPhonebook::DefaultContact { "Jane Doe", "127.0.0.1", DefaultPortText,
+    TChatStyle::IMPreview };
 
 TPhonebook::TPhonebook(std::filesystem::path settingsFile)
     : Settings(std::move(settingsFile))
@@ -57,7 +58,7 @@ std::optional<std::string> TPhonebook::ReadUsers()
         switch (fields.size()) {
         case 1:
             UsersList.emplace_back(
-                entry.Key, std::move(fields[0]), std::string(DefaultPort), TChatStyle::IMPreview);
+                entry.Key, std::move(fields[0]), DefaultPortText, TChatStyle::IMPreview);
             break;
         case 2:
             UsersList.emplace_back(

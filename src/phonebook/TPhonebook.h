@@ -24,6 +24,8 @@ namespace quillet {
 // written in that order.
 class TPhonebook {
 public:
+    // The port every copy answers on: a contact's port when none is given.
+    static constexpr std::string_view DefaultPort = "2323";
     // The contact an empty phonebook starts with: this very copy of the program, so that a first
     // Dial shows both ends of a conversation without a second computer.
     static const TUserRecordType DefaultContact;

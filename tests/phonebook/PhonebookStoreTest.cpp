@@ -4,7 +4,6 @@
 
 #include "phonebook/PhonebookText.h"
 #include "phonebook/TPhonebook.h"
-#include "platform/ProfileFile.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +46,8 @@ class PhonebookStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/quillet-phonebook-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        std::string pattern = (fs::temp_directory_path() / "quillet-phonebook-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         Folder = pattern;
         Settings = Folder / "settings.ini";
     }
