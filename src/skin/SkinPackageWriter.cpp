@@ -14,6 +14,9 @@ std::vector<std::uint8_t> BuildSkinContainer(std::span<const TSkinPackageEntry> 
     std::string nameTable;
     std::unordered_set<std::string> lowered;
     std::uint64_t total = 16;
+    if (entries.size() > TSkinPackage::MaxEntries)
+        throw std::invalid_argument(
+            "more than " + std::to_string(TSkinPackage::MaxEntries) + " entries");
     for (const TSkinPackageEntry& entry : entries) {
         const std::string quoted = "\"" + entry.Name + "\"";
         if (entry.Name.empty())

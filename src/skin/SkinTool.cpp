@@ -47,6 +47,11 @@ cannot be read or written, with one line on standard error saying what is wrong;
 wrong command line.
 )";
 
+// No valid container is larger: even its longest codes store a byte in fewer than three, and
+// packages expand to at most TSkinPackage::MaxExpandedSize.
+constexpr std::size_t MaxContainerSize
+    = 8 + 3 * static_cast<std::size_t>(TSkinPackage::MaxExpandedSize);
+
 class TToolError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -57,7 +62,8 @@ std::string SystemError()
     return std::strerror(errno);
 }
 
-std::vector<std::uint8_t> ReadFile(const fs::path& file)
+// Reads a whole file, refusing one larger than `limit` bytes before it fills the memory.
+std::vector<std::uint8_t> ReadFile(const fs::path& file, std::size_t limit)
 {
     std::error_code ec;
     if (fs::is_directory(file, ec))
@@ -65,8 +71,13 @@ std::vector<std::uint8_t> ReadFile(const fs::path& file)
     std::ifstream in(file, std::ios::binary);
     if (!in)
         throw TToolError(file.string() + ": cannot open: " + SystemError());
-    std::vector<std::uint8_t> bytes(
-        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    std::vector<char> buffer(65536);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer.data(), buffer.data() + in.gcount());
+        if (bytes.size() > limit)
+            throw TToolError(file.string() + ": larger than " + std::to_string(limit) + " bytes");
+    }
     if (in.bad())
         throw TToolError(file.string() + ": cannot read: " + SystemError());
     return bytes;
@@ -82,7 +93,7 @@ void WriteFile(const fs::path& file, std::span<const std::uint8_t> bytes)
 TSkinPackage ReadPackageFile(const std::string& file)
 {
     TSkinPackage package;
-    if (!package.ReadPackage(ReadFile(file)))
+    if (!package.ReadPackage(ReadFile(file, MaxContainerSize)))
         throw TToolError(file + ": not a valid skin package: " + package.FaultText());
     return package;
 }
@@ -144,7 +155,8 @@ void Pack(const fs::path& folder, const fs::path& file)
 
     std::vector<TSkinPackageEntry> entries;
     for (const fs::path& path : paths)
-        entries.push_back({ path.filename().string(), ReadFile(path) });
+        entries.push_back({ path.filename().string(),
+            ReadFile(path, static_cast<std::size_t>(TSkinPackage::MaxExpandedSize)) });
     std::vector<std::uint8_t> container;
     try {
         container = BuildSkinContainer(entries);

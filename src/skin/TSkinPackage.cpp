@@ -8,11 +8,10 @@ namespace {
 
 constexpr std::size_t HeaderSize = 16;
 
-// The names of the name table: split at CR LF, a lone CR or a lone LF; a line break at the end
-// adds no empty name, one inside the table does.
-std::vector<std::string> SplitNames(std::string_view table)
+// Calls `take` with each name of the name table, in order: the table splits at CR LF, a lone
+// CR or a lone LF; a line break at the end adds no empty name, one inside the table does.
+template <class TTake> void ForEachName(std::string_view table, TTake take)
 {
-    std::vector<std::string> names;
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < table.size()) {
@@ -21,14 +20,13 @@ std::vector<std::string> SplitNames(std::string_view table)
             ++i;
             continue;
         }
-        names.push_back(text::AsciiLower(table.substr(start, i - start)));
+        take(table.substr(start, i - start));
         if (c == '\r' && i + 1 < table.size() && table[i + 1] == '\n')
             ++i;
         start = ++i;
     }
     if (start < table.size())
-        names.push_back(text::AsciiLower(table.substr(start)));
-    return names;
+        take(table.substr(start));
 }
 
 std::string Quoted(std::string_view name)
@@ -107,12 +105,18 @@ bool TSkinPackage::Parse(std::span<const std::uint8_t> container)
             + " bytes) runs past the end of the package (" + std::to_string(size) + " bytes)");
 
     const std::size_t tableEnd = HeaderSize + static_cast<std::size_t>(tableLength);
-    Names
-        = SplitNames(text::AsText(std::span(Expanded).subspan(HeaderSize, tableEnd - HeaderSize)));
-    const std::size_t n = Names.size();
+    const std::string_view table
+        = text::AsText(std::span(Expanded).subspan(HeaderSize, tableEnd - HeaderSize));
+    std::size_t n = 0;
+    ForEachName(table, [&n](std::string_view) { ++n; });
+    if (n > MaxEntries)
+        return damaged("the name table holds " + std::to_string(n) + " names, more than the "
+            + std::to_string(MaxEntries) + " a package may hold");
     if (n > (size - tableEnd) / 4)
         return damaged("the size table of " + std::to_string(n)
             + " entries runs past the end of the package (" + std::to_string(size) + " bytes)");
+    Names.reserve(n);
+    ForEachName(table, [this](std::string_view name) { Names.push_back(text::AsciiLower(name)); });
 
     const std::size_t dataStart = tableEnd + 4 * n;
     const std::size_t dataSize = size - dataStart;

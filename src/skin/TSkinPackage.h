@@ -39,6 +39,9 @@ public:
     static constexpr std::int32_t PackageVersion = 20000;
     // Larger packages are refused before anything is expanded. Real skins are well under 1 MiB.
     static constexpr std::int32_t MaxExpandedSize = 64 * 1024 * 1024;
+    // A name table of nothing but line breaks would otherwise make millions of entries out of a
+    // small file. Real skins hold a few dozen.
+    static constexpr std::size_t MaxEntries = 65536;
     // What the user is told about a package of another version.
     static constexpr std::string_view VersionMessage
         = "This is Older Skin File\nPlease update to new version !";
