@@ -98,7 +98,7 @@ bool LzhufDecode(
     TBitReader bits(code);
 
     // The output grows as it fills: a declared size is only a promise of the input.
-    constexpr std::size_t FirstAllocation = 64 * 1024;
+    constexpr std::size_t FirstAllocation = std::size_t { 64 } * 1024;
     out.resize(std::min(expandedSize, std::max(FirstAllocation, code.size() * 8)));
     std::size_t produced = 0;
     while (produced < expandedSize) {

@@ -7,13 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace quillet::skin {
@@ -59,7 +58,7 @@ public:
 
 std::string SystemError()
 {
-    return std::strerror(errno);
+    return std::error_code(errno, std::generic_category()).message();
 }
 
 // Reads a whole file, refusing one larger than `limit` bytes before it fills the memory.
@@ -154,6 +153,7 @@ void Pack(const fs::path& folder, const fs::path& file)
     });
 
     std::vector<TSkinPackageEntry> entries;
+    entries.reserve(paths.size());
     for (const fs::path& path : paths)
         entries.push_back({ path.filename().string(),
             ReadFile(path, static_cast<std::size_t>(TSkinPackage::MaxExpandedSize)) });
