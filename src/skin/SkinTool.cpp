@@ -129,7 +129,8 @@ void Extract(const std::string& file, const fs::path& folder)
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder))
-        throw TToolError(folder.string() + ": cannot make the folder: " + ec.message());
+        throw TToolError(folder.string() + ": cannot make the folder: "
+            + (ec ? ec.message() : "a file of that name is in the way"));
     for (std::size_t i = 0; i < package.EntryCount(); ++i)
         WriteFile(folder / package.EntryName(i), package.EntryBytes(i));
 }
@@ -177,7 +178,7 @@ int RunSkinTool(std::span<const std::string> args, std::ostream& out, std::ostre
     if (args.empty())
         return usage("no command given");
     const std::string& command = args[0];
-    if (command == "--help" || command == "-h") {
+    if (command == "--help") {
         out << HelpText;
         return 0;
     }

@@ -38,19 +38,21 @@ std::string Quoted(std::string_view name)
 
 bool TSkinPackage::ReadPackage(std::span<const std::uint8_t> container)
 {
-    Expanded.clear();
-    Names.clear();
-    Offsets.clear();
-    Sizes.clear();
+    ClearEntries();
     LastFault = TPackageFault::None;
     LastFaultText.clear();
     if (Parse(container))
         return true;
+    ClearEntries();
+    return false;
+}
+
+void TSkinPackage::ClearEntries()
+{
     Expanded.clear();
     Names.clear();
     Offsets.clear();
     Sizes.clear();
-    return false;
 }
 
 bool TSkinPackage::Refuse(TPackageFault fault, std::string text)

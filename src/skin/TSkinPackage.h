@@ -70,6 +70,7 @@ public:
     void BitmapEntry(std::string_view value, std::vector<std::uint8_t>& target) const;
 
 private:
+    void ClearEntries();
     bool Parse(std::span<const std::uint8_t> container);
     bool Refuse(TPackageFault fault, std::string text);
 
