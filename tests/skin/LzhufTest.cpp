@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 
 namespace quillet::skin {
 namespace {
@@ -112,6 +113,18 @@ TEST(LzhufTest, DeclaredSizeDecidesWhereDecodingStops)
     EXPECT_FALSE(LzhufDecode({}, 1, out));
 }
 
+// Every symbol's code leads the decoder's walk from the root back to that symbol.
+void ExpectEveryCodeWalksToItsSymbol(const TAdaptiveHuffman& tree)
+{
+    for (int symbol = 0; symbol < lzhuf::SymbolCount; ++symbol) {
+        const auto code = tree.CodeOf(symbol);
+        int walk = tree.Son(lzhuf::RootNode);
+        for (int i = code.Length - 1; i >= 0; --i)
+            walk = tree.Son(walk + static_cast<int>((code.Bits >> i) & 1));
+        ASSERT_EQ(walk, lzhuf::NodeCount + symbol);
+    }
+}
+
 TEST(AdaptiveHuffmanTest, StaysOrderedAndDecodableAcrossRebuilds)
 {
     TAdaptiveHuffman tree;
@@ -128,17 +141,31 @@ TEST(AdaptiveHuffmanTest, StaysOrderedAndDecodableAcrossRebuilds)
                 ASSERT_EQ(tree.Frequency(node), tree.Frequency(son) + tree.Frequency(son + 1));
             }
         }
-        // Every symbol's code leads the decoder's walk back to that symbol.
-        for (int symbol = 0; symbol < lzhuf::SymbolCount; ++symbol) {
-            const auto code = tree.CodeOf(symbol);
-            int walk = tree.Son(lzhuf::RootNode);
-            for (int i = code.Length - 1; i >= 0; --i)
-                walk = tree.Son(walk + static_cast<int>((code.Bits >> i) & 1));
-            ASSERT_EQ(walk, lzhuf::NodeCount + symbol);
-        }
+        ExpectEveryCodeWalksToItsSymbol(tree);
     }
     // 200,000 updates without a rebuild would have left the root at 200,314.
     EXPECT_LE(tree.Frequency(lzhuf::RootNode), lzhuf::RebuildFrequency);
+}
+
+TEST(AdaptiveHuffmanTest, CodesLongerThanSixteenBitsStayWhole)
+{
+    // Symbol counts growing like Fibonacci numbers (200, 400, 600, 1000, ...) make a chain-shaped
+    // tree whose rarest leaves sit 18 levels deep, below the root frequency that forces a rebuild.
+    TAdaptiveHuffman tree;
+    long count = 200;
+    long next = 400;
+    for (int symbol = lzhuf::SymbolCount - 1; symbol > 250; --symbol) {
+        if (tree.Frequency(lzhuf::RootNode) + count >= lzhuf::RebuildFrequency)
+            break;
+        for (long k = 1; k < count; ++k)
+            tree.Update(symbol);
+        count = std::exchange(next, count + next);
+    }
+    int longest = 0;
+    for (int symbol = 0; symbol < lzhuf::SymbolCount; ++symbol)
+        longest = std::max(longest, tree.CodeOf(symbol).Length);
+    EXPECT_GT(longest, 16);
+    ExpectEveryCodeWalksToItsSymbol(tree);
 }
 
 } // namespace
