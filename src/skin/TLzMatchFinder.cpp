@@ -7,7 +7,8 @@
 namespace quillet::skin {
 namespace {
 
-constexpr unsigned HashBits = 15;
+// A search reaches 4096 positions at most: twice as many chains keep them short.
+constexpr unsigned HashBits = 13;
 // Twice the ring, so a chain entry is never overwritten while it is still within reach.
 constexpr std::size_t ChainMask = 2 * lzhuf::RingSize - 1;
 // How many earlier positions one search looks at, at most.
