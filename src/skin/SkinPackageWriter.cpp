@@ -18,7 +18,7 @@ std::vector<std::uint8_t> BuildSkinContainer(std::span<const TSkinPackageEntry> 
         throw std::invalid_argument(
             "more than " + std::to_string(TSkinPackage::MaxEntries) + " entries");
     for (const TSkinPackageEntry& entry : entries) {
-        const std::string quoted = "\"" + entry.Name + "\"";
+        const std::string quoted = text::Quoted(entry.Name);
         if (entry.Name.empty())
             throw std::invalid_argument("an entry has an empty name");
         if (entry.Name.find_first_of("\r\n") != std::string::npos)

@@ -46,6 +46,27 @@ inline std::string_view Trim(std::string_view s)
     return s;
 }
 
+// A name in double quotes for a one-line message: control bytes, quotes and backslashes are
+// written as escapes, so a name from a package can neither break the line nor steer a terminal.
+inline std::string Quoted(std::string_view name)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string quoted = "\"";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            quoted += "\\x";
+            quoted += Hex[byte >> 4];
+            quoted += Hex[byte & 0x0F];
+        } else {
+            if (c == '"' || c == '\\')
+                quoted += '\\';
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
 inline std::string_view AsText(std::span<const std::uint8_t> bytes)
 {
     return { reinterpret_cast<const char*>(bytes.data()), bytes.size() };

@@ -105,9 +105,9 @@ void CheckNamesForExtract(const TSkinPackage& package)
         const std::string& name = package.EntryName(i);
         if (name.empty() || name == "." || name == ".."
             || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
-            throw TToolError("entry name \"" + name + "\" cannot be a file name");
+            throw TToolError("entry name " + text::Quoted(name) + " cannot be a file name");
         if (!seen.insert(name).second)
-            throw TToolError("two entries are called \"" + name + "\"");
+            throw TToolError("two entries are called " + text::Quoted(name));
     }
 }
 

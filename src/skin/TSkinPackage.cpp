@@ -29,11 +29,6 @@ template <class TTake> void ForEachName(std::string_view table, TTake take)
         take(table.substr(start));
 }
 
-std::string Quoted(std::string_view name)
-{
-    return "\"" + std::string(name) + "\"";
-}
-
 } // namespace
 
 bool TSkinPackage::ReadPackage(std::span<const std::uint8_t> container)
@@ -126,10 +121,10 @@ bool TSkinPackage::Parse(std::span<const std::uint8_t> container)
     for (std::size_t i = 0; i < n; ++i) {
         const std::int32_t entrySize = text::ReadInt32(Expanded.data() + tableEnd + 4 * i);
         if (entrySize < 0)
-            return damaged("entry " + Quoted(Names[i]) + " has a negative size ("
+            return damaged("entry " + text::Quoted(Names[i]) + " has a negative size ("
                 + std::to_string(entrySize) + ")");
         if (static_cast<std::size_t>(entrySize) > dataSize - offset)
-            return damaged("entry " + Quoted(Names[i]) + " (" + std::to_string(entrySize)
+            return damaged("entry " + text::Quoted(Names[i]) + " (" + std::to_string(entrySize)
                 + " bytes) runs past the end of the data area (" + std::to_string(dataSize)
                 + " bytes)");
         Offsets.push_back(dataStart + offset);

@@ -92,6 +92,9 @@ TEST_F(SkinToolTest, BadInputEndsWithOneLineAndAStatus)
     Put(Dir / "slash.skin", ContainerOf(RawPackage(20000, "a/b.bmp\r\n", { 1 }, "a")));
     Put(Dir / "dots.skin", ContainerOf(RawPackage(20000, "..\r\n", { 1 }, "a")));
     Put(Dir / "twice.skin", ContainerOf(RawPackage(20000, "a.bmp\r\nA.BMP\r\n", { 1, 1 }, "ab")));
+    Put(Dir / "terminal.skin", ContainerOf(RawPackage(20000, "../\x1B[2J\r\n", { 1 }, "a")));
+    fs::create_directories(Dir / "linebreak");
+    Put(Dir / "linebreak" / "a\nb.bmp", { 1 });
     fs::create_directories(Dir / "cased");
     Put(Dir / "cased" / "Button.bmp", { 1 });
     Put(Dir / "cased" / "button.BMP", { 2 });
@@ -113,6 +116,10 @@ TEST_F(SkinToolTest, BadInputEndsWithOneLineAndAStatus)
         { { "extract", P("slash.skin"), P("out") }, 1, "cannot be a file name" },
         { { "extract", P("dots.skin"), P("out") }, 1, "cannot be a file name" },
         { { "extract", P("twice.skin"), P("out") }, 1, "two entries are called \"a.bmp\"" },
+        { { "extract", P("terminal.skin"), P("out") }, 1,
+            "entry name \"../\\x1B[2j\" cannot be a file name" },
+        { { "pack", P("linebreak"), P("linebreak.skin") }, 1,
+            "the name \"a\\x0Ab.bmp\" holds a line break" },
         { { "pack", P("cased"), P("cased.skin") }, 1,
             "differs from an earlier one only in letter case" },
         { { "pack", P("version.skin"), P("x.skin") }, 1, "not a folder" },
