@@ -44,7 +44,8 @@ bool TSkinPackage::ReadPackage(std::span<const std::uint8_t> container)
 
 void TSkinPackage::ClearEntries()
 {
-    Expanded.clear();
+    // Let go of the memory too: a refused package may have expanded to many megabytes.
+    Expanded = {};
     Names.clear();
     Offsets.clear();
     Sizes.clear();
