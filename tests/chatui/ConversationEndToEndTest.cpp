@@ -201,9 +201,11 @@ TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
     auto& background = bob.Tab(1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return background.AttentionActive(); }, 3000));
     EXPECT_TRUE(bob.Form.Tabs().PageHighlighted(background.Sheet()));
-    for (int i = 0; i < 6; ++i) {
+    // Each toggle needs more than 200 ms on the clock since the last, and a pass of the
+    // conversation thread (every 300 ms) to notice.
+    for (int toggles = 1; toggles <= TConversationTab::MaxToggles; ++toggles) {
         Ticks.Value += 250;
-        QTest::qWait(350); // the conversation thread's timer pass runs every 300 ms
+        EXPECT_TRUE(QTest::qWaitFor([&] { return background.ToggleCount() == toggles; }, 10000));
     }
     EXPECT_EQ(background.ToggleCount(), TConversationTab::MaxToggles);
     EXPECT_TRUE(bob.Form.Tabs().PageHighlighted(background.Sheet())) << "blinking ends lit";

@@ -22,6 +22,10 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+// How long a copy may take to end before the test gives up on it. Generous, so that a loaded
+// machine or the sanitizers cannot fail a test; how fast a copy really ends is measured in bench/.
+constexpr int EndDeadlineMs = 15000;
+
 // Copies of the real program in a sandbox (see TProgramSandbox).
 class TwoProcessTest : public ::testing::Test, protected test::TProgramSandbox {
 protected:
@@ -99,7 +103,7 @@ TEST_P(SecondStartTest, ShowsTheFirstCopysWindowAndEndsWithStatusZero)
     ASSERT_EQ(WaitUntilListening(first), "hidden");
 
     QProcess& second = Start(GetParam());
-    ASSERT_TRUE(second.waitForFinished(2000)) << "the second copy is still running after 2 s";
+    ASSERT_TRUE(second.waitForFinished(EndDeadlineMs)) << "the second copy keeps running";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
 
@@ -109,7 +113,7 @@ TEST_P(SecondStartTest, ShowsTheFirstCopysWindowAndEndsWithStatusZero)
 
     // Once more with the window already visible: it is brought to the front again.
     QProcess& third = Start(GetParam());
-    ASSERT_TRUE(third.waitForFinished(2000));
+    ASSERT_TRUE(third.waitForFinished(EndDeadlineMs));
     EXPECT_EQ(third.exitCode(), 0);
     EXPECT_EQ(TSingleInstance::Request(Runtime, "activate", 2000ms), "shown");
     ExpectSettingsUntouched();
@@ -146,7 +150,7 @@ TEST_F(TwoProcessTest, AFirstCopyKilledOutrightDoesNotBlockTheNextStart)
     EXPECT_EQ(next.state(), QProcess::Running);
 
     QProcess& second = Start({ "show" });
-    ASSERT_TRUE(second.waitForFinished(2000));
+    ASSERT_TRUE(second.waitForFinished(EndDeadlineMs));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(Status(), "visible");
     ExpectSettingsUntouched();
@@ -157,7 +161,7 @@ TEST_F(TwoProcessTest, TerminationEndsTheProgramInAnOrderlyWay)
     QProcess& first = Start({ "show" });
     ASSERT_EQ(WaitUntilListening(first), "visible");
     first.terminate();
-    ASSERT_TRUE(first.waitForFinished(2000)) << "still running 2 s after the request to end";
+    ASSERT_TRUE(first.waitForFinished(EndDeadlineMs)) << "still running after the request to end";
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     // The lock and the socket went with it, not left for the next start to clean up.
@@ -174,7 +178,7 @@ TEST_F(TwoProcessTest, FirstStartAsksForTheNameAndCanStillBeEnded)
     // stays hidden behind it until a name is stored.
     ASSERT_EQ(WaitUntilListening(first), "hidden");
     first.terminate();
-    ASSERT_TRUE(first.waitForFinished(2000));
+    ASSERT_TRUE(first.waitForFinished(EndDeadlineMs));
     EXPECT_EQ(first.exitCode(), 0);
     EXPECT_FALSE(fs::exists(Settings));
 }
