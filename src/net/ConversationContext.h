@@ -6,6 +6,7 @@
 #include "platform/TickSource.h"
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,9 @@ struct TConversationContext {
     // empty), its address and the style the conversation ended in.
     std::function<void(const std::string& peerName, const std::string& address, TChatStyle style)>
         OfferAddUser;
+    // Main thread: an exception escaped a conversation or the listener (the program shows its
+    // error box). May be empty.
+    std::function<void(const std::exception_ptr& error)> ReportError = nullptr;
     // Set while the program exits: conversations then end without asking anything.
     std::atomic<bool> ExitInProgress{false};
     // Conversation objects alive (constructed and not yet freed).

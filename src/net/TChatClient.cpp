@@ -1,6 +1,7 @@
 #include "net/TChatClient.h"
 
 
+
 namespace quillet {
 namespace {
 
@@ -51,6 +52,7 @@ void TChatClient::AddStatusLine(const std::string& text)
 void TChatClient::ThreadMain()
 {
     RunOnMainThread([this] { View = Context.Views.CreateView(*this); });
+    std::exception_ptr error;
     try {
         if (!IsIncoming()) {
             Connected.store(false);
@@ -96,9 +98,12 @@ void TChatClient::ThreadMain()
         });
         WaitForCloseRequest();
     } catch (...) {
-        // The tab goes away below in any case.
+        // The tab goes away first; the thread then reports the error.
+        error = std::current_exception();
     }
     RunOnMainThread([this] { View.reset(); });
+    if (error)
+        std::rethrow_exception(error);
 }
 
 void TChatClient::ReceiveLoop()

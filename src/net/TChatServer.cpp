@@ -24,6 +24,7 @@ TChatServer::TChatServer(TConversationContext& context, TChatServerHooks hooks,
     , Port(std::move(port))
     , WakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
+    SetOnError(Context.ReportError);
 }
 
 TChatServer::~TChatServer()
@@ -253,7 +254,8 @@ void TChatServer::AcceptWaiting()
 
 void TChatServer::Register(TChatClient* client)
 {
-    // The callback is in place before the conversation can end.
+    // The callbacks are in place before the conversation can end.
+    client->SetOnError(Context.ReportError);
     client->SetOnTerminate([this](TThread& thread) {
         ClientTerminated(static_cast<TChatClient&>(thread));
     });

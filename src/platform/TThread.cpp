@@ -1,5 +1,8 @@
 #include "platform/TThread.h"
 
+#include <cstdio>
+#include <stdexcept>
+
 namespace quillet {
 
 std::atomic<int> TThread::Live{0};
@@ -31,7 +34,8 @@ void TThread::Run()
     try {
         ThreadMain();
     } catch (...) {
-        // A body that throws simply ends; the termination steps below still run.
+        // The termination steps below still run.
+        ReportEscaped(std::current_exception());
     }
     HasFinished.store(true);
     if (OnTerminate) {
@@ -48,6 +52,25 @@ void TThread::Run()
             Live.fetch_sub(1);
             delete this;
         });
+    }
+}
+
+void TThread::ReportEscaped(const std::exception_ptr& error)
+{
+    std::string message = "Unexpected error";
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+    }
+    std::fprintf(stderr, "quillet: a worker thread ended by an error: %s\n", message.c_str());
+    if (!OnError)
+        return;
+    try {
+        RunOnMainThread([this, &error] { OnError(error); });
+    } catch (...) {
+        // Reporting is the last resort; a report that fails must not end the program.
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -13,7 +14,9 @@ namespace quillet {
 // A thread with a body to override, in the manner of the program's two worker kinds.
 //
 // Life: construct, set the options, Start. When ThreadMain returns (or throws), the termination
-// callback runs on the main thread while the thread waits for it. A free-on-terminate thread is
+// callback runs on the main thread while the thread waits for it. An exception that escapes
+// ThreadMain is never swallowed: it is written to standard error and handed to the error callback
+// on the main thread. A free-on-terminate thread is
 // then joined and deleted on the main thread; any other thread is joined by WaitFor or by its
 // destructor. Every started thread is counted in LiveCount until it has been joined, so that the
 // program's exit can wait for all of them.
@@ -31,6 +34,9 @@ public:
     void SetFreeOnTerminate(bool value) { FreeOnTerminate = value; }
     // Only before Start.
     void SetOnTerminate(std::function<void(TThread&)> callback) { OnTerminate = std::move(callback); }
+    // Only before Start: runs on the main thread with an exception that escaped ThreadMain,
+    // before the termination callback.
+    void SetOnError(std::function<void(const std::exception_ptr&)> callback) { OnError = std::move(callback); }
 
     void Terminate() { TerminateRequested.store(true); }
     bool Terminated() const { return TerminateRequested.load(); }
@@ -50,11 +56,13 @@ protected:
 
 private:
     void Run();
+    void ReportEscaped(const std::exception_ptr& error);
 
     IMainThreadDispatcher& MainDispatcher;
     std::mutex StartLock;
     std::thread Worker;
     std::function<void(TThread&)> OnTerminate;
+    std::function<void(const std::exception_ptr&)> OnError;
     bool FreeOnTerminate = false;
     std::atomic<bool> TerminateRequested{false};
     std::atomic<bool> HasFinished{false};

@@ -83,6 +83,9 @@ public:
             },
             [](const std::string& name, const std::string& address, TChatStyle style) {
                 MainForm->OfferAddUser(name, address, style);
+            },
+            [](const std::exception_ptr& error) {
+                TQuilletApplication::RunHandler([&error] { std::rethrow_exception(error); });
             } }
     {
         TChatServerHooks hooks;

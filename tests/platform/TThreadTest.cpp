@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -53,7 +56,30 @@ TEST(TThread, FreeOnTerminateRunsCallbackOnMainThreadThenFrees)
     EXPECT_EQ(TThread::LiveCount(), liveBefore);
 }
 
-TEST(TThread, ABodyThatThrowsStillTerminates)
+TEST(TThread, ABodyThatThrowsIsReportedThenTerminates)
+{
+    TQueueDispatcher dispatcher;
+    std::atomic<int> destroyed{0};
+    std::vector<std::string> steps;
+    auto* thread = new TProbeThread(dispatcher, destroyed, true);
+    thread->SetFreeOnTerminate(true);
+    thread->SetOnError([&](const std::exception_ptr& error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            steps.push_back(std::string(dispatcher.IsMainThread() ? "main: " : "worker: ") + e.what());
+        }
+    });
+    thread->SetOnTerminate([&](TThread&) { steps.push_back("terminated"); });
+    ::testing::internal::CaptureStderr();
+    thread->Start();
+    EXPECT_TRUE(dispatcher.ProcessUntil([&] { return destroyed.load() == 1; }, 30s));
+    const std::string errorOutput = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(steps, (std::vector<std::string>{"main: body failed", "terminated"}));
+    EXPECT_NE(errorOutput.find("body failed\n"), std::string::npos) << errorOutput;
+}
+
+TEST(TThread, ABodyThatThrowsWithoutAnErrorCallbackStillTerminates)
 {
     TQueueDispatcher dispatcher;
     std::atomic<int> destroyed{0};
@@ -61,8 +87,10 @@ TEST(TThread, ABodyThatThrowsStillTerminates)
     auto* thread = new TProbeThread(dispatcher, destroyed, true);
     thread->SetFreeOnTerminate(true);
     thread->SetOnTerminate([&](TThread&) { terminated = true; });
+    ::testing::internal::CaptureStderr();
     thread->Start();
-    EXPECT_TRUE(dispatcher.ProcessUntil([&] { return destroyed.load() == 1; }, 5s));
+    EXPECT_TRUE(dispatcher.ProcessUntil([&] { return destroyed.load() == 1; }, 30s));
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("body failed"), std::string::npos);
     EXPECT_TRUE(terminated);
 }
 
