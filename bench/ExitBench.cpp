@@ -10,6 +10,7 @@
 // Usage: bench_exit [callers] [runs] [program]   (defaults 1000, 3 and the program of this build)
 #include "BenchSandbox.h"
 #include "platform/ProcessLimits.h"
+#include "platform/ProgramDefaults.h"
 #include "support/RawPeer.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using quillet::testing::TRawPeer;
 
-constexpr int ProgramPort = 2323;
+using quillet::ProgramPort;
 
 constexpr int SingleCallers = 20;
 

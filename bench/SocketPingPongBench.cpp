@@ -1,6 +1,7 @@
 // One-byte ping-pong over loopback TCP: through TTCPBlockSocket, used the way a conversation uses
 // it (SendByte, then WaitReadable and ReceiveChunk), against the same exchange on raw sockets
 // with TCP_NODELAY (send, poll, recv). The difference is the layer's cost per keystroke.
+#include "net/SocketErrors.h"
 #include "net/TTCPBlockSocket.h"
 
 #include <benchmark/benchmark.h>
@@ -39,7 +40,7 @@ void BM_LayerPingPong(benchmark::State& state)
             if (!server.WaitReadable(WaitMs))
                 continue;
             const std::string chunk = server.ReceiveChunk(WaitMs);
-            if (server.ErrorCode() == 10054)
+            if (server.ErrorCode() == quillet::sockerr::ConnectionReset)
                 return;
             for (const char c : chunk)
                 server.SendByte(static_cast<std::uint8_t>(c));

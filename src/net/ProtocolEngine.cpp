@@ -1,6 +1,7 @@
 #include "net/ProtocolEngine.h"
 
 #include "platform/CodePage1252.h"
+#include "platform/ProgramDefaults.h"
 
 #include <algorithm>
 #include <array>
@@ -125,7 +126,7 @@ std::string GreetingName(std::string_view utf8Name)
         if (b >= 0x20 && b != 0x7F)
             name += c;
     }
-    return name.empty() ? std::string("John Doe") : name;
+    return name.empty() ? std::string(DefaultUserName) : name;
 }
 
 // One typed character as the byte that goes on the wire.

@@ -1,5 +1,7 @@
 #include "net/TChatClient.h"
 
+#include "net/SocketErrors.h"
+#include "platform/ProgramDefaults.h"
 
 
 namespace quillet {
@@ -7,7 +9,6 @@ namespace {
 
 constexpr int ReceiveWaitMs = 300;
 constexpr auto ClosePollInterval = std::chrono::milliseconds(500);
-constexpr int ConnectionReset = 10054;
 
 } // namespace
 
@@ -19,7 +20,7 @@ TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
     , RemoteAddress(std::move(remoteAddress))
     , RemotePort(std::move(remotePort))
     , StartStyle(startStyle)
-    , Own(context.ReadOwnName ? context.ReadOwnName() : std::string("John Doe"))
+    , Own(context.ReadOwnName ? context.ReadOwnName() : std::string(DefaultUserName))
     , Engine(Relay, Sender, context.Ticks, Own)
 {
     Context.LiveConversations.fetch_add(1);
@@ -118,7 +119,7 @@ void TChatClient::ReceiveLoop()
         } else {
             code = Socket.ErrorCode();
         }
-        if (code == ConnectionReset)
+        if (code == sockerr::ConnectionReset)
             break;
         Engine.TypingTick();
         // Crossing to the main thread costs a context switch each way: an idle conversation

@@ -2,6 +2,7 @@
 
 #include "net/ConversationContext.h"
 #include "net/TTCPBlockSocket.h"
+#include "platform/ProgramDefaults.h"
 #include "platform/TThread.h"
 
 #include <atomic>
@@ -44,7 +45,7 @@ struct TChatServerHooks {
 class TChatServer final : public TThread {
 public:
     TChatServer(TConversationContext& context, TChatServerHooks hooks,
-        std::string bindAddress = "0.0.0.0", std::string port = "2323");
+        std::string bindAddress = "0.0.0.0", std::string port = std::string(ProgramPortText));
     ~TChatServer() override;
 
     // Main thread: leave a call for the listener. A request not yet taken is replaced.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "phonebook/TUserRecordType.h"
+#include "platform/ProgramDefaults.h"
 
 #include <filesystem>
 #include <optional>
@@ -25,7 +26,7 @@ namespace quillet {
 class TPhonebook {
 public:
     // The port every copy answers on: a contact's port when none is given.
-    static constexpr std::string_view DefaultPort = "2323";
+    static constexpr std::string_view DefaultPort = ProgramPortText;
     // The contact an empty phonebook starts with: this very copy of the program, so that a first
     // Dial shows both ends of a conversation without a second computer.
     static const TUserRecordType DefaultContact;

@@ -6,6 +6,7 @@
 #include "phonebook/TEditRecord.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProfileFile.h"
+#include "platform/ProgramDefaults.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "shell/CommandLine.h"
 #include "shell/Forms.h"
@@ -79,7 +80,7 @@ public:
             TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
             [settingsPath] {
-                return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
+                return profile::ReadString(settingsPath, "Settings", "User name", std::string(DefaultUserName));
             },
             [](const std::string& name, const std::string& address, TChatStyle style) {
                 MainForm->OfferAddUser(name, address, style);

@@ -2,6 +2,7 @@
 
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
+#include "platform/ProgramDefaults.h"
 #include "platform/PromptService.h"
 #include "platform/qt/ShowWithoutActivating.h"
 #include "shell/ErrorBox.h"
@@ -344,7 +345,8 @@ void TMainForm::ShowListenState(bool listening, const std::string& reason)
         TrayIcon->setToolTip(QStringLiteral("Quillet"));
         return;
     }
-    TrayIcon->setToolTip(QStringLiteral("Quillet - not answering calls on port 2323: %1")
+    TrayIcon->setToolTip(QStringLiteral("Quillet - not answering calls on port %1: %2")
+                             .arg(ProgramPort)
                              .arg(QString::fromStdString(reason)));
 }
 

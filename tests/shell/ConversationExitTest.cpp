@@ -4,6 +4,7 @@
 #include "ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
+#include "platform/ProgramDefaults.h"
 #include "support/RawPeer.h"
 
 #include <QDir>
@@ -33,8 +34,6 @@ using namespace std::chrono_literals;
 using testing::TRawPeer;
 namespace fs = std::filesystem;
 
-// The program answers calls on this port only.
-constexpr int ProgramPort = 2323;
 
 // True when the program could listen on its port: a socket of our own can bind it the way the
 // program does (any address, address reuse on) and nothing answers a call there.
