@@ -4,7 +4,7 @@
 //
 //   bench_chatui --benchmark_filter=...   (QT_QPA_PLATFORM defaults to offscreen)
 
-#include "../tests/chatui/ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TChatForm.h"
 #include "chatui/TConversationTab.h"
@@ -23,7 +23,7 @@ namespace {
 
 using namespace quillet;
 using quillet::testing::TConversationRig;
-using quillet::testing::TManualTicks;
+using quillet::testing::TFakeTickSource;
 
 constexpr std::size_t StreamBytes = 1 << 20;
 constexpr std::size_t RunBytes = 64 << 10;
@@ -51,7 +51,7 @@ struct TWindow {
         Rig->Tab->RefreshControls();
         QApplication::processEvents();
     }
-    TManualTicks Ticks;
+    TFakeTickSource Ticks{100000};
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };

@@ -127,7 +127,7 @@ void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
     // In one process the typing side's own echo runs on the main thread the receiving side also
     // needs; with the raw peer nothing stands in front of the receiving side.
     TCopy carol(dispatcher, "Carol");
-    TRawSocket rawTyper;
+    TRawPeer rawTyper;
     TConversationTab* carolTab = CallAsRawPeer(carol, rawTyper);
     if (carolTab == nullptr) {
         Fail("keys: the raw peer's conversation did not come up");
@@ -173,7 +173,7 @@ void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
         const int rawBefore = rawShown.characterCount();
         const char byte = static_cast<char>(key);
         const auto rawStart = TClock::now();
-        if (rawTyper.SendAll(std::string_view(&byte, 1))
+        if (rawTyper.Send(std::string_view(&byte, 1))
             && RunUntil([&] { return rawShown.characterCount() > rawBefore; }, 2s))
             rawPeerMs.push_back(Ms(TClock::now() - rawStart));
         if (const auto ping = raw.PingOnce()) {
@@ -225,7 +225,7 @@ void RealtimeStream(TCountingDispatcher& dispatcher, const TOptions& options)
     std::printf("\n[stream] %zu bytes of Realtime text, no line break, from a raw peer; %s\n",
         options.StreamBytes, MachineLoad().c_str());
     TCopy bob(dispatcher, "Bob");
-    TRawSocket peer;
+    TRawPeer peer;
     TConversationTab* tab = CallAsRawPeer(bob, peer);
     if (tab == nullptr || tab->Style() != TChatStyle::Realtime) {
         Fail("stream: the raw peer's conversation did not come up in Realtime");
@@ -251,7 +251,7 @@ void RealtimeStream(TCountingDispatcher& dispatcher, const TOptions& options)
     std::atomic<double> sentMs { -1 };
     const auto start = TClock::now();
     std::thread sender([&] {
-        if (peer.SendAll(stream))
+        if (peer.Send(stream))
             sentMs.store(Ms(TClock::now() - start));
     });
     const bool shownAll = RunUntil(complete, 30s);
@@ -283,7 +283,7 @@ void ImLines(TCountingDispatcher& dispatcher, const TOptions& options)
     std::printf(
         "\n[lines] %d IM lines from a raw peer; %s\n", options.Lines, MachineLoad().c_str());
     TCopy bob(dispatcher, "Bob");
-    TRawSocket peer;
+    TRawPeer peer;
     const std::string imSignal(1, static_cast<char>(251));
     TConversationTab* tab = CallAsRawPeer(bob, peer, imSignal);
     if (tab == nullptr || !RunUntil([&] { return tab->Style() == TChatStyle::IM; }, 5s)) {
@@ -306,7 +306,7 @@ void ImLines(TCountingDispatcher& dispatcher, const TOptions& options)
     paints.Arm(complete);
 
     const auto start = TClock::now();
-    std::thread sender([&] { peer.SendAll(payload); });
+    std::thread sender([&] { peer.Send(payload); });
     const bool shownAll = RunUntil(complete, 30s);
     const double shownMs = Ms(TClock::now() - start);
     const bool painted = shownAll && RunUntil([&] { return paints.Hit.has_value(); }, 2s);
@@ -416,8 +416,8 @@ void MemoryPerConversation(TCountingDispatcher& dispatcher, const TOptions& opti
     // Memory the allocator holds free (from earlier figures) would be reused without showing in
     // the resident size; give it back first so that what the conversations take shows.
     ::malloc_trim(0);
-    const long rssBefore = ResidentBytes();
-    const long heapBefore = HeapInUse();
+    const long rssBefore = static_cast<long>(ResidentBytes());
+    const long heapBefore = static_cast<long>(HeapInUse());
     double shownMs = -1;
     TCallers callers = OpenCallers(bob, options.MemoryConversations, "Bob", &shownMs);
     if (warm.Failed > 0 || callers.Failed > 0 || shownMs < 0) {
@@ -425,8 +425,8 @@ void MemoryPerConversation(TCountingDispatcher& dispatcher, const TOptions& opti
         return;
     }
     RunFor(1s);
-    const long rssAfter = ResidentBytes();
-    const long heapAfter = HeapInUse();
+    const long rssAfter = static_cast<long>(ResidentBytes());
+    const long heapAfter = static_cast<long>(HeapInUse());
     const double n = options.MemoryConversations;
     const double rssKiB = static_cast<double>(rssAfter - rssBefore) / n / 1024.0;
     const double heapKiB = static_cast<double>(heapAfter - heapBefore) / n / 1024.0;
@@ -446,7 +446,7 @@ void CallToConnectingLine(TCountingDispatcher& dispatcher, const TOptions& optio
         MachineLoad().c_str());
     TCopy alice(dispatcher, "Alice");
     std::unique_ptr<TCopy> bob;
-    TRawSocket closedPort(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    TRawPeer closedPort(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     int port = 0;
     if (refused) {
         sockaddr_in address {};

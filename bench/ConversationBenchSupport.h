@@ -13,7 +13,10 @@
 #include "net/TChatServer.h"
 #include "platform/TickSource.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "support/MemoryProbes.h"
 #include "support/ProgramCopy.h"
+#include "support/RawPeer.h"
+#include "support/RunUntil.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -88,31 +91,8 @@ inline TSummary Summarise(std::vector<double> samples)
     return s;
 }
 
-// --- the event loop ---
-
-// Runs the event loop until `done` holds or `timeout` has passed; returns whether it holds. The
-// loop sleeps until an event arrives (a conversation thread's call on the main thread wakes it);
-// a timer bounds every sleep so that the deadline is noticed while nothing happens.
-inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = TClock::now() + timeout;
-    QTimer wake;
-    wake.start(10);
-    while (!done()) {
-        if (TClock::now() >= deadline)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Runs the event loop as the program's own loop runs it, for `duration`.
-inline void RunFor(std::chrono::milliseconds duration)
-{
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(duration.count()), &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using testing::RunFor;
+using testing::RunUntil;
 
 // --- process figures ---
 
@@ -133,25 +113,8 @@ inline long ContextSwitches()
     return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
-// Resident set size in bytes, from /proc/self/statm.
-inline long ResidentBytes()
-{
-    std::FILE* file = std::fopen("/proc/self/statm", "r");
-    if (file == nullptr)
-        return -1;
-    long size = 0;
-    long resident = 0;
-    const int read = std::fscanf(file, "%ld %ld", &size, &resident);
-    std::fclose(file);
-    return read == 2 ? resident * ::sysconf(_SC_PAGESIZE) : -1;
-}
-
-// Bytes the allocator has handed out and not had back (arenas and mapped blocks).
-inline long HeapInUse()
-{
-    const struct mallinfo2 info = ::mallinfo2();
-    return static_cast<long>(info.uordblks + info.hblkhd);
-}
+using testing::HeapInUse;
+using testing::ResidentBytes;
 
 // The one-minute load average and the number of processors, for the report.
 inline std::string MachineLoad()
@@ -170,93 +133,7 @@ inline std::string MachineLoad()
     return text + ", " + std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " processors";
 }
 
-// --- plain TCP peers ---
-
-// A loopback TCP connection written against the system's sockets: the other side of a
-// conversation, or one end of the raw ping-pong.
-class TRawSocket {
-public:
-    TRawSocket() = default;
-    explicit TRawSocket(int fd)
-        : Fd(fd)
-    {
-    }
-    TRawSocket(const TRawSocket&) = delete;
-    TRawSocket& operator=(const TRawSocket&) = delete;
-    TRawSocket(TRawSocket&& other) noexcept
-        : Fd(other.Fd)
-    {
-        other.Fd = -1;
-    }
-    TRawSocket& operator=(TRawSocket&& other) noexcept
-    {
-        std::swap(Fd, other.Fd);
-        return *this;
-    }
-    ~TRawSocket() { Close(); }
-
-    bool Connect(int port)
-    {
-        Close();
-        Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (Fd < 0)
-            return false;
-        NoDelay();
-        // A peer that stops reading must not hold a sender forever.
-        const timeval limit { 20, 0 };
-        ::setsockopt(Fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(Fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-
-    void NoDelay() const
-    {
-        const int one = 1;
-        ::setsockopt(Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    }
-
-    // Sends every byte (blocking; a send that stalls for 20 s gives up).
-    bool SendAll(std::string_view bytes) const
-    {
-        std::size_t at = 0;
-        while (at < bytes.size()) {
-            const ssize_t sent = ::send(Fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
-            if (sent <= 0)
-                return false;
-            at += static_cast<std::size_t>(sent);
-        }
-        return true;
-    }
-
-    // Reads what has arrived, waiting up to `timeoutMs` for the first byte; -1 when the
-    // connection has ended.
-    ssize_t ReceiveSome(std::string& into, int timeoutMs) const
-    {
-        pollfd entry { Fd, POLLIN, 0 };
-        if (::poll(&entry, 1, timeoutMs) <= 0)
-            return 0;
-        char buffer[4096];
-        const ssize_t got = ::recv(Fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (got > 0)
-            into.append(buffer, static_cast<std::size_t>(got));
-        return got == 0 ? -1 : std::max<ssize_t>(got, 0);
-    }
-
-    void Close()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-        Fd = -1;
-    }
-
-    int Handle() const { return Fd; }
-
-private:
-    int Fd = -1;
-};
+using testing::TRawPeer;
 
 // --- one copy of the program's conversation side ---
 
@@ -336,7 +213,7 @@ class TRawPingPong {
 public:
     bool Open()
     {
-        TRawSocket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        TRawPeer listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -348,7 +225,7 @@ public:
             return false;
         if (!Client.Connect(ntohs(address.sin_port)))
             return false;
-        Server = TRawSocket(::accept(listener.Handle(), nullptr, nullptr));
+        Server = TRawPeer(::accept(listener.Handle(), nullptr, nullptr));
         if (Server.Handle() < 0)
             return false;
         Server.NoDelay();
@@ -401,8 +278,8 @@ private:
         }
     }
 
-    TRawSocket Client;
-    TRawSocket Server;
+    TRawPeer Client;
+    TRawPeer Server;
     std::thread Echo;
     std::atomic<bool> Stop { false };
     std::atomic<TClock::rep> ReceivedAt { 0 };
@@ -411,7 +288,7 @@ private:
 // --- callers: plain sockets that greet a copy and wait for its reply greeting ---
 
 struct TCallers {
-    std::vector<TRawSocket> Sockets;
+    std::vector<TRawPeer> Sockets;
     std::vector<double> GreetedMs; // per caller, from the start of the run
     double AllSentMs = 0; // every caller connected and its greeting sent
     int Failed = 0;
@@ -434,8 +311,8 @@ inline TCallers OpenCallers(
 
     std::thread callers([&] {
         for (int i = 0; i < count; ++i) {
-            TRawSocket& s = result.Sockets[static_cast<std::size_t>(i)];
-            if (!s.Connect(port) || !s.SendAll("Caller" + std::to_string(i) + "\r\n"))
+            TRawPeer& s = result.Sockets[static_cast<std::size_t>(i)];
+            if (!s.Connect(port) || !s.Send("Caller" + std::to_string(i) + "\r\n"))
                 s.Close();
         }
         result.AllSentMs = Ms(TClock::now() - start);
@@ -443,7 +320,7 @@ inline TCallers OpenCallers(
         const std::string expected = calleeName + "\r\n";
         const auto deadline = TClock::now() + 20s;
         int waiting = 0;
-        for (const TRawSocket& s : result.Sockets)
+        for (const TRawPeer& s : result.Sockets)
             waiting += s.Handle() >= 0 ? 1 : 0;
         std::vector<pollfd> entries;
         std::vector<std::size_t> owners;
@@ -498,10 +375,10 @@ inline TCallers OpenCallers(
 
 // A raw peer that has called `copy` and greeted as "Raw"; its tab is the copy's newest.
 inline TConversationTab* CallAsRawPeer(
-    TCopy& copy, TRawSocket& peer, const std::string& afterName = {})
+    TCopy& copy, TRawPeer& peer, const std::string& afterName = {})
 {
     const std::size_t index = copy.Views.Made();
-    if (!peer.Connect(copy.Port()) || !peer.SendAll("Raw\r\n" + afterName))
+    if (!peer.Connect(copy.Port()) || !peer.Send("Raw\r\n" + afterName))
         return nullptr;
     if (!RunUntil(
             [&] {
@@ -553,7 +430,7 @@ public:
     TIdleThreads& operator=(const TIdleThreads&) = delete;
 
 private:
-    std::vector<TRawSocket> Ends;
+    std::vector<TRawPeer> Ends;
     std::vector<std::thread> Threads;
     std::atomic<bool> Stop { false };
     std::atomic<int> Exited { 0 };

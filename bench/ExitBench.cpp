@@ -8,9 +8,9 @@
 //   unshare -n sh -c 'ip link set lo up && bench/bench_exit 1000 3'
 //
 // Usage: bench_exit [callers] [runs] [program]   (defaults 1000, 3 and the program of this build)
-#include "BenchSandbox.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProgramDefaults.h"
+#include "support/ProgramSandbox.h"
 #include "support/RawPeer.h"
 
 #include <QCoreApplication>
@@ -87,8 +87,8 @@ double CallOneByOne(std::vector<std::unique_ptr<TRawPeer>>& peers, int count)
 TRun RunOnce(int callers, const QString& binary)
 {
     TRun run;
-    quillet::bench::TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare(binary))
+    quillet::testing::TProgramSandbox sandbox;
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(binary, "Bench"))
         return run;
     const auto program = std::make_unique<QProcess>();
     sandbox.Start(*program, {});

@@ -6,7 +6,7 @@
 // Usage: bench_phonebook [runs]   (default 15)
 #include "SampleContacts.h"
 
-#include "phonebook/PhonebookRig.h"
+#include "support/PhonebookRig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

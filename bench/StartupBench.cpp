@@ -8,8 +8,8 @@
 // start take turns, so that a change in the machine's load meets all of them alike.
 //
 // Usage: bench_startup [runs]   (default 20)
-#include "BenchSandbox.h"
 #include "SampleContacts.h"
+#include "support/ProgramSandbox.h"
 #include "shell/TSingleInstance.h"
 
 #include <QCoreApplication>
@@ -31,7 +31,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using quillet::bench::TSandbox;
+using TSandbox = quillet::testing::TProgramSandbox;
 
 struct TSample {
     double StartupMs;
@@ -57,7 +57,7 @@ bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
 std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare() || !AddPhonebook(sandbox, contacts, sorted))
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), "Bench") || !AddPhonebook(sandbox, contacts, sorted))
         return std::nullopt;
 
     QProcess first;

@@ -8,7 +8,7 @@
 
 #include "net/ProtocolEngine.h"
 
-#include "ProtocolFakes.h"
+#include "support/ProtocolFakes.h"
 #include "platform/CodePage1252.h"
 
 #include <algorithm>

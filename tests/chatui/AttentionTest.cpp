@@ -1,4 +1,4 @@
-#include "ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
@@ -12,7 +12,7 @@ namespace quillet {
 namespace {
 
 using testing::TConversationRig;
-using testing::TManualTicks;
+using testing::TFakeTickSource;
 
 // Two conversations; the first tab is the one the user sees.
 class Attention : public ::testing::Test {
@@ -43,7 +43,7 @@ protected:
         return Lit();
     }
 
-    TManualTicks Ticks;
+    TFakeTickSource Ticks{100000};
     TChatForm Form;
     std::vector<int> Flashes;
     int FlashStops = 0;

@@ -1,4 +1,4 @@
-#include "ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TChatForm.h"
 #include "chatui/TChatTabFactory.h"
@@ -14,7 +14,7 @@ namespace {
 
 using testing::TConversationRig;
 using testing::TFakePrompts;
-using testing::TManualTicks;
+using testing::TFakeTickSource;
 using TAnswer = IPromptService::TAnswer;
 
 TEST(ChatForm, IsATealWindowWithItsTabsInsideAnEightPixelMargin)
@@ -41,7 +41,7 @@ protected:
         QTest::mouseClick(&strip, Qt::LeftButton, {}, strip.TabRect(index).center());
     }
 
-    TManualTicks Ticks;
+    TFakeTickSource Ticks{100000};
     TChatForm Form;
 };
 

@@ -5,7 +5,7 @@
 //
 // writes <folder>/chat-window-realtime.png and <folder>/chat-window-preview.png.
 
-#include "ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TChatForm.h"
 #include "chatui/TPageControl.h"
@@ -23,7 +23,7 @@ namespace {
 
 using namespace quillet;
 using quillet::testing::TConversationRig;
-using quillet::testing::TManualTicks;
+using quillet::testing::TFakeTickSource;
 
 void Settle()
 {
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    TManualTicks ticks;
+    TFakeTickSource ticks{100000};
     TChatForm form;
     form.show();
 

@@ -10,6 +10,7 @@
 #include "net/TChatServer.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "support/ProgramCopy.h"
+#include "support/ProtocolFakes.h"
 #include "support/RawPeer.h"
 
 #include <QApplication>
@@ -30,11 +31,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TSharedTicks final : public ITickSource {
-public:
-    TTick Now() const override { return Value.load(); }
-    std::atomic<TTick> Value{500000};
-};
 
 using TCopy = testing::TProgramCopy;
 
@@ -79,7 +75,7 @@ protected:
     }
 
     TQtMainThreadDispatcher Dispatcher;
-    TSharedTicks Ticks;
+    testing::TFakeTickSource Ticks{500000};
 };
 
 TEST_F(EndToEndTest, RealtimeKeysAndErasuresReachThePeerAsTyped)

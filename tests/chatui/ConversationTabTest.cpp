@@ -1,4 +1,4 @@
-#include "ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
@@ -18,7 +18,7 @@ namespace quillet {
 namespace {
 
 using testing::TConversationRig;
-using testing::TManualTicks;
+using testing::TFakeTickSource;
 
 // The pane's text as runs of one format.
 std::vector<std::pair<QString, QTextCharFormat>> Runs(const TRichPane& pane)
@@ -44,7 +44,7 @@ protected:
     TProtocolEngine& Engine() { return Rig->Owner.Engine; }
     QString TranscriptText() { return Ui().Transcript->Text(); }
 
-    TManualTicks Ticks;
+    TFakeTickSource Ticks{100000};
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };
@@ -261,7 +261,7 @@ TEST_F(ConversationTab, CloseIgnoresClicksForADoubleClickIntervalAfterDisconnect
 
 TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)
 {
-    TManualTicks ticks;
+    TFakeTickSource ticks{100000};
     TChatForm form;
     int mainShown = 0;
     std::vector<int> flashes;

@@ -13,7 +13,9 @@
 #include "platform/TThread.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "support/ProgramCopy.h"
+#include "support/MemoryProbes.h"
 #include "support/RawPeer.h"
+#include "support/RunUntil.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -29,35 +31,20 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILLET_TEST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILLET_TEST_ASAN 1
-#endif
-#endif
-
-#if defined(QUILLET_TEST_ASAN)
-// Hands the sanitizer's quarantine and cached chunks back to the system.
-extern "C" void __sanitizer_purge_allocator();
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 namespace quillet {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::HeapInUse;
 using testing::TRawPeer;
 using TClock = std::chrono::steady_clock;
 
@@ -70,31 +57,12 @@ constexpr long DescriptorsNeeded = CallerCount + static_cast<long>(Answered) + 1
 constexpr std::int64_t StreamBytes = 10 * 1024 * 1024;
 constexpr std::int64_t MiB = 1024 * 1024;
 
-// Resident memory of this process: freed heap is handed back first, so what is left is what
-// the program still holds.
+// Resident memory of this process once freed heap has been handed back, so that what is left
+// is what the program still holds.
 std::int64_t ResidentBytes()
 {
-    ::malloc_trim(0);
-#if defined(QUILLET_TEST_ASAN)
-    __sanitizer_purge_allocator();
-#endif
-    std::ifstream statm("/proc/self/statm");
-    std::int64_t pages = 0;
-    std::int64_t resident = 0;
-    statm >> pages >> resident;
-    return resident * ::sysconf(_SC_PAGESIZE);
-}
-
-// Bytes the program has allocated and not freed. Unlike the resident size it does not count
-// freed memory the allocator keeps for reuse (pages that still hold a few live objects).
-std::int64_t HeapInUse()
-{
-#if defined(QUILLET_TEST_ASAN)
-    return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
-#else
-    const struct mallinfo2 info = ::mallinfo2();
-    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
-#endif
+    testing::TrimHeap();
+    return testing::ResidentBytes();
 }
 
 double InMiB(std::int64_t bytes)
@@ -112,22 +80,10 @@ struct TCallee : testing::TProgramCopy {
     explicit TCallee(IMainThreadDispatcher& dispatcher) : TProgramCopy(dispatcher, "Bob") {}
 };
 
-// Runs the event loop the way the program does, handling every event as it comes, until `done`
-// or the time is up. QTest::qWaitFor sleeps 10 ms between rounds: a stream would then move at
-// one main-thread round trip per 10 ms, and its pace would be the test's rather than the
-// program's. The timer only makes sure `done` is looked at while no event comes.
-template <typename TDone> bool RunUntil(TDone done, std::chrono::milliseconds timeout)
+// Rounds of the event loop at the program's pace; the timer looks at `done` every millisecond.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
-    const auto deadline = TClock::now() + timeout;
-    QTimer wake;
-    wake.start(1);
-    while (!done()) {
-        if (TClock::now() >= deadline)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
+    return testing::RunUntil(done, timeout, 1ms);
 }
 
 // Reads what has arrived without blocking until `into` holds `count` bytes. The waits around it
@@ -309,11 +265,11 @@ TEST_F(ReliabilityTest, ThreeThousandCallersAtOnceGetAThousandConversationsAndTh
         InMiB(heapBefore), InMiB(heapOpen), InMiB(heapAfter), InMiB(heapAfter - heapBefore));
     // What the program still holds: caches made once (fonts, styles), nothing per conversation.
     EXPECT_LT(heapAfter - heapBefore, 16 * MiB);
-#if !defined(QUILLET_TEST_ASAN)
     // Under the sanitizer the resident size mostly measures its shadow of a thousand thread
     // stacks and of the heap, which it keeps mapped; there the heap figure above is the measure.
-    EXPECT_LT(after - before, 60 * MiB);
-#endif
+    if (!testing::UnderAddressSanitizer()) {
+        EXPECT_LT(after - before, 60 * MiB);
+    }
 }
 
 // A caller that streams text without ever ending a line.

@@ -1,4 +1,4 @@
-#include "ChatUiFakes.h"
+#include "support/ConversationRig.h"
 
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
@@ -17,7 +17,7 @@ namespace quillet {
 namespace {
 
 using testing::TConversationRig;
-using testing::TManualTicks;
+using testing::TFakeTickSource;
 
 class TabKeys : public ::testing::Test {
 protected:
@@ -28,14 +28,14 @@ protected:
         Rig = std::make_unique<TConversationRig>(Form, Ticks);
         Rig->Greet("Bob");
         Rig->Tab->RefreshControls();
-        Sent().clear();
+        Rig->Owner.Sender.Clear();
     }
 
     void UseStyle(TChatStyle style)
     {
         Rig->Owner.Engine.UserChoseStyle(style);
         Rig->Tab->ClearTranscript();
-        Sent().clear();
+        Rig->Owner.Sender.Clear();
     }
 
     // h, i, Backspace, i, Enter: the keys of the protocol's examples.
@@ -49,9 +49,9 @@ protected:
 
     TRichPane* Local() { return Rig->Tab->Controls().LocalPane; }
     TRichPane* Transcript() { return Rig->Tab->Controls().Transcript; }
-    std::string& Sent() { return Rig->Owner.Sender.Bytes; }
+    std::string Sent() const { return Rig->Owner.Sender.Bytes(); }
 
-    TManualTicks Ticks;
+    TFakeTickSource Ticks{100000};
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };
@@ -72,7 +72,7 @@ TEST_F(TabKeys, IMSendsTypingSignalsThenTheLineOnEnter)
     EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: hi\n"));
     EXPECT_TRUE(Local()->IsEmpty());
 
-    Sent().clear();
+    Rig->Owner.Sender.Clear();
     QTest::keyClick(Local(), Qt::Key_Return);
     EXPECT_EQ(Sent(), "\xF9") << "Enter in an empty pane types, but sends no line";
     EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: hi\n"));
@@ -236,7 +236,7 @@ TEST_F(TabKeys, FocusNeverMovesIntoATabThatIsNotShown)
 
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("z"));
     EXPECT_EQ(Sent(), "z");
-    EXPECT_EQ(second.Owner.Sender.Bytes.find('z'), std::string::npos);
+    EXPECT_EQ(second.Owner.Sender.Bytes().find('z'), std::string::npos);
 
     TTabStrip& strip = Form.Tabs().Strip();
     QTest::mouseClick(&strip, Qt::LeftButton, {}, strip.TabRect(1).center());

@@ -2,7 +2,7 @@
 
 #include "net/ProtocolEngine.h"
 
-#include "ProtocolFakes.h"
+#include "support/ProtocolFakes.h"
 
 #include <gtest/gtest.h>
 

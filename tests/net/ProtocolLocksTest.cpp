@@ -5,7 +5,7 @@
 // both threads would wait for each other for ever.
 #include "net/ProtocolEngine.h"
 
-#include "ProtocolFakes.h"
+#include "support/ProtocolFakes.h"
 #include "platform/QueueDispatcher.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Calls between the phonebook and the real listener: a contact dialed from the list reaches a
 // raw TCP peer, and a raw caller is offered for the phonebook when its conversation ends.
-#include "PhonebookRig.h"
+#include "support/PhonebookRig.h"
 
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "support/ProgramCopy.h"

@@ -1,5 +1,5 @@
 // Dialing from the list and the offer to add a caller after a conversation.
-#include "PhonebookRig.h"
+#include "support/PhonebookRig.h"
 
 #include <QTest>
 

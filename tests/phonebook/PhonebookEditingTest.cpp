@@ -1,6 +1,6 @@
 // Adding, editing and deleting contacts through the real contact editor, the list's selection
 // and enabled states, as a user at the main window meets them.
-#include "PhonebookRig.h"
+#include "support/PhonebookRig.h"
 
 #include <QTest>
 

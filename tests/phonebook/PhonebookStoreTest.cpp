@@ -1,6 +1,6 @@
 // The contact store against real settings files: reading, writing back, lookup, order and the
 // entries the file can hold.
-#include "RecordPrinter.h"
+#include "support/RecordPrinter.h"
 
 #include "phonebook/PhonebookText.h"
 #include "phonebook/TPhonebook.h"

@@ -1,7 +1,7 @@
 // The real program holding conversations: it is started in a sandbox as a user would run it,
 // answers raw callers on its port, and is asked to end with SIGTERM; and it answers calls also
 // when its phonebook holds an entry it has to complain about.
-#include "ProgramSandbox.h"
+#include "support/ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
 #include "platform/ProgramDefaults.h"
@@ -90,9 +90,9 @@ bool ProcessHoldsSocket(qint64 pid, const std::string& inode)
     return false;
 }
 
-class ConversationExitTest : public ::testing::Test, protected test::TProgramSandbox {
+class ConversationExitTest : public ::testing::Test, protected testing::TProgramSandbox {
 protected:
-    void SetUp() override { ASSERT_TRUE(Prepare()); }
+    void SetUp() override { ASSERT_TRUE(Prepare(QStringLiteral(QUILLET_BINARY), "Tester")); }
 
     void TearDown() override
     {

@@ -14,7 +14,7 @@ namespace {
 TRecordingPrompts* RecordingPrompts = nullptr;
 
 class TClearPrompts final : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override { Prompts().Clear(); }
+    void OnTestStart(const ::testing::TestInfo&) override { Prompts().Clear(IPromptService::TAnswer::Cancel); }
 };
 } // namespace
 
@@ -68,6 +68,7 @@ int main(int argc, char** argv)
     quillet::test::InstallQuietMessageHandler();
     quillet::TQuilletApplication app(argc, argv);
     quillet::test::TRecordingPrompts prompts;
+    prompts.Clear(quillet::IPromptService::TAnswer::Cancel);
     quillet::test::RecordingPrompts = &prompts;
     app.SetPromptService(&prompts);
     ::testing::InitGoogleTest(&argc, argv);

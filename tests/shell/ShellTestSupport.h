@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PromptService.h"
+#include "support/AnsweringPrompts.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,32 +21,10 @@ inline void PrintTo(const QStringList& list, std::ostream* os)
 
 namespace quillet::test {
 
-// Records what would have been shown in message boxes; questions get `Answer`.
-class TRecordingPrompts final : public IPromptService {
-public:
-    TAnswer AskYesNoCancel(const std::string& text) override
-    {
-        Questions.push_back(text);
-        return Answer;
-    }
-    void ShowMessage(const std::string& text) override { Messages.push_back(text); }
-    void ShowError(const std::string& text) override { Errors.push_back(text); }
+using TRecordingPrompts = testing::TAnsweringPrompts;
 
-    void Clear()
-    {
-        Answer = TAnswer::Cancel;
-        Questions.clear();
-        Messages.clear();
-        Errors.clear();
-    }
-
-    TAnswer Answer = TAnswer::Cancel;
-    std::vector<std::string> Questions;
-    std::vector<std::string> Messages;
-    std::vector<std::string> Errors;
-};
-
-// The prompt service behind the suite's application object; cleared before every test.
+// The prompt service behind the suite's application object; before every test it is cleared
+// and answers Cancel.
 TRecordingPrompts& Prompts();
 
 inline std::filesystem::path PathOf(const QTemporaryDir& dir)

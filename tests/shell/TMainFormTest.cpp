@@ -352,7 +352,7 @@ TEST_F(TMainFormTest, DisabledLabelsDoNothing)
     ASSERT_FALSE(form->DeleteLabel->isEnabled());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    test::Prompts().Clear();
+    test::Prompts().Clear(IPromptService::TAnswer::Cancel);
     QTest::mouseClick(form->DeleteLabel, Qt::LeftButton);
     QTest::mouseClick(form->EditLabel, Qt::LeftButton);
     EXPECT_TRUE(test::Prompts().Questions.empty());

@@ -1,4 +1,4 @@
-#include "ProgramSandbox.h"
+#include "support/ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
 #include "shell/TSingleInstance.h"
@@ -27,11 +27,11 @@ namespace fs = std::filesystem;
 constexpr int EndDeadlineMs = 15000;
 
 // Copies of the real program in a sandbox (see TProgramSandbox).
-class TwoProcessTest : public ::testing::Test, protected test::TProgramSandbox {
+class TwoProcessTest : public ::testing::Test, protected testing::TProgramSandbox {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Prepare());
+        ASSERT_TRUE(Prepare(QStringLiteral(QUILLET_BINARY), "Tester"));
         // An old time stamp, so that any rewrite would show.
         fs::last_write_time(Settings, fs::last_write_time(Settings) - std::chrono::hours(24 * 400));
         SettingsBytes = test::ReadWholeFile(Settings);

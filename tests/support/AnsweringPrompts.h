@@ -24,6 +24,16 @@ public:
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
 
+    // Forgets what was shown and answers `answer` from now on.
+    void Clear(TAnswer answer)
+    {
+        Answer = answer;
+        WhileAsking = nullptr;
+        Questions.clear();
+        Messages.clear();
+        Errors.clear();
+    }
+
     TAnswer Answer = TAnswer::Yes;
     std::function<void()> WhileAsking; // runs once, with the next question
     std::vector<std::string> Questions;

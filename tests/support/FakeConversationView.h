@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ConversationView.h"
+#include "support/ProtocolFakes.h"
 
 #include <functional>
 #include <map>
@@ -11,6 +12,8 @@
 namespace quillet::testing {
 
 // A conversation tab without widgets: keeps a plain-text model of what a real tab would show.
+// (TRecordingDisplay renders the protocol's calls alone; this one is the whole tab as the
+// conversation thread drives it.)
 // Lives on the (test's) main thread like the real one.
 class TFakeConversationView final : public IConversationView {
 public:
@@ -47,19 +50,12 @@ public:
             State->Transcript += State->Caption + ": ";
         State->Transcript += text;
     }
-    void EraseTranscriptChar() override
-    {
-        if (!State->Transcript.empty())
-            State->Transcript.pop_back();
-    }
+    // Text is UTF-8: an erasure takes a whole character.
+    void EraseTranscriptChar() override { PopLastCodePoint(State->Transcript); }
     void TranscriptNewLine() override { State->Transcript += '\n'; }
     void SetTypingNotice(const std::string& text) override { State->TypingNotice = text; }
     void AppendPreviewText(std::string_view text) override { State->Preview += text; }
-    void ErasePreviewChar() override
-    {
-        if (!State->Preview.empty())
-            State->Preview.pop_back();
-    }
+    void ErasePreviewChar() override { PopLastCodePoint(State->Preview); }
     void CommitPreviewLine() override
     {
         State->Transcript += State->Caption + ": " + State->Preview + "\n";

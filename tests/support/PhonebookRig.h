@@ -4,7 +4,7 @@
 // Delete labels and Dial on a window, the real contact editor, prompts that answer, and a modal
 // runner that plays the user's part each time the editor is shown.
 
-#include "RecordPrinter.h"
+#include "support/RecordPrinter.h"
 
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TMainFormPhonebook.h"

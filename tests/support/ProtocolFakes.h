@@ -1,7 +1,8 @@
 #pragma once
 
-// Fakes for driving TProtocolEngine without a socket or a window. Free of GoogleTest so the fuzz
-// target and the benchmark can use them as well.
+// Fakes for the conversation's seams: a display that renders what a tab would show, a byte sender
+// that records every send, and a tick source set by hand. Free of GoogleTest so that the fuzz
+// target and the benchmarks use them as well.
 
 #include "net/ConversationDisplay.h"
 #include "platform/TickSource.h"
@@ -288,6 +289,7 @@ private:
     std::size_t Taken = 0;
 };
 
+// A clock the test sets by hand. Safe to read from any thread.
 class TFakeTickSource final : public ITickSource {
 public:
     explicit TFakeTickSource(TTick start = 0) : Value(start) {}
@@ -295,7 +297,6 @@ public:
     void Set(TTick t) { Value.store(t); }
     void Advance(TTick ms) { Value.fetch_add(ms); }
 
-private:
     std::atomic<TTick> Value;
 };
 

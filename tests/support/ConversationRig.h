@@ -8,31 +8,13 @@
 #include "net/ConversationView.h"
 #include "net/ProtocolEngine.h"
 #include "support/AnsweringPrompts.h"
+#include "support/ProtocolFakes.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace quillet::testing {
-
-class TManualTicks final : public ITickSource {
-public:
-    TTick Now() const override { return Value; }
-    TTick Value = 100000;
-};
-
-class TRecordingSender final : public IByteSender {
-public:
-    void Send(std::string_view bytes) override { Bytes.append(bytes); }
-    bool WaitWritable(int) override { return true; }
-    std::string Take()
-    {
-        std::string taken;
-        taken.swap(Bytes);
-        return taken;
-    }
-    std::string Bytes;
-};
 
 // The engine is made before the tab it talks to; this passes its display calls on once the tab
 // exists.
@@ -73,7 +55,7 @@ public:
     int DisconnectClicks = 0;
     std::string OwnNameUtf8;
     TDisplayRelay Relay;
-    TRecordingSender Sender;
+    TFakeByteSender Sender;
     TProtocolEngine Engine;
 };
 
