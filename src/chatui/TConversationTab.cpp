@@ -5,7 +5,6 @@
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
 #include "chatui/WindowAttention.h"
-#include "net/ProtocolEngine.h"
 #include "platform/CodePage1252.h"
 #include "skin/TSkinData.h"
 
@@ -519,7 +518,7 @@ void TConversationTab::ShowMarkedChoice(TChatStyle style)
 void TConversationTab::ChoiceClicked(TChatStyle style)
 {
     // Clicking the choice that is already marked changes nothing and sends nothing.
-    TProtocolEngine& protocol = Owner.Protocol();
+    IConversationInput& protocol = Owner.Input();
     if (protocol.MarkedChoice() == style)
         return;
     protocol.UserChoseStyle(style);
@@ -548,7 +547,7 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
     }
     if (Attention)
         StopAttention();
-    Owner.Protocol().KeyTyped(key, empty);
+    Owner.Input().KeyTyped(key, empty);
     if (key == KeyEnter) {
         if (Ui.SendButton->isVisibleTo(SheetWidget.data()))
             SendButtonClick(false);
@@ -582,7 +581,7 @@ void TConversationTab::SendButtonClick(bool byMouse)
     const QString text = local.Text();
     AppendEntry(*Ui.Transcript, OwnNameText, text, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
     ScrollToCaret(*Ui.Transcript);
-    TProtocolEngine& protocol = Owner.Protocol();
+    IConversationInput& protocol = Owner.Input();
     if (CurrentStyle == TChatStyle::IM)
         protocol.SendLine(text.toStdString());
     else if (CurrentStyle == TChatStyle::IMPreview && byMouse)

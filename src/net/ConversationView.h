@@ -2,13 +2,12 @@
 
 #include "net/ChatStyle.h"
 #include "net/ConversationDisplay.h"
+#include "net/ConversationInput.h"
 
 #include <memory>
 #include <string>
 
 namespace quillet {
-
-class TProtocolEngine;
 
 // What a conversation's window needs to know of the conversation behind it. Implemented by the
 // conversation (TChatClient); read on the main thread.
@@ -20,7 +19,8 @@ public:
     virtual bool IsIncoming() const = 0;
     // The own name (UTF-8) the conversation greets with.
     virtual std::string OwnName() const = 0;
-    virtual TProtocolEngine& Protocol() = 0;
+    // Where the user's keys, lines and style choices go.
+    virtual IConversationInput& Input() = 0;
     // The Disconnect/Close button: closes the connection; once the button reads "Close" it also
     // asks for the tab to be removed.
     virtual void DisconnectButtonClick() = 0;

@@ -2,6 +2,7 @@
 
 #include "net/ChatStyle.h"
 #include "net/ConversationDisplay.h"
+#include "net/ConversationInput.h"
 #include "platform/TickSource.h"
 
 #include <atomic>
@@ -41,7 +42,7 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 // bytes go through the outbox: whichever thread finds nobody sending takes the outbox's units
 // out one by one and sends each with OutGuard let go; a thread that finds a send under way only
 // leaves its bytes, which the sending thread takes along.
-class TProtocolEngine {
+class TProtocolEngine final : public IConversationInput {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
     TProtocolEngine(IConversationDisplay& display, IByteSender& sender, const ITickSource& ticks,
@@ -61,18 +62,18 @@ public:
     // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
     // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an
     // empty pane is dropped here as well.
-    void KeyTyped(char32_t key, bool paneEmpty);
+    void KeyTyped(char32_t key, bool paneEmpty) override;
 
     // Main thread: Send in IM style: the line (UTF-8) then CR LF, as two Sends; stops the typing
     // signals. Line breaks inside the line go out as CR LF. Nothing in the other styles, and
     // nothing for an empty line.
-    void SendLine(std::string_view utf8Line);
+    void SendLine(std::string_view utf8Line) override;
     // Main thread: Send clicked with the mouse in IM with preview: a CR, so the peer commits its
     // preview line as this side commits its own. Nothing in the other styles.
-    void SendLineEnd();
+    void SendLineEnd() override;
 
     // The user clicked a style choice: it becomes the marked one, then the choice handler runs.
-    void UserChoseStyle(TChatStyle style);
+    void UserChoseStyle(TChatStyle style) override;
     // The caller's start-style announcement: the choice handler without marking the choice.
     void AnnounceStartStyle(TChatStyle style);
     // (A received style signal switches and marks the style. The callee answers every signal for
@@ -83,7 +84,7 @@ public:
     void TypingTick();
 
     TChatStyle Style() const { return CurrentStyle.load(); }
-    TChatStyle MarkedChoice() const { return Marked; }
+    TChatStyle MarkedChoice() const override { return Marked; }
     bool GreetingSent() const { return Greeted.load(); }
     // True once SendGreeting greeted before the peer did.
     bool IsCaller() const { return Caller.load(); }

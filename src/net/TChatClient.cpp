@@ -25,6 +25,7 @@ TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
 {
     Context.LiveConversations.fetch_add(1);
     SetFreeOnTerminate(true);
+    Relay.SetAfterDrawAttention([this] { AttentionDue.store(true); });
     Socket.OnStatus = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
         SocketStatus(reason, value);
     };
@@ -52,7 +53,10 @@ void TChatClient::AddStatusLine(const std::string& text)
 
 void TChatClient::ThreadMain()
 {
-    RunOnMainThread([this] { View = Context.Views.CreateView(*this); });
+    RunOnMainThread([this] {
+        View = Context.Views.CreateView(*this);
+        Relay.SetTarget(View.get());
+    });
     std::exception_ptr error;
     try {
         if (!IsIncoming()) {
@@ -102,7 +106,10 @@ void TChatClient::ThreadMain()
         // The tab goes away first; the thread then reports the error.
         error = std::current_exception();
     }
-    RunOnMainThread([this] { View.reset(); });
+    RunOnMainThread([this] {
+        Relay.SetTarget(nullptr);
+        View.reset();
+    });
     if (error)
         std::rethrow_exception(error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ConversationContext.h"
+#include "net/DisplayRelay.h"
 #include "net/ProtocolEngine.h"
 #include "net/TTCPBlockSocket.h"
 #include "platform/TThread.h"
@@ -36,7 +37,7 @@ public:
     bool IsConnected() const override { return Connected.load(); }
     bool IsDisconnected() const override { return Disconnected.load(); }
     bool IsIncoming() const override { return RemoteAddress.empty(); }
-    TProtocolEngine& Protocol() override { return Engine; }
+    IConversationInput& Input() override { return Engine; }
     void DisconnectButtonClick() override;
 
     // Close-all: the tab is to go away as soon as the conversation has ended.
@@ -53,56 +54,6 @@ protected:
     void ThreadMain() override;
 
 private:
-    // Forwards the protocol's display calls to the tab, which exists only from the first step of
-    // the thread on.
-    class TDisplayRelay final : public IConversationDisplay {
-    public:
-        explicit TDisplayRelay(TChatClient& client) : Client(client) {}
-        void PeerNameCompleted(const std::string& name) override
-        {
-            Forward(&IConversationDisplay::PeerNameCompleted, name);
-        }
-        void AppendPeerText(std::string_view text, bool labelAtLineStart) override
-        {
-            Forward(&IConversationDisplay::AppendPeerText, text, labelAtLineStart);
-        }
-        void EraseTranscriptChar() override { Forward(&IConversationDisplay::EraseTranscriptChar); }
-        void TranscriptNewLine() override { Forward(&IConversationDisplay::TranscriptNewLine); }
-        void SetTypingNotice(const std::string& text) override
-        {
-            Forward(&IConversationDisplay::SetTypingNotice, text);
-        }
-        void AppendPreviewText(std::string_view text) override
-        {
-            Forward(&IConversationDisplay::AppendPreviewText, text);
-        }
-        void ErasePreviewChar() override { Forward(&IConversationDisplay::ErasePreviewChar); }
-        void CommitPreviewLine() override { Forward(&IConversationDisplay::CommitPreviewLine); }
-        void SwitchStyle(TChatStyle from, TChatStyle to) override
-        {
-            Forward(&IConversationDisplay::SwitchStyle, from, to);
-        }
-        void ShowMarkedChoice(TChatStyle style) override
-        {
-            Forward(&IConversationDisplay::ShowMarkedChoice, style);
-        }
-        void ChunkDone() override { Forward(&IConversationDisplay::ChunkDone); }
-        void DrawAttention() override
-        {
-            Forward(&IConversationDisplay::DrawAttention);
-            Client.AttentionDue.store(true);
-        }
-
-    private:
-        template <typename TMethod, typename... TArgs>
-        void Forward(TMethod method, TArgs&&... args)
-        {
-            if (IConversationView* view = Client.View.get())
-                (view->*method)(std::forward<TArgs>(args)...);
-        }
-        TChatClient& Client;
-    };
-
     // The protocol's bytes go onto the socket.
     class TSocketSender final : public IByteSender {
     public:
@@ -129,7 +80,7 @@ private:
 
     TTCPBlockSocket Socket;
     TSocketSender Sender{Socket};
-    TDisplayRelay Relay{*this};
+    TDisplayRelay Relay; // passes the protocol's display calls on to View
     TProtocolEngine Engine;
     std::unique_ptr<IConversationView> View; // main thread only
 

@@ -83,7 +83,7 @@ TEST_F(ChatFormTabs, FactoryBuildsTabsInTheWindowUnderTheConversationsName)
     TChatTabFactory factory(Form, nullptr, Ticks);
     testing::TFakeOwner owner(Ticks, "Zo\xC3\xAB");
     std::unique_ptr<IConversationView> view = factory.CreateView(owner);
-    owner.Relay.Target = view.get();
+    owner.Relay.SetTarget(view.get());
     auto& tab = dynamic_cast<TConversationTab&>(*view);
 
     EXPECT_EQ(Form.TabCount(), 1);

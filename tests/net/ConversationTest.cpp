@@ -207,18 +207,18 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
     EXPECT_EQ(a.Style, TChatStyle::IM);
 
     // IM: Alice types "hi" and sends it; Bob sees her label, the line and an empty notice.
-    a.Owner->Protocol().KeyTyped(U'h', true);
+    a.Owner->Input().KeyTyped(U'h', true);
     ASSERT_TRUE(Until([&] { return b.TypingNotice == "Alice is typing..."; }));
-    a.Owner->Protocol().KeyTyped(U'i', false);
-    a.Owner->Protocol().SendLine("hi");
+    a.Owner->Input().KeyTyped(U'i', false);
+    a.Owner->Input().SendLine("hi");
     ASSERT_TRUE(Until([&] { return b.Transcript == "Alice: hi\n"; })) << b.Transcript;
     EXPECT_EQ(b.TypingNotice, "");
     EXPECT_GE(b.Attention, 1);
 
     // Bob switches to Realtime; the switch is echoed and both agree.
-    b.Owner->Protocol().UserChoseStyle(TChatStyle::Realtime);
+    b.Owner->Input().UserChoseStyle(TChatStyle::Realtime);
     ASSERT_TRUE(Until([&] { return a.Style == TChatStyle::Realtime && a.Marked == TChatStyle::Realtime; }));
-    b.Owner->Protocol().KeyTyped(U'y', false);
+    b.Owner->Input().KeyTyped(U'y', false);
     ASSERT_TRUE(Until([&] { return a.Transcript.size() >= 1 && a.Transcript.back() == 'y'; }));
 
     // Alice disconnects: both sides end, "Disconnected" once each.

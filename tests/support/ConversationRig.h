@@ -6,6 +6,7 @@
 #include "chatui/TChatForm.h"
 #include "chatui/TConversationTab.h"
 #include "net/ConversationView.h"
+#include "net/DisplayRelay.h"
 #include "net/ProtocolEngine.h"
 #include "support/AnsweringPrompts.h"
 #include "support/ProtocolFakes.h"
@@ -15,25 +16,6 @@
 #include <vector>
 
 namespace quillet::testing {
-
-// The engine is made before the tab it talks to; this passes its display calls on once the tab
-// exists.
-class TDisplayRelay final : public IConversationDisplay {
-public:
-    IConversationDisplay* Target = nullptr;
-    void PeerNameCompleted(const std::string& name) override { Target->PeerNameCompleted(name); }
-    void AppendPeerText(std::string_view text, bool label) override { Target->AppendPeerText(text, label); }
-    void EraseTranscriptChar() override { Target->EraseTranscriptChar(); }
-    void TranscriptNewLine() override { Target->TranscriptNewLine(); }
-    void SetTypingNotice(const std::string& text) override { Target->SetTypingNotice(text); }
-    void AppendPreviewText(std::string_view text) override { Target->AppendPreviewText(text); }
-    void ErasePreviewChar() override { Target->ErasePreviewChar(); }
-    void CommitPreviewLine() override { Target->CommitPreviewLine(); }
-    void SwitchStyle(TChatStyle from, TChatStyle to) override { Target->SwitchStyle(from, to); }
-    void ShowMarkedChoice(TChatStyle style) override { Target->ShowMarkedChoice(style); }
-    void ChunkDone() override { Target->ChunkDone(); }
-    void DrawAttention() override { Target->DrawAttention(); }
-};
 
 class TFakeOwner final : public IConversationOwner {
 public:
@@ -46,7 +28,7 @@ public:
     bool IsDisconnected() const override { return Disconnected; }
     bool IsIncoming() const override { return Incoming; }
     std::string OwnName() const override { return OwnNameUtf8; }
-    TProtocolEngine& Protocol() override { return Engine; }
+    IConversationInput& Input() override { return Engine; }
     void DisconnectButtonClick() override { ++DisconnectClicks; }
 
     bool Connected = true;
@@ -67,7 +49,7 @@ struct TConversationRig {
         : Owner(ticks)
     {
         Tab = std::make_unique<TConversationTab>(form, Owner, "Alice", nullptr, ticks, std::move(hooks));
-        Owner.Relay.Target = Tab.get();
+        Owner.Relay.SetTarget(Tab.get());
     }
     // The peer's greeting, as the wire delivers it.
     void Greet(const std::string& peerName) { Owner.Engine.ProcessIncoming(peerName + "\r\n"); }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "net/ChatStyle.h"
+
+#include <string_view>
+
+namespace quillet {
+
+// What the user does in a conversation's tab, as the conversation's protocol takes it. Every call
+// is made on the main thread.
+class IConversationInput {
+public:
+    virtual ~IConversationInput() = default;
+
+    // One key typed into the typing pane. `paneEmpty` is the pane's state before the key. An
+    // erasure in an empty pane is dropped.
+    virtual void KeyTyped(char32_t key, bool paneEmpty) = 0;
+    // Send in IM style: the line (UTF-8) then its line end; nothing in the other styles.
+    virtual void SendLine(std::string_view utf8Line) = 0;
+    // Send clicked with the mouse in IM with preview: the line end, so that the peer commits
+    // its preview line as this side commits its own.
+    virtual void SendLineEnd() = 0;
+    // The user clicked a style choice.
+    virtual void UserChoseStyle(TChatStyle style) = 0;
+    // The style choice shown as marked.
+    virtual TChatStyle MarkedChoice() const = 0;
+};
+
+} // namespace quillet
