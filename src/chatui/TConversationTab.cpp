@@ -1,5 +1,6 @@
 #include "chatui/TConversationTab.h"
 
+#include "chatui/ConversationTabLayout.h"
 #include "chatui/TChatForm.h"
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
@@ -16,21 +17,8 @@
 namespace quillet {
 namespace {
 
-// Positions of the controls in pixels, as the tab was designed.
-constexpr int TranscriptLeft = 5;
-constexpr int TranscriptTop = 55;
-constexpr int ChoiceLeft = 70;
-constexpr int ChoiceStep = 15;
-constexpr int ChoiceWidth = 113;
-constexpr int ChoiceHeight = 17;
-constexpr int ButtonWidth = 75;
-constexpr int ButtonHeight = 25;
-constexpr int DisconnectTop = 25;
-constexpr int LabelLeft = 3;
+// The info label's top; its left follows the sheet's width.
 constexpr int LabelTop = 3;
-constexpr int RightGap = 10;
-constexpr int PaneDefaultWidth = 185;
-constexpr int PaneDefaultHeight = 89;
 
 const QColor Black(0, 0, 0);
 const QColor White(0xFF, 0xFF, 0xFF);
@@ -55,15 +43,6 @@ QTextCharFormat MakeFormat(const QString& face, int points, bool bold, const QCo
     format.setFontStrikeOut(false);
     format.setForeground(colour);
     return format;
-}
-
-void SetColours(QWidget& widget, QPalette::ColorRole role, const QColor& background)
-{
-    QPalette pal = widget.palette();
-    pal.setColor(role, background);
-    pal.setColor(QPalette::Text, Black);
-    pal.setColor(QPalette::WindowText, Black);
-    widget.setPalette(pal);
 }
 
 QString NoticeName(TChatStyle style)
@@ -137,100 +116,8 @@ void TConversationTab::BuildTab(TSkinData* skin)
     sheet->SetPageControl(&tabs);
     QObject::connect(sheet, &TTabSheet::Entered, &Connections, [this] { StopAttention(); });
     QObject::connect(sheet, &TTabSheet::MouseEntered, &Connections, [this] { StopAttention(); });
-    const QColor background = sheet->BackgroundColor();
-
-    Ui.Transcript = new TRichPane(sheet);
-    Ui.Transcript->setObjectName(QStringLiteral("Transcript"));
-    Ui.Transcript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Ui.Transcript->setGeometry(TranscriptLeft, TranscriptTop, PaneDefaultWidth, PaneDefaultHeight);
-    SetColours(*Ui.Transcript, QPalette::Base, Silver);
-    Ui.Transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Ui.Transcript->setReadOnly(true);
-    Ui.Transcript->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
-
-    Ui.StyleCaption = new QLabel(QStringLiteral("Chat Style:"), sheet);
-    Ui.StyleCaption->setObjectName(QStringLiteral("StyleCaption"));
-    Ui.StyleCaption->move(LabelLeft, LabelTop);
-    Ui.StyleCaption->adjustSize();
-
-    const auto makeChoice = [&](const char* name, const QString& caption, int top, TChatStyle style) {
-        auto* choice = new QRadioButton(caption, sheet);
-        choice->setObjectName(QString::fromLatin1(name));
-        choice->setGeometry(ChoiceLeft, top, ChoiceWidth, ChoiceHeight);
-        choice->setAutoFillBackground(true);
-        SetColours(*choice, QPalette::Window, background);
-        if (style == TChatStyle::Realtime)
-            choice->setChecked(true);
-        // Only a click by the user chooses a style; marking from the program (the echo of a
-        // received style signal) goes through ShowMarkedChoice and runs nothing.
-        QObject::connect(choice, &QRadioButton::clicked, &Connections, [this, style] { ChoiceClicked(style); });
-        return choice;
-    };
-    Ui.RealtimeChoice = makeChoice("RealtimeChoice", QStringLiteral("Realtime"), 0, TChatStyle::Realtime);
-    Ui.IMChoice = makeChoice("IMChoice", QStringLiteral("IM Style"), ChoiceStep, TChatStyle::IM);
-    Ui.IMPreviewChoice = makeChoice("IMPreviewChoice", QStringLiteral("IM with Preview"), 2 * ChoiceStep, TChatStyle::IMPreview);
-
-    Ui.InfoLabel = new QLabel(sheet);
-    Ui.InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    Ui.InfoLabel->setTextFormat(Qt::PlainText);
-    Ui.InfoLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Ui.InfoLabel->move(Ui.InfoLabel->x(), LabelTop);
-
-    Ui.DisconnectButton = new QPushButton(QStringLiteral("Disconnect"), sheet);
-    Ui.DisconnectButton->setObjectName(QStringLiteral("DisconnectButton"));
-    Ui.DisconnectButton->setGeometry(0, DisconnectTop, ButtonWidth, ButtonHeight);
-    QObject::connect(Ui.DisconnectButton, &QPushButton::clicked, &Connections, [this] { DisconnectButtonClick(); });
-
-    Ui.PreviewPane = new TRichPane(sheet);
-    Ui.PreviewPane->setObjectName(QStringLiteral("PreviewPane"));
-    Ui.PreviewPane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Ui.PreviewPane->setGeometry(LabelLeft, 0, PaneDefaultWidth, PaneDefaultHeight);
-    QFont courier(QStringLiteral("Courier"));
-    courier.setPointSizeF(Form.font().pointSizeF());
-    Ui.PreviewPane->setFont(courier);
-    Ui.PreviewPane->setFrameShape(QFrame::NoFrame);
-    Ui.PreviewPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Ui.PreviewPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    SetColours(*Ui.PreviewPane, QPalette::Base, background);
-    Ui.PreviewPane->setReadOnly(true);
-    Ui.PreviewPane->hide();
-    Ui.PreviewPane->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
-
-    Ui.TypingLabel = new QLabel(sheet);
-    Ui.TypingLabel->setObjectName(QStringLiteral("TypingLabel"));
-    Ui.TypingLabel->setTextFormat(Qt::PlainText);
-    Ui.TypingLabel->setFont(Form.font());
-    SetColours(*Ui.TypingLabel, QPalette::Window, background);
-    Ui.TypingLabel->move(LabelLeft, 0);
-
-    Ui.LocalPane = new TRichPane(sheet);
-    Ui.LocalPane->setObjectName(QStringLiteral("LocalPane"));
-    Ui.LocalPane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Ui.LocalPane->setReadOnly(true);
-    SetColours(*Ui.LocalPane, QPalette::Base, Silver);
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPointSize(10);
-    Ui.LocalPane->setFont(arial);
-    Ui.LocalPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // One line high in the IM styles: a horizontal bar would leave no room for the text. A long
-    // line scrolls with the caret instead.
-    Ui.LocalPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
-
-    Ui.SendButton = new QPushButton(QStringLiteral("Send"), sheet);
-    Ui.SendButton->setObjectName(QStringLiteral("SendButton"));
-    Ui.SendButton->resize(ButtonWidth, ButtonHeight);
-    QObject::connect(Ui.SendButton, &QPushButton::clicked, &Connections, [this] { SendButtonClick(true); });
-
-    // Children made after their parent became visible need showing; the preview pane starts
-    // hidden.
-    for (QWidget* child : {static_cast<QWidget*>(Ui.Transcript), static_cast<QWidget*>(Ui.StyleCaption),
-             static_cast<QWidget*>(Ui.RealtimeChoice), static_cast<QWidget*>(Ui.IMChoice),
-             static_cast<QWidget*>(Ui.IMPreviewChoice), static_cast<QWidget*>(Ui.InfoLabel),
-             static_cast<QWidget*>(Ui.DisconnectButton), static_cast<QWidget*>(Ui.TypingLabel),
-             static_cast<QWidget*>(Ui.LocalPane), static_cast<QWidget*>(Ui.SendButton)})
-        child->setVisible(true);
-
+    Ui = BuildConversationTabControls(*sheet, Form.font());
+    ConnectControls();
     StatusFormat.setForeground(Black);
 
     if (skin != nullptr && skin->Active())
@@ -240,6 +127,23 @@ void TConversationTab::BuildTab(TSkinData* skin)
     LayoutTab();
     if (Form.ActiveSheet() == sheet)
         RefreshControls();
+}
+
+void TConversationTab::ConnectControls()
+{
+    Ui.Transcript->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
+    Ui.PreviewPane->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
+    Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
+    // Only a click by the user chooses a style; marking from the program (the echo of a received
+    // style signal) goes through ShowMarkedChoice and runs nothing.
+    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+        QObject::connect(Choice(style), &QRadioButton::clicked, &Connections,
+            [this, style] { ChoiceClicked(style); });
+    }
+    QObject::connect(Ui.DisconnectButton, &QPushButton::clicked, &Connections,
+        [this] { DisconnectButtonClick(); });
+    QObject::connect(Ui.SendButton, &QPushButton::clicked, &Connections,
+        [this] { SendButtonClick(true); });
 }
 
 bool TConversationTab::IsShown() const
@@ -252,43 +156,30 @@ void TConversationTab::LayoutTab()
     TTabSheet* sheet = SheetWidget.data();
     if (sheet == nullptr)
         return;
-    const int w = sheet->width();
-    const int h = sheet->height();
-    const int transcriptWidth = w - 2 * TranscriptLeft;
+    TConversationTabMetrics metrics;
+    metrics.Sheet = sheet->size();
+    metrics.Style = CurrentStyle;
+    metrics.LocalLineHeight = Ui.LocalPane->LineHeight();
+    metrics.LocalFrameWidth = Ui.LocalPane->frameWidth();
+    metrics.PreviewLineHeight = Ui.PreviewPane->LineHeight();
+    metrics.TypingLabelWidth = Ui.TypingLabel->width();
+    metrics.InfoLabelWidth = Ui.InfoLabel->width();
+    metrics.DisconnectWidth = Ui.DisconnectButton->width();
+    metrics.SendWidth = Ui.SendButton->width();
+    const TConversationTabLayout layout = ConversationTabLayout(metrics);
 
-    Ui.DisconnectButton->move(w - Ui.DisconnectButton->width() - RightGap, DisconnectTop);
-    Ui.InfoLabel->move(w - Ui.InfoLabel->width() - RightGap, LabelTop);
-
-    if (CurrentStyle == TChatStyle::Realtime) {
-        const int paneHeight = (h - TranscriptTop) / 2 - 5;
-        Ui.Transcript->setGeometry(TranscriptLeft, TranscriptTop, transcriptWidth, paneHeight);
-        Ui.TypingLabel->hide();
-        Ui.PreviewPane->hide();
-        Ui.SendButton->hide();
-        Ui.LocalPane->setGeometry(TranscriptLeft, TranscriptTop + paneHeight + 5, transcriptWidth, paneHeight);
-        return;
-    }
-
-    const int localHeight = Ui.LocalPane->LineHeight() + 10;
-    const int localClientHeight = localHeight - 2 * Ui.LocalPane->frameWidth();
-    const int previewHeight = Ui.PreviewPane->LineHeight() + 10;
-    const int transcriptHeight = h - TranscriptTop - localClientHeight - previewHeight - 15;
-    Ui.Transcript->setGeometry(TranscriptLeft, TranscriptTop, transcriptWidth, transcriptHeight);
-
-    // In IM the hidden preview pane still keeps its row: the typing notice sits in it.
-    Ui.TypingLabel->show();
+    Ui.DisconnectButton->move(layout.DisconnectButton);
+    Ui.InfoLabel->move(layout.InfoLabel);
+    Ui.Transcript->setGeometry(layout.Transcript);
+    Ui.LocalPane->setGeometry(layout.LocalPane);
+    Ui.TypingLabel->setVisible(layout.OneLine);
     Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
-    const int typingTop = TranscriptTop + transcriptHeight + 7;
-    Ui.TypingLabel->move(TranscriptLeft, typingTop);
-    const int labelWidth = Ui.TypingLabel->width();
-    Ui.PreviewPane->setGeometry(TranscriptLeft + labelWidth + 5, typingTop - 2,
-        w - TranscriptLeft - labelWidth - RightGap, previewHeight);
-
-    const int localTop = Ui.PreviewPane->y() + previewHeight;
-    const int localWidth = transcriptWidth - Ui.SendButton->width() - RightGap;
-    Ui.LocalPane->setGeometry(TranscriptLeft, localTop, localWidth, localHeight);
-    Ui.SendButton->show();
-    Ui.SendButton->move(TranscriptLeft + localWidth + RightGap, localTop);
+    Ui.SendButton->setVisible(layout.OneLine);
+    if (!layout.OneLine)
+        return;
+    Ui.TypingLabel->move(layout.TypingLabel);
+    Ui.PreviewPane->setGeometry(layout.PreviewPane);
+    Ui.SendButton->move(layout.SendButton);
 }
 
 void TConversationTab::RefreshControls()
@@ -305,8 +196,8 @@ void TConversationTab::RefreshControls()
     Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     LayoutTab();
     const QColor colour = connected ? White : Silver;
-    SetColours(*Ui.Transcript, QPalette::Base, colour);
-    SetColours(*Ui.LocalPane, QPalette::Base, colour);
+    SetControlColours(*Ui.Transcript, QPalette::Base, colour);
+    SetControlColours(*Ui.LocalPane, QPalette::Base, colour);
 }
 
 void TConversationTab::FocusLocalPane()
@@ -541,11 +432,7 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
         return;
     }
     const bool empty = pane.IsEmpty();
-    if ((key == KeyBackspace || key == KeyDelete) && empty) {
-        key = 0;
-        return;
-    }
-    if (Attention)
+    if (Blink.Active())
         StopAttention();
     Owner.Input().KeyTyped(key, empty);
     if (key == KeyEnter) {
@@ -605,10 +492,8 @@ void TConversationTab::DrawAttention()
     if (SheetWidget == nullptr)
         return;
     if (Form.ActiveSheet() != SheetWidget.data()) {
-        SheetWidget->SetHighlighted(true);
-        LastToggleTick = Ticks.Now();
-        Attention = true;
-        Toggles = 0;
+        Blink.Start();
+        SheetWidget->SetHighlighted(Blink.Lit());
     }
     FlashTaskbar(FlashCount);
 }
@@ -619,21 +504,16 @@ bool TConversationTab::AttentionTick()
         return false;
     if (Form.ActiveSheet() == SheetWidget.data() && Form.IsForeground())
         ClearAttention();
-    const TTick now = Ticks.Now();
-    if (Attention && TickElapsed(now, LastToggleTick) > ToggleIntervalMs && Toggles < MaxToggles) {
-        SheetWidget->SetHighlighted(!SheetWidget->Highlighted());
-        LastToggleTick = now;
-        ++Toggles;
-    }
-    return Attention || SheetWidget->Highlighted();
+    if (Blink.Tick())
+        SheetWidget->SetHighlighted(Blink.Lit());
+    return Blink.NeedsTicks();
 }
 
 void TConversationTab::ClearAttention()
 {
-    Attention = false;
+    Blink.Clear();
     if (SheetWidget != nullptr)
         SheetWidget->SetHighlighted(false);
-    Toggles = 0;
     Hooks.StopFlashing(&Form);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chatui/ConversationTabControls.h"
+#include "chatui/TAttentionBlink.h"
 #include "chatui/TTabSheet.h"
 #include "net/ConversationView.h"
 #include "platform/TickSource.h"
@@ -9,7 +11,6 @@
 #include <QString>
 #include <QTextCharFormat>
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,19 +46,7 @@ struct TConversationTabHooks {
 // Main thread only. Destroying the tab removes its page from the chat window at once.
 class TConversationTab final : public IConversationView {
 public:
-    struct TControls {
-        TRichPane* Transcript = nullptr;
-        QLabel* StyleCaption = nullptr;
-        QRadioButton* RealtimeChoice = nullptr;
-        QRadioButton* IMChoice = nullptr;
-        QRadioButton* IMPreviewChoice = nullptr;
-        QLabel* InfoLabel = nullptr;
-        QPushButton* DisconnectButton = nullptr;
-        TRichPane* PreviewPane = nullptr;
-        QLabel* TypingLabel = nullptr;
-        TRichPane* LocalPane = nullptr;
-        QPushButton* SendButton = nullptr;
-    };
+    using TControls = TConversationTabControls;
 
     // The text attributes of transcript entries.
     struct TFonts {
@@ -129,17 +118,16 @@ public:
     const TFonts& Fonts() const { return EntryFonts; }
     TChatStyle Style() const { return CurrentStyle; }
     QString PeerName() const { return PeerNameText; }
-    bool AttentionActive() const { return Attention; }
-    int ToggleCount() const { return Toggles; }
+    bool AttentionActive() const { return Blink.Active(); }
+    int ToggleCount() const { return Blink.Toggles(); }
 
-    // Attention blinking: a highlight toggle needs more than this many milliseconds since the
-    // last, and stops after MaxToggles (off, on, off, on: the tab ends lit).
-    static constexpr TTick ToggleIntervalMs = 200;
-    static constexpr int MaxToggles = 4;
+    static constexpr int MaxToggles = TAttentionBlink::MaxToggles;
+    // How many times the taskbar entry flashes for a line that wants attention.
     static constexpr int FlashCount = 10;
 
 private:
     void BuildTab(TSkinData* skin);
+    void ConnectControls();
     void ChoiceClicked(TChatStyle style);
     QRadioButton* Choice(TChatStyle style) const;
     bool IsShown() const;
@@ -164,9 +152,7 @@ private:
     // When the button became "Close": a click within a double-click interval of that belongs to
     // a double click on "Disconnect" and is ignored.
     std::optional<TTick> CloseShownTick;
-    bool Attention = false;
-    TTick LastToggleTick = 0;
-    std::uint16_t Toggles = 0;
+    TAttentionBlink Blink{Ticks};
 };
 
 } // namespace quillet

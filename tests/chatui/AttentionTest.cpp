@@ -51,7 +51,8 @@ protected:
     std::unique_ptr<TConversationRig> Background;
 };
 
-TEST_F(Attention, ABackgroundTabBlinksFourTimesAndStaysLit)
+// How the highlight blinks is TAttentionBlink's (AttentionBlinkTest); here, that the tab shows it.
+TEST_F(Attention, ABackgroundTabLightsAndBlinksOnItsPage)
 {
     Background->Greet("Bob");
     Background->Owner.Engine.ProcessIncoming("news\r");
@@ -59,23 +60,10 @@ TEST_F(Attention, ABackgroundTabBlinksFourTimesAndStaysLit)
     EXPECT_TRUE(Background->Tab->AttentionActive());
     EXPECT_EQ(Flashes, std::vector<int>{10}) << "the window is not in front, so the taskbar flashes";
 
-    EXPECT_TRUE(TickAfter(200)) << "not more than 200 ms yet";
+    EXPECT_TRUE(TickAfter(200));
     EXPECT_FALSE(TickAfter(1));
-    EXPECT_FALSE(TickAfter(150));
-    EXPECT_TRUE(TickAfter(201));
-    EXPECT_FALSE(TickAfter(300));
-    EXPECT_TRUE(TickAfter(300));
-    EXPECT_EQ(Background->Tab->ToggleCount(), 4);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(TickAfter(1000)) << "lit until seen";
+    EXPECT_EQ(Background->Tab->ToggleCount(), 1);
     EXPECT_FALSE(Seen->Tab->Sheet()->Highlighted());
-}
-
-TEST_F(Attention, BlinkingSurvivesTheTickCountWrapping)
-{
-    Ticks.Value = 0xFFFFFF00u;
-    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
-    EXPECT_FALSE(TickAfter(0x150)) << "300 ms later, across the wrap";
 }
 
 TEST_F(Attention, SeeingTheTabClearsIt)

@@ -1,5 +1,6 @@
 #include "support/ConversationRig.h"
 
+#include "chatui/ConversationTabLayout.h"
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
 
@@ -63,45 +64,44 @@ TEST_F(ConversationTab, StartsAsARealtimeTabNamedChat)
     EXPECT_FALSE(Ui().SendButton->isVisibleTo(Tab().Sheet()));
 }
 
-TEST_F(ConversationTab, RealtimeSplitsTheTabIntoEqualHalvesAtEverySize)
+// Where the controls go is ConversationTabLayout's (ConversationTabLayoutTest); here, that the
+// tab places its controls by it at every size and in every style, and shows the right ones.
+TEST_F(ConversationTab, ControlsArePlacedByTheLayoutAtEverySizeAndStyle)
 {
-    for (const QSize size : {QSize(586, 477), QSize(800, 700), QSize(450, 321)}) {
-        Form.resize(size);
-        const QRect transcript = Ui().Transcript->geometry();
-        const QRect local = Ui().LocalPane->geometry();
-        SCOPED_TRACE(size.height());
-        EXPECT_EQ(transcript.topLeft(), QPoint(5, 55));
-        EXPECT_EQ(transcript.width(), Tab().Sheet()->width() - 10);
-        EXPECT_EQ(local.height(), transcript.height());
-        EXPECT_EQ(local.width(), transcript.width());
-        EXPECT_EQ(local.top(), transcript.bottom() + 1 + 5);
-        EXPECT_LE(local.bottom(), Tab().Sheet()->height());
-        EXPECT_EQ(Ui().LocalPane->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    }
-}
-
-TEST_F(ConversationTab, IMStylesGiveAOneLinePaneWithSendBesideIt)
-{
-    for (const TChatStyle style : {TChatStyle::IM, TChatStyle::IMPreview}) {
+    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
         Engine().UserChoseStyle(style);
-        QWidget* sheet = Tab().Sheet();
-        const QRect transcript = Ui().Transcript->geometry();
-        const QRect local = Ui().LocalPane->geometry();
-        const QRect send = Ui().SendButton->geometry();
-        const QRect typing = Ui().TypingLabel->geometry();
-        SCOPED_TRACE(static_cast<int>(style));
-        EXPECT_EQ(local.height(), Ui().LocalPane->LineHeight() + 10);
-        EXPECT_EQ(Ui().LocalPane->lineWrapMode(), QPlainTextEdit::NoWrap);
-        EXPECT_TRUE(Ui().SendButton->isVisibleTo(sheet));
-        EXPECT_EQ(send.left(), local.right() + 1 + 10);
-        EXPECT_EQ(send.top(), local.top());
-        EXPECT_EQ(send.right() + 1, transcript.right() + 1) << "Send ends where the transcript ends";
-        EXPECT_EQ(typing.top(), transcript.bottom() + 1 + 7);
-        EXPECT_TRUE(Ui().TypingLabel->isVisibleTo(sheet));
-        EXPECT_EQ(Ui().PreviewPane->isVisibleTo(sheet), style == TChatStyle::IMPreview);
-        EXPECT_EQ(local.top(), Ui().PreviewPane->geometry().bottom() + 1);
-        EXPECT_EQ(Ui().PreviewPane->x(), typing.right() + 1 + 5);
-        EXPECT_LE(std::max(local.bottom(), send.bottom()), sheet->height());
+        for (const QSize size : {QSize(586, 477), QSize(800, 700), QSize(450, 321)}) {
+            Form.resize(size);
+            SCOPED_TRACE(static_cast<int>(style));
+            SCOPED_TRACE(size.height());
+            QWidget* sheet = Tab().Sheet();
+            TConversationTabMetrics metrics;
+            metrics.Sheet = sheet->size();
+            metrics.Style = style;
+            metrics.LocalLineHeight = Ui().LocalPane->LineHeight();
+            metrics.LocalFrameWidth = Ui().LocalPane->frameWidth();
+            metrics.PreviewLineHeight = Ui().PreviewPane->LineHeight();
+            metrics.TypingLabelWidth = Ui().TypingLabel->width();
+            metrics.InfoLabelWidth = Ui().InfoLabel->width();
+            metrics.DisconnectWidth = Ui().DisconnectButton->width();
+            metrics.SendWidth = Ui().SendButton->width();
+            const TConversationTabLayout layout = ConversationTabLayout(metrics);
+            EXPECT_EQ(Ui().Transcript->geometry(), layout.Transcript);
+            EXPECT_EQ(Ui().LocalPane->geometry(), layout.LocalPane);
+            EXPECT_EQ(Ui().DisconnectButton->pos(), layout.DisconnectButton);
+            const bool oneLine = style != TChatStyle::Realtime;
+            EXPECT_EQ(Ui().SendButton->isVisibleTo(sheet), oneLine);
+            EXPECT_EQ(Ui().TypingLabel->isVisibleTo(sheet), oneLine);
+            EXPECT_EQ(Ui().PreviewPane->isVisibleTo(sheet), style == TChatStyle::IMPreview);
+            EXPECT_EQ(Ui().LocalPane->lineWrapMode(),
+                oneLine ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+            if (oneLine) {
+                EXPECT_EQ(Ui().PreviewPane->geometry(), layout.PreviewPane);
+                EXPECT_EQ(Ui().SendButton->pos(), layout.SendButton);
+                EXPECT_EQ(Ui().TypingLabel->pos(), layout.TypingLabel);
+                EXPECT_LE(Ui().LocalPane->geometry().bottom(), sheet->height());
+            }
+        }
     }
 }
 

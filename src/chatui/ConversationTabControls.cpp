@@ -1,0 +1,133 @@
+#include "chatui/ConversationTabControls.h"
+
+#include "chatui/TRichPane.h"
+#include "chatui/TTabSheet.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quillet {
+namespace {
+
+// Positions of the controls in pixels, as the tab was designed; ConversationTabLayout moves
+// those that follow the sheet's size.
+constexpr int PaneLeft = 5;
+constexpr int PaneTop = 55;
+constexpr int ChoiceLeft = 70;
+constexpr int ChoiceStep = 15;
+constexpr int ChoiceWidth = 113;
+constexpr int ChoiceHeight = 17;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 25;
+constexpr int DisconnectTop = 25;
+constexpr int LabelLeft = 3;
+constexpr int LabelTop = 3;
+constexpr int PaneDefaultWidth = 185;
+constexpr int PaneDefaultHeight = 89;
+
+const QColor Black(0, 0, 0);
+const QColor Silver(0xC0, 0xC0, 0xC0);
+
+} // namespace
+
+void SetControlColours(QWidget& widget, QPalette::ColorRole role, const QColor& background)
+{
+    QPalette pal = widget.palette();
+    pal.setColor(role, background);
+    pal.setColor(QPalette::Text, Black);
+    pal.setColor(QPalette::WindowText, Black);
+    widget.setPalette(pal);
+}
+
+TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QFont& formFont)
+{
+    TConversationTabControls ui;
+    const QColor background = sheet.BackgroundColor();
+
+    ui.Transcript = new TRichPane(&sheet);
+    ui.Transcript->setObjectName(QStringLiteral("Transcript"));
+    ui.Transcript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui.Transcript->setGeometry(PaneLeft, PaneTop, PaneDefaultWidth, PaneDefaultHeight);
+    SetControlColours(*ui.Transcript, QPalette::Base, Silver);
+    ui.Transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.Transcript->setReadOnly(true);
+
+    ui.StyleCaption = new QLabel(QStringLiteral("Chat Style:"), &sheet);
+    ui.StyleCaption->setObjectName(QStringLiteral("StyleCaption"));
+    ui.StyleCaption->move(LabelLeft, LabelTop);
+    ui.StyleCaption->adjustSize();
+
+    const auto makeChoice = [&](const char* name, const QString& caption, int top) {
+        auto* choice = new QRadioButton(caption, &sheet);
+        choice->setObjectName(QString::fromLatin1(name));
+        choice->setGeometry(ChoiceLeft, top, ChoiceWidth, ChoiceHeight);
+        choice->setAutoFillBackground(true);
+        SetControlColours(*choice, QPalette::Window, background);
+        return choice;
+    };
+    ui.RealtimeChoice = makeChoice("RealtimeChoice", QStringLiteral("Realtime"), 0);
+    ui.RealtimeChoice->setChecked(true);
+    ui.IMChoice = makeChoice("IMChoice", QStringLiteral("IM Style"), ChoiceStep);
+    ui.IMPreviewChoice = makeChoice("IMPreviewChoice", QStringLiteral("IM with Preview"), 2 * ChoiceStep);
+
+    ui.InfoLabel = new QLabel(&sheet);
+    ui.InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    ui.InfoLabel->setTextFormat(Qt::PlainText);
+    ui.InfoLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    ui.InfoLabel->move(ui.InfoLabel->x(), LabelTop);
+
+    ui.DisconnectButton = new QPushButton(QStringLiteral("Disconnect"), &sheet);
+    ui.DisconnectButton->setObjectName(QStringLiteral("DisconnectButton"));
+    ui.DisconnectButton->setGeometry(0, DisconnectTop, ButtonWidth, ButtonHeight);
+
+    ui.PreviewPane = new TRichPane(&sheet);
+    ui.PreviewPane->setObjectName(QStringLiteral("PreviewPane"));
+    ui.PreviewPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui.PreviewPane->setGeometry(LabelLeft, 0, PaneDefaultWidth, PaneDefaultHeight);
+    QFont courier(QStringLiteral("Courier"));
+    courier.setPointSizeF(formFont.pointSizeF());
+    ui.PreviewPane->setFont(courier);
+    ui.PreviewPane->setFrameShape(QFrame::NoFrame);
+    ui.PreviewPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui.PreviewPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SetControlColours(*ui.PreviewPane, QPalette::Base, background);
+    ui.PreviewPane->setReadOnly(true);
+    ui.PreviewPane->hide();
+
+    ui.TypingLabel = new QLabel(&sheet);
+    ui.TypingLabel->setObjectName(QStringLiteral("TypingLabel"));
+    ui.TypingLabel->setTextFormat(Qt::PlainText);
+    ui.TypingLabel->setFont(formFont);
+    SetControlColours(*ui.TypingLabel, QPalette::Window, background);
+    ui.TypingLabel->move(LabelLeft, 0);
+
+    ui.LocalPane = new TRichPane(&sheet);
+    ui.LocalPane->setObjectName(QStringLiteral("LocalPane"));
+    ui.LocalPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui.LocalPane->setReadOnly(true);
+    SetControlColours(*ui.LocalPane, QPalette::Base, Silver);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPointSize(10);
+    ui.LocalPane->setFont(arial);
+    ui.LocalPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // One line high in the IM styles: a horizontal bar would leave no room for the text. A long
+    // line scrolls with the caret instead.
+    ui.LocalPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    ui.SendButton = new QPushButton(QStringLiteral("Send"), &sheet);
+    ui.SendButton->setObjectName(QStringLiteral("SendButton"));
+    ui.SendButton->resize(ButtonWidth, ButtonHeight);
+
+    // Children made after their parent became visible need showing; the preview pane starts
+    // hidden.
+    for (QWidget* child : {static_cast<QWidget*>(ui.Transcript), static_cast<QWidget*>(ui.StyleCaption),
+             static_cast<QWidget*>(ui.RealtimeChoice), static_cast<QWidget*>(ui.IMChoice),
+             static_cast<QWidget*>(ui.IMPreviewChoice), static_cast<QWidget*>(ui.InfoLabel),
+             static_cast<QWidget*>(ui.DisconnectButton), static_cast<QWidget*>(ui.TypingLabel),
+             static_cast<QWidget*>(ui.LocalPane), static_cast<QWidget*>(ui.SendButton)})
+        child->setVisible(true);
+    return ui;
+}
+
+} // namespace quillet

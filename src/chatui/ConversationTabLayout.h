@@ -1,0 +1,44 @@
+#pragma once
+
+#include "net/ChatStyle.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace quillet {
+
+// What the layout of a conversation's tab depends on besides the style: the sheet's size and
+// the sizes the controls' fonts and texts give them.
+struct TConversationTabMetrics {
+    QSize Sheet;
+    TChatStyle Style = TChatStyle::Realtime;
+    int LocalLineHeight = 0;   // one line of the typing pane
+    int LocalFrameWidth = 0;   // the typing pane's frame, on each side
+    int PreviewLineHeight = 0; // one line of the preview pane
+    int TypingLabelWidth = 0;
+    int InfoLabelWidth = 0;
+    int DisconnectWidth = 0;
+    int SendWidth = 0;
+};
+
+// Where a conversation tab's controls go. Realtime splits the sheet under the style choices into
+// two equal panes (transcript over typing pane); the IM styles give a one-line typing pane with
+// Send beside it, under the typing notice and the preview line. Fields marked "IM" are set only
+// in the IM styles (in Realtime those controls are hidden and keep their place).
+struct TConversationTabLayout {
+    QPoint DisconnectButton;
+    QPoint InfoLabel;
+    QRect Transcript;
+    QRect LocalPane;
+    bool OneLine = false; // the IM styles
+    QPoint TypingLabel;   // IM
+    QRect PreviewPane;    // IM
+    QPoint SendButton;    // IM
+
+    bool operator==(const TConversationTabLayout&) const = default;
+};
+
+TConversationTabLayout ConversationTabLayout(const TConversationTabMetrics& metrics);
+
+} // namespace quillet

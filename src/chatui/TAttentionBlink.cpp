@@ -1,0 +1,32 @@
+#include "chatui/TAttentionBlink.h"
+
+namespace quillet {
+
+void TAttentionBlink::Start()
+{
+    IsActive = true;
+    IsLit = true;
+    LastToggle = Ticks.Now();
+    ToggleCount = 0;
+}
+
+void TAttentionBlink::Clear()
+{
+    IsActive = false;
+    IsLit = false;
+    ToggleCount = 0;
+}
+
+bool TAttentionBlink::Tick()
+{
+    const TTick now = Ticks.Now();
+    // Elapsed time, not a comparison of tick values: the tick count wraps.
+    if (!IsActive || ToggleCount >= MaxToggles || TickElapsed(now, LastToggle) <= ToggleIntervalMs)
+        return false;
+    IsLit = !IsLit;
+    LastToggle = now;
+    ++ToggleCount;
+    return true;
+}
+
+} // namespace quillet
