@@ -12,7 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -115,6 +118,38 @@ void BM_RawPingPong(benchmark::State& state)
     ::close(listenFd);
 }
 BENCHMARK(BM_RawPingPong)->UseRealTime();
+
+// Closing many open connections one after another on one thread, as the main thread does when
+// the user closes every conversation: the whole run is the time the main thread is held.
+void BM_CloseConnections(benchmark::State& state)
+{
+    const auto count = static_cast<std::size_t>(state.range(0));
+    TTCPBlockSocket listener;
+    listener.Bind("127.0.0.1", "0");
+    listener.Listen();
+    const std::string port = std::to_string(listener.LocalPort());
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::unique_ptr<TTCPBlockSocket>> clients;
+        std::vector<std::unique_ptr<TTCPBlockSocket>> servers;
+        for (std::size_t i = 0; i < count; ++i) {
+            clients.push_back(std::make_unique<TTCPBlockSocket>());
+            clients.back()->Connect("127.0.0.1", port);
+            servers.push_back(std::make_unique<TTCPBlockSocket>());
+            if (clients.back()->ErrorCode() == 0 && listener.WaitReadable(2000))
+                servers.back()->AdoptHandle(listener.Accept());
+            if (servers.back()->Handle() == -1) {
+                state.SkipWithError("no loopback connection");
+                return;
+            }
+        }
+        state.ResumeTiming();
+        for (auto& server : servers)
+            server->Close();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CloseConnections)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace quillet

@@ -36,16 +36,6 @@ bool IsLoopbackText(const std::string& address)
     return address == "127.0.0.1" || address == "::1";
 }
 
-int SystemFamily(TSocketFamily family)
-{
-    switch (family) {
-    case TSocketFamily::SF_IP4: return AF_INET;
-    case TSocketFamily::SF_IP6: return AF_INET6;
-    case TSocketFamily::SF_Any: break;
-    }
-    return AF_UNSPEC;
-}
-
 void SetNoDelay(int fd)
 {
     const int on = 1;
@@ -76,18 +66,6 @@ TBlockSocket::~TBlockSocket()
     // Runs after the derived parts are gone, so this is the base Close: none of the subclasses
     // changes what closing does.
     TBlockSocket::Close();
-}
-
-TSocketFamily TBlockSocket::Family() const
-{
-    const std::lock_guard guard(Lock);
-    return FamilySetting;
-}
-
-void TBlockSocket::SetFamily(TSocketFamily family)
-{
-    const std::lock_guard guard(Lock);
-    FamilySetting = family;
 }
 
 std::int32_t TBlockSocket::Handle() const
@@ -188,18 +166,15 @@ void TBlockSocket::Resolve(
     ReportStatus(THookSocketReason::HR_ResolvingBegin, value);
     SetErrorCode(0);
 
-    TSocketFamily choice = Family();
-    if (choice == TSocketFamily::SF_Any && Handle() == -1) {
-        if (IsNumericIP4(address))
-            choice = TSocketFamily::SF_IP4;
-        else if (IsNumericIP6(address))
-            choice = TSocketFamily::SF_IP6;
-    }
-    int order[2] = {SystemFamily(choice), AF_UNSPEC};
-    if (choice == TSocketFamily::SF_Any) {
-        order[0] = PreferIP4() ? AF_INET : AF_INET6;
-        order[1] = PreferIP4() ? AF_INET6 : AF_INET;
-    }
+    // Before the handle exists a numeric address decides the family; otherwise IPv4 is asked
+    // for first, then IPv6.
+    int order[2] = {AF_INET, AF_INET6};
+    if (Handle() == -1 && IsNumericIP4(address))
+        order[1] = AF_UNSPEC;
+    else if (Handle() == -1 && IsNumericIP6(address))
+        order[0] = AF_INET6;
+    if (order[0] == AF_INET6)
+        order[1] = AF_UNSPEC;
     int code = 0;
     for (const int family : order) {
         if (family == AF_UNSPEC)
@@ -304,14 +279,6 @@ void TBlockSocket::SetNonBlockingMode(bool nonBlocking)
 
 // --- listening side ---
 
-void TBlockSocket::OpenSocket()
-{
-    SetErrorCode(0);
-    const TSocketFamily family = Family();
-    if (family != TSocketFamily::SF_Any && Handle() == -1)
-        CreateSocket(SystemFamily(family));
-}
-
 void TBlockSocket::Bind(const std::string& address, const std::string& port)
 {
     SetErrorCode(0);
@@ -407,11 +374,7 @@ bool TBlockSocket::AdoptHandle(std::int32_t handle)
     {
         const std::lock_guard guard(Lock);
         // An object that still holds a handle gives it up quietly: it would otherwise leak.
-        previous = std::move(Current);
-        if (previous) {
-            previous->Closed.store(true);
-            ::shutdown(previous->Fd, SHUT_RDWR);
-        }
+        previous = RetireLocked();
         if (handle >= 0)
             Current = std::make_shared<TDescriptor>(handle);
     }
@@ -421,6 +384,17 @@ bool TBlockSocket::AdoptHandle(std::int32_t handle)
     RefreshEndpoints();
     UsesIPv6Flag.store(RemoteEndpoint().Family() == AF_INET6);
     return UsesIPv6Flag.load();
+}
+
+TBlockSocket::TDescriptorRef TBlockSocket::RetireLocked()
+{
+    TDescriptorRef retired = std::move(Current);
+    if (retired) {
+        // Mark first: a thread woken by the shutdown must find the mark.
+        retired->Closed.store(true);
+        ::shutdown(retired->Fd, SHUT_RDWR);
+    }
+    return retired;
 }
 
 void TBlockSocket::RefreshEndpoints()
@@ -583,7 +557,6 @@ std::string TBlockSocket::ReceiveChunk(std::int32_t timeoutMs)
 {
     std::string result;
     SetErrorCode(0);
-    std::this_thread::yield();
 
     auto receive = [&](std::int32_t room) {
         result.resize(static_cast<std::size_t>(room));
@@ -627,7 +600,6 @@ void TBlockSocket::Close()
 {
     if (const TDescriptorRef handle = UseHandle()) {
         ::shutdown(handle->Fd, SHUT_WR);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         for (int chunk = 0; chunk < MaxDrainChunks; ++chunk) {
             if (PendingBytes() < 1)
                 break;
@@ -645,12 +617,7 @@ void TBlockSocket::DropHandle()
     TDescriptorRef retired;
     {
         const std::lock_guard guard(Lock);
-        retired = std::move(Current);
-        if (retired) {
-            // Mark first: a thread woken by the shutdown must find the mark.
-            retired->Closed.store(true);
-            ::shutdown(retired->Fd, SHUT_RDWR);
-        }
+        retired = RetireLocked();
         PendingOptions.clear();
         SetErrorCodeLocked(0);
     }

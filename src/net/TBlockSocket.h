@@ -15,13 +15,8 @@
 
 namespace quillet {
 
-enum class TSocketFamily : std::uint8_t {
-    SF_Any, // the address decides
-    SF_IP4,
-    SF_IP6,
-};
-
-// What a status report is about. The values are fixed (0 to 13).
+// What a status report is about. The values are fixed (0 to 13); 12 belonged to bandwidth
+// limiting, which this layer does not have.
 enum class THookSocketReason : std::uint8_t {
     HR_ResolvingBegin = 0,
     HR_ResolvingEnd = 1,
@@ -35,7 +30,6 @@ enum class THookSocketReason : std::uint8_t {
     HR_Accept = 9,
     HR_ReadCount = 10,
     HR_WriteCount = 11,
-    HR_Wait = 12, // bandwidth limiting; never reported, since no limit exists
     HR_Error = 13,
 };
 
@@ -93,11 +87,8 @@ public:
     // (before a second thread starts using it, or after it has stopped): it is read unguarded.
     THookSocketStatus OnStatus;
 
-    // Settings.
-    TSocketFamily Family() const;
-    void SetFamily(TSocketFamily family);
-    bool PreferIP4() const { return PreferIP4Setting.load(); }
-    void SetPreferIP4(bool value) { PreferIP4Setting.store(value); }
+    // Settings. The pieces a send is cut into: tests make them small to see other threads
+    // between them.
     std::int32_t SendMaxChunk() const { return SendMaxChunkSetting.load(); }
     void SetSendMaxChunk(std::int32_t bytes) { SendMaxChunkSetting.store(bytes > 0 ? bytes : 1); }
 
@@ -114,8 +105,7 @@ public:
 
     static std::string GetErrorDesc(std::int32_t code);
 
-    // With a fixed family, creates the handle at once; with SF_Any the first Bind or Connect does.
-    void OpenSocket();
+    // The handle is created by the first Bind or Connect, in the family of the resolved address.
     void SetLingerOption(bool enabled, std::int32_t timeMs);
     void SetNonBlockingMode(bool nonBlocking);
     void Bind(const std::string& address, const std::string& port);
@@ -123,24 +113,24 @@ public:
     std::int32_t Accept();
     void RefreshEndpoints();
 
-    // Overridable operations.
-    virtual bool AdoptHandle(std::int32_t handle);
-    virtual void Close();
-    virtual void DropHandle();
-    virtual void Connect(const std::string& address, const std::string& port);
-    virtual std::int32_t SendBytes(const void* data, std::int32_t length);
-    virtual std::int32_t SendByte(std::uint8_t value);
-    virtual void SendText(std::string_view text);
-    virtual std::int32_t ReceiveOnce(char* buffer, std::int32_t room);
-    virtual std::string ReceiveChunk(std::int32_t timeoutMs);
-    virtual std::int32_t PendingBytes();
-    virtual std::string LocalAddressText();
-    virtual std::string PeerAddressText();
-    virtual std::int32_t LocalPort();
-    virtual std::int32_t PeerPort();
+    bool AdoptHandle(std::int32_t handle);
+    void Close();
+    void DropHandle();
+    void Connect(const std::string& address, const std::string& port);
+    std::int32_t SendBytes(const void* data, std::int32_t length);
+    std::int32_t SendByte(std::uint8_t value);
+    void SendText(std::string_view text);
+    std::int32_t ReceiveOnce(char* buffer, std::int32_t room);
+    std::string ReceiveChunk(std::int32_t timeoutMs);
+    std::int32_t PendingBytes();
+    std::string LocalAddressText();
+    std::string PeerAddressText();
+    std::int32_t LocalPort();
+    std::int32_t PeerPort();
     // A negative timeout waits without limit.
-    virtual bool WaitReadable(std::int32_t timeoutMs);
-    virtual bool WaitWritable(std::int32_t timeoutMs);
+    bool WaitReadable(std::int32_t timeoutMs);
+    bool WaitWritable(std::int32_t timeoutMs);
+    // What kind of socket the subclass is (system socket type and protocol).
     virtual int SocketType() const = 0;
     virtual int SocketProtocol() const = 0;
 
@@ -168,6 +158,9 @@ protected:
 
 private:
     void SetErrorCodeLocked(std::int32_t code);
+    // Takes the descriptor from the object, marked closed and shut down so that an operation of
+    // another thread still on it wakes and stops; the caller lets go of it with Lock released.
+    TDescriptorRef RetireLocked();
     // Resolves into `target`; leaves the resolver's code as the error code.
     void Resolve(const std::string& address, const std::string& port, TSocketEndpoint& target);
     int LookUp(const std::string& address, const std::string& port, int family,
@@ -183,14 +176,12 @@ private:
     std::vector<TSocketOption> PendingOptions;        // guarded by Lock
     TSocketEndpoint Local;                            // guarded by Lock
     TSocketEndpoint Remote;                           // guarded by Lock
-    TSocketFamily FamilySetting = TSocketFamily::SF_Any; // guarded by Lock
     // Threads whose latest operation failed, with its code; a thread absent from the list last
     // succeeded. Entries are removed when a thread's code returns to 0, so the list holds at most
     // the threads currently looking at a failure. Guarded by Lock.
     std::vector<std::pair<std::thread::id, std::int32_t>> ThreadErrors;
 
     std::recursive_mutex SendLock;
-    std::atomic<bool> PreferIP4Setting{true};
     std::atomic<bool> UsesIPv6Flag{false};
     std::atomic<std::int32_t> SendMaxChunkSetting{DefaultSendMaxChunk};
     std::atomic<std::int32_t> ReceivedCount{0};

@@ -14,7 +14,7 @@ public:
 
     // Listens with the largest backlog the system allows. Listening again on a listening handle
     // succeeds and changes nothing.
-    virtual void Listen();
+    void Listen();
 };
 
 } // namespace quillet

@@ -284,27 +284,6 @@ TEST(TBlockSocketLifecycle, FreshObjectHasNoHandle)
     EXPECT_FALSE(socket.WaitWritable(500));
     EXPECT_NE(socket.ErrorCode(), 0);
     EXPECT_EQ(socket.PendingBytes(), 0);
-
-    log.Take();
-    socket.OpenSocket();
-    EXPECT_EQ(socket.Handle(), -1) << "SF_Any leaves creation to Bind or Connect";
-    EXPECT_TRUE(log.Take().empty());
-    EXPECT_EQ(socket.ErrorCode(), 0);
-}
-
-TEST(TBlockSocketLifecycle, OpenSocketWithFixedFamilyCreates)
-{
-    TTCPBlockSocket socket;
-    TStatusLog log;
-    log.Attach(socket);
-    socket.SetFamily(TSocketFamily::SF_IP4);
-    socket.OpenSocket();
-    EXPECT_NE(socket.Handle(), -1);
-    const std::vector<TReport> expected = {{R::HR_SocketCreate, "IPv4"}};
-    EXPECT_EQ(log.Take(), expected);
-    const int handle = socket.Handle();
-    socket.OpenSocket();
-    EXPECT_EQ(socket.Handle(), handle) << "a second OpenSocket keeps the handle";
 }
 
 TEST(TBlockSocketLifecycle, CloseTwiceOnlyReportsCloseTheSecondTime)
