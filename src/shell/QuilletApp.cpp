@@ -46,8 +46,8 @@ constexpr auto ActivationTimeout = 1500ms;
 // How long the end of the program waits for worker threads.
 constexpr auto ThreadExitLimit = 2000ms;
 
-// The windows in creation order; destroyed in reverse, the main window last, so that no window
-// outlives the one the others may still refer to.
+// The program's windows. The main window is made last, since it is given the others, and
+// destroyed last, so that no window outlives the one the others may still refer to.
 struct TWindows {
     std::unique_ptr<TMainForm> Main;
     std::unique_ptr<TSetupForm> Setup;
@@ -75,7 +75,7 @@ struct TWindows {
 // the windows are destroyed.
 class TConversations {
 public:
-    explicit TConversations(const std::filesystem::path& settingsPath)
+    TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown)
         : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
             TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
@@ -97,24 +97,14 @@ public:
         };
         Server = std::make_unique<TChatServer>(Context, std::move(hooks));
         ChatServer = Server.get();
-        MainForm->SetCloseAllChatsHook([] { ChatServer->CloseAll(); });
-        MainForm->SetDialHook(
-            [](const std::string& address, const std::string& port, TChatStyle style) {
-                ChatServer->RequestCall(address, port, style);
-            });
         // At exit every conversation ends without questions, within the threads' time limit.
-        MainForm->AddShutdownStep([this] {
+        shutdown.Add([this] {
             Server->StopAndWait(
                 [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }, ThreadExitLimit);
         });
         Server->Start();
     }
-    ~TConversations()
-    {
-        ChatServer = nullptr;
-        MainForm->SetCloseAllChatsHook({});
-        MainForm->SetDialHook({});
-    }
+    ~TConversations() { ChatServer = nullptr; }
 
 private:
     TQtMainThreadDispatcher Dispatcher;
@@ -133,8 +123,6 @@ bool TrayAvailable()
 void CreateWindows(
     TWindows& windows, const std::filesystem::path& settingsPath, IPromptService& prompts)
 {
-    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts);
-    MainForm = windows.Main.get();
     windows.Setup = std::make_unique<TSetupForm>(settingsPath);
     SetupForm = windows.Setup.get();
     windows.About = std::make_unique<TAboutForm>(settingsPath,
@@ -146,10 +134,23 @@ void CreateWindows(
     windows.Edit = std::make_unique<TEditRecord>();
     EditRecord = windows.Edit.get();
 
-    MainForm->SetSetupForm(SetupForm);
-    MainForm->SetAboutForm(AboutForm);
-    MainForm->SetEditRecord(EditRecord);
-    MainForm->SetChatForm(ChatForm, [] { return ChatForm->TabCount(); });
+    TMainFormDependencies uses;
+    uses.SetupForm = SetupForm;
+    uses.AboutForm = AboutForm;
+    uses.ChatForm = ChatForm;
+    uses.ChatTabCount = [] { return ChatForm->TabCount(); };
+    uses.EditRecord = EditRecord;
+    // The listener is made after the windows and ended before them.
+    uses.Dial = [](const std::string& address, const std::string& port, TChatStyle style) {
+        if (ChatServer != nullptr)
+            ChatServer->RequestCall(address, port, style);
+    };
+    uses.CloseAllChats = [] {
+        if (ChatServer != nullptr)
+            ChatServer->CloseAll();
+    };
+    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts, std::move(uses));
+    MainForm = windows.Main.get();
     ChatForm->SetMainFormHooks(
         [] { return MainForm->ExitRequested; }, [] { MainForm->CloseAllChats(); });
 }
@@ -180,7 +181,8 @@ int RunQuillet(int argc, char** argv)
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
     TWindows windows;
     CreateWindows(windows, settingsPath, app.PromptService());
-    TConversations conversations(settingsPath);
+    TShutdownSteps shutdown;
+    TConversations conversations(settingsPath, shutdown);
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
 
@@ -209,7 +211,7 @@ int RunQuillet(int argc, char** argv)
     }
 
     instance.StopListening();
-    MainForm->RunShutdownSteps();
+    shutdown.Run();
     WaitForWorkerThreads(ThreadExitLimit);
     return 0;
 }

@@ -9,6 +9,17 @@
 
 namespace quillet {
 
+void TShutdownSteps::Run()
+{
+    for (const auto& step : Steps) {
+        try {
+            step();
+        } catch (...) {
+            // The program is ending; the remaining steps still have to run.
+        }
+    }
+}
+
 bool WaitForWorkerThreads(std::chrono::milliseconds limit)
 {
     QElapsedTimer elapsed;

@@ -49,7 +49,7 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
 } // namespace
 
 TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
-    IPromptService& prompts, QWidget* parent)
+    IPromptService& prompts, TMainFormDependencies dependencies, QWidget* parent)
     : QMainWindow(parent, MainWindowFlags(trayAvailable))
     , SkinData1(new TSkinData(this))
     , TrayIcon(nullptr)
@@ -57,17 +57,21 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     , HasTray(trayAvailable)
     , Prompts(prompts)
     , Client(new QWidget(this))
-    , RunModal([](QDialog& dialog) { dialog.exec(); })
-    , OnCloseAccepted([this] {
-        // A close can go through while the own-name dialog waits in its own loop (Exit chosen in
-        // a window a second copy showed, or an end signal): that dialog ends too, and with it
-        // every event loop.
-        if (SetupForm != nullptr && SetupForm->isVisible())
-            SetupForm->reject();
-        QCoreApplication::exit(0);
-    })
+    , Uses(std::move(dependencies))
     , Placer([this] { FormShow(); })
 {
+    if (!Uses.RunModal)
+        Uses.RunModal = [](QDialog& dialog) { dialog.exec(); };
+    if (!Uses.OnCloseAccepted) {
+        Uses.OnCloseAccepted = [this] {
+            // A close can go through while the own-name dialog waits in its own loop (Exit chosen
+            // in a window a second copy showed, or an end signal): that dialog ends too, and with
+            // it every event loop.
+            if (Uses.SetupForm != nullptr && Uses.SetupForm->isVisible())
+                Uses.SetupForm->reject();
+            QCoreApplication::exit(0);
+        };
+    }
     setWindowTitle(QStringLiteral("Chat"));
     setWindowIcon(QuilletIcon());
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 10));
@@ -152,7 +156,7 @@ void TMainForm::CreateMenus()
     ExitMenu = PopupMenu1->addAction(QStringLiteral("Exit"));
     QObject::connect(ShowMenu, &QAction::triggered, this, [this] { ShowMenuClick(); });
     QObject::connect(HideMenu, &QAction::triggered, this, [this] { HideMenuClick(); });
-    QObject::connect(ExitMenu, &QAction::triggered, this, [this] { ExitMenuClick(); });
+    QObject::connect(ExitMenu, &QAction::triggered, this, [this] { Exit1Click(); });
 }
 
 void TMainForm::CreateTrayIcon()
@@ -170,7 +174,9 @@ void TMainForm::CreatePhonebook()
 {
     Phonebook = std::make_unique<TMainFormPhonebook>(SettingsFile,
         TPhonebookControls { *UsersListingBox, *EditLabel, *DeleteLabel, *DialButton }, Prompts,
-        [this](QDialog& dialog) { RunModal(dialog); });
+        [this](QDialog& dialog) { Uses.RunModal(dialog); });
+    Phonebook->SetEditRecord(Uses.EditRecord);
+    Phonebook->SetDial(Uses.Dial);
     TMainFormPhonebook& handlers = *Phonebook;
     AddLabel->OnClick
         = [this, &handlers] { RunPhonebookHandler([&] { handlers.AddLabelClick(); }); };
@@ -192,23 +198,6 @@ void TMainForm::RunPhonebookHandler(const std::function<void()>& handler)
         handler();
     } catch (...) {
         ShowErrorBox(Prompts, std::current_exception());
-    }
-}
-
-void TMainForm::SetChatForm(QWidget* chatForm, std::function<int()> tabCount)
-{
-    ChatForm = chatForm;
-    ChatTabCount = std::move(tabCount);
-}
-
-void TMainForm::RunShutdownSteps()
-{
-    for (const auto& step : ShutdownSteps) {
-        try {
-            step();
-        } catch (...) {
-            // The program is ending; the remaining steps still have to run.
-        }
     }
 }
 
@@ -264,7 +253,7 @@ bool TMainForm::FormCloseQuery()
 void TMainForm::TrayMessage(QSystemTrayIcon::ActivationReason reason)
 {
     // While the own-name dialog is open the main window must neither appear nor vanish behind it.
-    if (SetupForm != nullptr && SetupForm->isVisible())
+    if (Uses.SetupForm != nullptr && Uses.SetupForm->isVisible())
         return;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
@@ -293,22 +282,16 @@ void TMainForm::HideMenuClick()
     hide();
 }
 
-void TMainForm::ExitMenuClick()
-{
-    ExitRequested = true;
-    close();
-}
-
 void TMainForm::SetupItemClick()
 {
-    if (SetupForm != nullptr)
-        RunModal(*SetupForm);
+    if (Uses.SetupForm != nullptr)
+        Uses.RunModal(*Uses.SetupForm);
 }
 
 void TMainForm::About1Click()
 {
-    if (AboutForm != nullptr)
-        RunModal(*AboutForm);
+    if (Uses.AboutForm != nullptr)
+        Uses.RunModal(*Uses.AboutForm);
 }
 
 void TMainForm::Exit1Click()
@@ -325,11 +308,11 @@ bool TMainForm::EndSessionQuery()
 
 void TMainForm::ShowChatForm()
 {
-    if (ChatForm == nullptr || !ChatTabCount || ChatTabCount() <= 0)
+    if (Uses.ChatForm == nullptr || !Uses.ChatTabCount || Uses.ChatTabCount() <= 0)
         return;
-    ChatForm->show();
-    ChatForm->raise();
-    ChatForm->activateWindow();
+    Uses.ChatForm->show();
+    Uses.ChatForm->raise();
+    Uses.ChatForm->activateWindow();
 }
 
 void TMainForm::OfferAddUser(const std::string& name, const std::string& address, TChatStyle style)
@@ -352,8 +335,8 @@ void TMainForm::ShowListenState(bool listening, const std::string& reason)
 
 void TMainForm::CloseAllChats()
 {
-    if (CloseAllChatsHook)
-        CloseAllChatsHook();
+    if (Uses.CloseAllChats)
+        Uses.CloseAllChats();
 }
 
 void TMainForm::HighLightLabel(TLinkLabel& label)
@@ -375,9 +358,9 @@ void TMainForm::CheckUserName()
 {
     // The file is read again after every showing: only a name really stored ends the loop.
     while (!Closed && GetUserNameFromIni().empty()) {
-        if (SetupForm == nullptr)
+        if (Uses.SetupForm == nullptr)
             return;
-        RunModal(*SetupForm);
+        Uses.RunModal(*Uses.SetupForm);
     }
 }
 
@@ -411,8 +394,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     if (FormCloseQuery()) {
         event->accept();
         Closed = true;
-        if (OnCloseAccepted)
-            OnCloseAccepted();
+        Uses.OnCloseAccepted();
         return;
     }
     event->ignore();

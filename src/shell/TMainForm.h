@@ -29,6 +29,22 @@ class TEditRecord;
 class TLinkLabel;
 class TUsersListingBox;
 
+// What the main window works with besides its own controls. Every member may stay empty: a
+// window left out is not shown, a hook left out does nothing.
+struct TMainFormDependencies {
+    QDialog* SetupForm = nullptr; // "My Name"; the tray ignores clicks while it is open
+    QDialog* AboutForm = nullptr; // "About"
+    QWidget* ChatForm = nullptr;  // shown when the pointer enters the list
+    std::function<int()> ChatTabCount; // the chat window is shown only with a conversation
+    TEditRecord* EditRecord = nullptr; // the contact editor
+    TMainFormPhonebook::TDial Dial;    // where Dial sends a call: the listener's call request
+    std::function<void()> CloseAllChats; // closes every open conversation
+    // How a dialog is shown modally (exec by default); a test answers without a nested loop.
+    std::function<void(QDialog&)> RunModal;
+    // Runs when a close has gone through; by default it ends every running event loop.
+    std::function<void()> OnCloseAccepted;
+};
+
 // The main window: a narrow tool window titled "Chat" with the phonebook list, its Add, Edit
 // and Delete labels, the Dial button and a menu bar. It owns the tray icon. What the list, the
 // labels and Dial do is the phonebook's (TMainFormPhonebook); the window loads the phonebook when
@@ -43,28 +59,8 @@ class TMainForm : public QMainWindow {
 public:
     // `prompts` shows the phonebook's questions and messages and the error box.
     TMainForm(std::filesystem::path settingsPath, bool trayAvailable, IPromptService& prompts,
-        QWidget* parent = nullptr);
+        TMainFormDependencies dependencies = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
-
-    // The windows made after this one. Until they are set, "My Name" and "About" do nothing,
-    // the tray does not look for an open own-name dialog, and the list shows no chat window.
-    void SetSetupForm(QDialog* setupForm) { SetupForm = setupForm; }
-    void SetAboutForm(QDialog* aboutForm) { AboutForm = aboutForm; }
-    void SetChatForm(QWidget* chatForm, std::function<int()> tabCount);
-    void SetEditRecord(TEditRecord* editRecord) { Phonebook->SetEditRecord(editRecord); }
-    // Where Dial sends a call: the listener's call request.
-    void SetDialHook(TMainFormPhonebook::TDial dial) { Phonebook->SetDial(std::move(dial)); }
-
-    // How a dialog is shown modally; a test replaces it to answer without a nested loop.
-    void SetModalRunner(std::function<void(QDialog&)> runner) { RunModal = std::move(runner); }
-    // Runs when a close has gone through; by default it ends every running event loop.
-    void SetOnCloseAccepted(std::function<void()> onClose) { OnCloseAccepted = std::move(onClose); }
-    // What CloseAllChats does: the conversation work closes every open conversation here.
-    void SetCloseAllChatsHook(std::function<void()> hook) { CloseAllChatsHook = std::move(hook); }
-    // Steps run in order after the event loop has ended, before the windows are destroyed (stop
-    // the listener, close the conversations). A step that throws does not stop the later ones.
-    void AddShutdownStep(std::function<void()> step) { ShutdownSteps.push_back(std::move(step)); }
-    void RunShutdownSteps();
 
     // Controls, named as the window's parts are named everywhere else in the program.
     QLabel* Label8;
@@ -112,9 +108,9 @@ public:
     void TrayMessage(QSystemTrayIcon::ActivationReason reason);
     void ShowMenuClick();
     void HideMenuClick();
-    void ExitMenuClick();
     void SetupItemClick();
     void About1Click();
+    // Exit, in the menu bar and in the tray's menu: the program ends.
     void Exit1Click();
     // Log-off or shutdown: the program lets it happen. Returns the answer to the session (always
     // true).
@@ -161,14 +157,7 @@ private:
     bool Closed = false;
     bool ShowingWithoutFocus = false; // an appearing window is then only raised
     QWidget* Client;
-    QDialog* SetupForm = nullptr;
-    QDialog* AboutForm = nullptr;
-    QWidget* ChatForm = nullptr;
-    std::function<int()> ChatTabCount;
-    std::function<void(QDialog&)> RunModal;
-    std::function<void()> OnCloseAccepted;
-    std::function<void()> CloseAllChatsHook;
-    std::vector<std::function<void()>> ShutdownSteps;
+    TMainFormDependencies Uses;
     TWindowPlacer Placer;
     std::unique_ptr<TMainFormPhonebook> Phonebook;
 };

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <chrono>
 #include <thread>
 
@@ -42,6 +44,17 @@ protected:
             std::this_thread::sleep_for(1ms);
     }
 };
+
+TEST(ShutdownStepsTest, RunInOrderAndAFailingOneDoesNotStopTheRest)
+{
+    TShutdownSteps steps;
+    std::string order;
+    steps.Add([&order] { order += "listener "; });
+    steps.Add([] { throw std::runtime_error("failed"); });
+    steps.Add([&order] { order += "conversations"; });
+    steps.Run();
+    EXPECT_EQ(order, "listener conversations");
+}
 
 TEST(WaitForWorkerThreadsTest, JoinsAThreadThatFreesItselfThroughTheMainThread)
 {

@@ -35,11 +35,10 @@ protected:
         Settings = test::PathOf(Root) / "settings.ini";
     }
 
-    std::unique_ptr<TMainForm> MakeForm(bool trayAvailable)
+    std::unique_ptr<TMainForm> MakeForm(bool trayAvailable, TMainFormDependencies uses = {})
     {
-        auto form = std::make_unique<TMainForm>(Settings, trayAvailable, test::Prompts());
-        form->SetOnCloseAccepted([this] { ++ClosesAccepted; });
-        return form;
+        uses.OnCloseAccepted = [this] { ++ClosesAccepted; };
+        return std::make_unique<TMainForm>(Settings, trayAvailable, test::Prompts(), std::move(uses));
     }
 
     static void ShowAndActivate(QWidget& window)
@@ -212,9 +211,10 @@ TEST_F(TMainFormTest, RightPressOpensThePopupMenuWhoseItemsShowAndHide)
 
 TEST_F(TMainFormTest, TrayIsIgnoredWhileTheOwnNameDialogIsOpen)
 {
-    auto form = MakeForm(true);
     QDialog setup;
-    form->SetSetupForm(&setup);
+    TMainFormDependencies uses;
+    uses.SetupForm = &setup;
+    auto form = MakeForm(true, uses);
     setup.show();
     form->TrayMessage(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(form->isVisible());
@@ -240,10 +240,12 @@ TEST_F(TMainFormTest, ActivationShowsAHiddenWindowInTheCornerAndInFront)
 
 TEST_F(TMainFormTest, MouseOverTheListShowsTheChatWindowOnlyWithAConversation)
 {
-    auto form = MakeForm(true);
     QWidget chat;
     int tabs = 0;
-    form->SetChatForm(&chat, [&tabs] { return tabs; });
+    TMainFormDependencies uses;
+    uses.ChatForm = &chat;
+    uses.ChatTabCount = [&tabs] { return tabs; };
+    auto form = MakeForm(true, uses);
 
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(form->UsersListingBox, &enter);
@@ -270,23 +272,12 @@ TEST_F(TMainFormTest, LabelsTakeTheHoverColourWhileThePointerIsOverThem)
 
 TEST_F(TMainFormTest, CloseAllChatsCallsTheHookWhenThereIsOne)
 {
-    auto form = MakeForm(true);
-    form->CloseAllChats(); // no hook yet: nothing to do
+    MakeForm(true)->CloseAllChats(); // no hook: nothing to do
     int calls = 0;
-    form->SetCloseAllChatsHook([&calls] { ++calls; });
-    form->CloseAllChats();
+    TMainFormDependencies uses;
+    uses.CloseAllChats = [&calls] { ++calls; };
+    MakeForm(true, uses)->CloseAllChats();
     EXPECT_EQ(calls, 1);
-}
-
-TEST_F(TMainFormTest, ShutdownStepsRunInOrderAndAFailingOneDoesNotStopTheRest)
-{
-    auto form = MakeForm(true);
-    std::string order;
-    form->AddShutdownStep([&order] { order += "listener "; });
-    form->AddShutdownStep([] { throw std::runtime_error("failed"); });
-    form->AddShutdownStep([&order] { order += "conversations"; });
-    form->RunShutdownSteps();
-    EXPECT_EQ(order, "listener conversations");
 }
 
 // --- phonebook
@@ -320,17 +311,18 @@ TEST_F(TMainFormTest, AFailedSaveOfAnOfferedCallerGoesToTheErrorBox)
 
 TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
 {
-    auto form = MakeForm(true);
     TEditRecord editor;
-    form->SetEditRecord(&editor);
+    TMainFormDependencies uses;
+    uses.EditRecord = &editor;
     int showings = 0;
-    form->SetModalRunner([&showings](QDialog& dialog) {
+    uses.RunModal = [&showings](QDialog& dialog) {
         auto& editRecord = static_cast<TEditRecord&>(dialog);
         ++showings;
         editRecord.UserNameEdit->setText("Kim");
         editRecord.IPAddrEdit->setText("10.0.0.9");
         editRecord.Button1Click();
-    });
+    };
+    auto form = MakeForm(true, uses);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QTest::mouseClick(form->AddLabel, Qt::LeftButton);
@@ -362,13 +354,14 @@ TEST_F(TMainFormTest, DisabledLabelsDoNothing)
 
 TEST_F(TMainFormTest, MenuItemsShowTheirDialogsModally)
 {
-    auto form = MakeForm(true);
     QDialog setup;
     QDialog about;
-    form->SetSetupForm(&setup);
-    form->SetAboutForm(&about);
     std::vector<QDialog*> shown;
-    form->SetModalRunner([&shown](QDialog& dialog) { shown.push_back(&dialog); });
+    TMainFormDependencies uses;
+    uses.SetupForm = &setup;
+    uses.AboutForm = &about;
+    uses.RunModal = [&shown](QDialog& dialog) { shown.push_back(&dialog); };
+    auto form = MakeForm(true, uses);
     form->SetupItem->trigger();
     form->About1->trigger();
     EXPECT_EQ(shown, (std::vector<QDialog*> { &setup, &about }));
@@ -386,11 +379,11 @@ TEST_F(TMainFormTest, OwnNameIsReadAnewEachTime)
 
 TEST_F(TMainFormTest, CheckUserNameAsksUntilANameIsReallyStored)
 {
-    auto form = MakeForm(true);
     TSetupForm setup(Settings);
-    form->SetSetupForm(&setup);
+    TMainFormDependencies uses;
+    uses.SetupForm = &setup;
     int showings = 0;
-    form->SetModalRunner([&showings](QDialog& dialog) {
+    uses.RunModal = [&showings](QDialog& dialog) {
         auto& setupForm = static_cast<TSetupForm&>(dialog);
         ++showings;
         dialog.show();
@@ -403,7 +396,8 @@ TEST_F(TMainFormTest, CheckUserNameAsksUntilANameIsReallyStored)
             setupForm.NameEdit->setText("Kim");
             setupForm.NameOkButtonClick();
         }
-    });
+    };
+    auto form = MakeForm(true, uses);
     form->CheckUserName();
     EXPECT_EQ(showings, 3);
     EXPECT_EQ(form->GetUserNameFromIni(), "Kim");
@@ -415,14 +409,16 @@ TEST_F(TMainFormTest, CheckUserNameAsksUntilANameIsReallyStored)
 
 TEST_F(TMainFormTest, CheckUserNameStopsWhenTheProgramIsEnding)
 {
-    auto form = MakeForm(true);
     QDialog setup;
-    form->SetSetupForm(&setup);
+    std::unique_ptr<TMainForm> form;
+    TMainFormDependencies uses;
+    uses.SetupForm = &setup;
     int showings = 0;
-    form->SetModalRunner([&](QDialog&) {
+    uses.RunModal = [&](QDialog&) {
         ++showings;
         form->ExitMenu->trigger();
-    });
+    };
+    form = MakeForm(true, uses);
     form->CheckUserName();
     EXPECT_EQ(showings, 1);
     EXPECT_TRUE(form->CloseAccepted());
