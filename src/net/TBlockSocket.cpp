@@ -8,7 +8,6 @@
 #include <chrono>
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -25,16 +24,6 @@ using TClock = std::chrono::steady_clock;
 // must not hold the caller (often the main thread) for ever: the drain stops after this many
 // chunks and the handle is dropped regardless.
 constexpr int MaxDrainChunks = 16;
-
-bool IsWildcardText(const std::string& address)
-{
-    return address == "0.0.0.0" || address == "::0";
-}
-
-bool IsLoopbackText(const std::string& address)
-{
-    return address == "127.0.0.1" || address == "::1";
-}
 
 void SetNoDelay(int fd)
 {
@@ -179,36 +168,12 @@ void TBlockSocket::Resolve(
     for (const int family : order) {
         if (family == AF_UNSPEC)
             break;
-        code = LookUp(address, port, family, target);
+        code = TSocketEndpoint::Resolve(address, port, family, SocketType(), SocketProtocol(), target);
         if (code == 0)
             break;
     }
     SetErrorCode(code);
     ReportStatus(THookSocketReason::HR_ResolvingEnd, value);
-}
-
-int TBlockSocket::LookUp(const std::string& address, const std::string& port, int family,
-    TSocketEndpoint& target) const
-{
-    addrinfo hints{};
-    hints.ai_family = family;
-    hints.ai_socktype = SocketType();
-    hints.ai_protocol = SocketProtocol();
-    const char* node = address.c_str();
-    if (IsWildcardText(address)) {
-        node = nullptr; // with AI_PASSIVE: the wildcard address of the family
-        hints.ai_flags = AI_PASSIVE;
-    } else if (IsLoopbackText(address)) {
-        node = nullptr; // without AI_PASSIVE: the loopback address of the family
-    }
-    addrinfo* found = nullptr;
-    const int result = ::getaddrinfo(node, port.empty() ? "0" : port.c_str(), &hints, &found);
-    const int err = errno;
-    if (result != 0)
-        return SocketErrorFromResolver(result, err);
-    target = TSocketEndpoint(found->ai_addr, found->ai_addrlen);
-    ::freeaddrinfo(found);
-    return 0;
 }
 
 void TBlockSocket::CreateSocket(int family)

@@ -163,8 +163,6 @@ private:
     TDescriptorRef RetireLocked();
     // Resolves into `target`; leaves the resolver's code as the error code.
     void Resolve(const std::string& address, const std::string& port, TSocketEndpoint& target);
-    int LookUp(const std::string& address, const std::string& port, int family,
-        TSocketEndpoint& target) const;
     void CreateSocket(int family);
     void AddOption(const TSocketOption& option);
     static void ApplyOption(int fd, const TSocketOption& option);

@@ -1,5 +1,8 @@
 #include "net/TSocketEndpoint.h"
 
+#include "net/SocketErrors.h"
+
+#include <cerrno>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -7,6 +10,30 @@
 #include <netinet/in.h>
 
 namespace quillet {
+
+int TSocketEndpoint::Resolve(const std::string& address, const std::string& port, int family,
+    int socketType, int protocol, TSocketEndpoint& target)
+{
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = socketType;
+    hints.ai_protocol = protocol;
+    const char* node = address.c_str();
+    if (address == "0.0.0.0" || address == "::0") {
+        node = nullptr; // with AI_PASSIVE: the wildcard address of the family
+        hints.ai_flags = AI_PASSIVE;
+    } else if (address == "127.0.0.1" || address == "::1") {
+        node = nullptr; // without AI_PASSIVE: the loopback address of the family
+    }
+    addrinfo* found = nullptr;
+    const int result = ::getaddrinfo(node, port.empty() ? "0" : port.c_str(), &hints, &found);
+    const int err = errno;
+    if (result != 0)
+        return SocketErrorFromResolver(result, err);
+    target = TSocketEndpoint(found->ai_addr, found->ai_addrlen);
+    ::freeaddrinfo(found);
+    return 0;
+}
 
 TSocketEndpoint::TSocketEndpoint(const sockaddr* address, socklen_t length)
 {

@@ -16,6 +16,12 @@ public:
     // The system's local name and peer name of a descriptor; empty when the query fails.
     static TSocketEndpoint OfLocal(int fd);
     static TSocketEndpoint OfPeer(int fd);
+    // Resolves `address` and `port` in `family` for a socket of `socketType` and `protocol`
+    // into `target`. "0.0.0.0" and "::0" give the family's wildcard address, "127.0.0.1" and
+    // "::1" its loopback address; anything else goes to the system resolver. Returns 0 or the
+    // resolver's failure as a socket error code.
+    static int Resolve(const std::string& address, const std::string& port, int family,
+        int socketType, int protocol, TSocketEndpoint& target);
 
     bool Empty() const { return Length == 0; }
     // AF_INET, AF_INET6, or AF_UNSPEC when empty.

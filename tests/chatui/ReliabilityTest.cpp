@@ -375,6 +375,20 @@ protected:
         EXPECT_TRUE(WaitForBytes(peer, "yo", 10000));
     }
 
+    // Streams StreamBytes into `pane` and waits until all of it shows; reports the time and the
+    // resident memory it took and returns the growth.
+    std::int64_t StreamInto(TRawPeer& peer, const TRichPane& pane, const char* what)
+    {
+        const std::int64_t before = ResidentBytes();
+        const auto start = TClock::now();
+        EXPECT_TRUE(Stream(peer, StreamBytes, &pane));
+        EXPECT_TRUE(WaitForLength(pane, StreamBytes)) << pane.Text().size() << " characters shown";
+        const long long ms = MillisecondsSince(start);
+        const std::int64_t growth = ResidentBytes() - before;
+        Report(what, growth, ms);
+        return growth;
+    }
+
     void Report(const char* what, std::int64_t growth, long long ms) const
     {
         std::printf("%s: 10 MiB taken in %lld ms (%.1f MiB/s); resident growth %.1f MiB, %.2f "
@@ -424,15 +438,8 @@ TEST_F(StreamingCallerTest, RealtimeTextWithoutLineEndsIsKeptUpWithAndCostsMemor
     TConversationTab& tab = Answer(peer);
     Greet(peer, tab);
     ASSERT_EQ(tab.Style(), TChatStyle::Realtime);
-    const std::int64_t before = ResidentBytes();
-    const auto start = TClock::now();
     const TRichPane& transcript = *tab.Controls().Transcript;
-    ASSERT_TRUE(Stream(peer, StreamBytes, &transcript));
-    ASSERT_TRUE(WaitForLength(transcript, StreamBytes))
-        << transcript.Text().size() << " characters shown";
-    const long long ms = MillisecondsSince(start);
-    const std::int64_t growth = ResidentBytes() - before;
-    Report("realtime transcript", growth, ms);
+    const std::int64_t growth = StreamInto(peer, transcript, "realtime transcript");
 
     const QString text = transcript.Text();
     ASSERT_EQ(text.size(), StreamBytes);
@@ -453,15 +460,8 @@ TEST_F(StreamingCallerTest, PreviewLineWithoutLineEndsGrowsInProportionAndCommit
     ASSERT_TRUE(peer.Send("\xFC"));
     ASSERT_TRUE(WaitForBytes(peer, "\xFC", 10000));
     ASSERT_EQ(tab.Style(), TChatStyle::IMPreview);
-    const std::int64_t before = ResidentBytes();
-    const auto start = TClock::now();
     const TRichPane& preview = *tab.Controls().PreviewPane;
-    ASSERT_TRUE(Stream(peer, StreamBytes, &preview));
-    ASSERT_TRUE(WaitForLength(preview, StreamBytes))
-        << preview.Text().size() << " characters shown";
-    const long long ms = MillisecondsSince(start);
-    const std::int64_t growth = ResidentBytes() - before;
-    Report("preview line", growth, ms);
+    const std::int64_t growth = StreamInto(peer, preview, "preview line");
 
     const QString line = preview.Text();
     ASSERT_EQ(line.size(), StreamBytes);
