@@ -17,9 +17,9 @@ TSkinData::TSkinData(std::shared_ptr<const skin::TSkin> skin, QByteArray package
         || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         return;
     PreviousStyle = QApplication::style()->name();
-    Style = new skin::TSkinStyle(SkinRecords, SkinControls, DisableTag);
-    // The application owns the style from here on.
-    QApplication::setStyle(Style.data());
+    auto* style = new skin::TSkinStyle(SkinRecords, SkinControls, DisableTag);
+    Style = style;
+    QApplication::setStyle(style);
 }
 
 TSkinData::~TSkinData()
@@ -27,6 +27,11 @@ TSkinData::~TSkinData()
     if (Style != nullptr && QCoreApplication::instance() != nullptr
         && QApplication::style() == Style.data())
         QApplication::setStyle(PreviousStyle);
+}
+
+const skin::TSkinStyle* TSkinData::SkinStyle() const
+{
+    return static_cast<const skin::TSkinStyle*>(Style.data());
 }
 
 void TSkinData::SkinWindowByHandle(QWidget* window)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStyle>
 #include <QWidget>
 
 #include <memory>
@@ -40,7 +41,8 @@ public:
     void SkinWindowByHandle(QWidget* window);
 
     const skin::TSkin* Skin() const { return SkinRecords.get(); }
-    const skin::TSkinStyle* SkinStyle() const { return Style.data(); }
+    // The style painting the program, or null when the skin is not active.
+    const skin::TSkinStyle* SkinStyle() const;
 
     // Settings of the engine, with the values the program sets.
     const int DisableTag = 99;
@@ -59,7 +61,8 @@ public:
 
 private:
     std::shared_ptr<const skin::TSkin> SkinRecords;
-    QPointer<skin::TSkinStyle> Style;
+    // Owned by the application once installed.
+    QPointer<QStyle> Style;
     QString PreviousStyle;
 };
 
