@@ -135,6 +135,10 @@ void TConversationTab::BuildTab(TSkinData* skin)
     QObject::connect(sheet, &TTabSheet::Entered, &Connections, [this] { StopAttention(); });
     QObject::connect(sheet, &TTabSheet::MouseEntered, &Connections, [this] { StopAttention(); });
     const QColor background = sheet->BackgroundColor();
+    // In the button face the sheet shows the page control's own panel beneath it, whose exact
+    // colour is the style's: controls in that colour then let it show through instead of
+    // painting a patch of their own.
+    const bool ownBackground = background != TTabSheet::ButtonFace();
 
     Ui.Transcript = new TRichPane(sheet);
     Ui.Transcript->setObjectName(QStringLiteral("Transcript"));
@@ -154,7 +158,7 @@ void TConversationTab::BuildTab(TSkinData* skin)
         auto* choice = new QRadioButton(caption, sheet);
         choice->setObjectName(QString::fromLatin1(name));
         choice->setGeometry(ChoiceLeft, top, ChoiceWidth, ChoiceHeight);
-        choice->setAutoFillBackground(true);
+        choice->setAutoFillBackground(ownBackground);
         SetColours(*choice, QPalette::Window, background);
         if (style == TChatStyle::Realtime)
             choice->setChecked(true);
@@ -189,6 +193,7 @@ void TConversationTab::BuildTab(TSkinData* skin)
     Ui.PreviewPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Ui.PreviewPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SetColours(*Ui.PreviewPane, QPalette::Base, background);
+    Ui.PreviewPane->viewport()->setAutoFillBackground(ownBackground);
     Ui.PreviewPane->setReadOnly(true);
     Ui.PreviewPane->hide();
     Ui.PreviewPane->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });

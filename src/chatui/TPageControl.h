@@ -66,6 +66,7 @@ private:
     void Forget(int index);
     void ShowIndex(int index);
     void LayoutChildren();
+    QRect PaneRect() const;
 
     TTabStrip* TabStrip;
     QStackedWidget* Stack;
