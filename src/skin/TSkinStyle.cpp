@@ -537,7 +537,8 @@ bool TSkinStyle::DrawScrollBar(
             element = sub == SC_ScrollBarSubLine ? PE_IndicatorArrowUp : PE_IndicatorArrowDown;
         proxy()->drawPrimitive(element, &arrow, painter, widget);
     }
-    if (bar->subControls & SC_ScrollBarSlider) {
+    // Nothing to scroll: no thumb, as natively.
+    if ((bar->subControls & SC_ScrollBarSlider) && bar->maximum > bar->minimum) {
         const QRect rect = subControlRect(CC_ScrollBar, bar, SC_ScrollBarSlider, widget);
         const bool active = (bar->activeSubControls & SC_ScrollBarSlider) != 0;
         Parts.Paint(*painter, thumb, rect, ScrollFrame(enabled, active && sunken, active && hover));
