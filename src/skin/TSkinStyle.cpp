@@ -21,6 +21,7 @@ namespace {
 constexpr int MinPixmapCacheKb = 32 * 1024;
 // Tabs that are not selected stand this much lower than the selected one.
 constexpr int UnselectedTabDrop = 2;
+constexpr int MenuSeparatorHeight = 7;
 
 int ButtonFrame(QStyle::State state)
 {
@@ -371,6 +372,19 @@ int TSkinStyle::pixelMetric(
         break;
     }
     return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+QSize TSkinStyle::sizeFromContents(
+    ContentsType type, const QStyleOption* option, const QSize& size, const QWidget* widget) const
+{
+    QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+    // A separator gets room around its line, so that it does not touch a lit item.
+    if (type == CT_MenuItem && Uses(TSkinPartKind::MenuItem, TSkinControl::xcMenuItem, widget)) {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            item != nullptr && item->menuItemType == QStyleOptionMenuItem::Separator)
+            result.setHeight(std::max(result.height(), MenuSeparatorHeight));
+    }
+    return result;
 }
 
 bool TSkinStyle::DrawPushButtonBevel(const QStyleOption* option, QPainter* painter) const

@@ -44,6 +44,8 @@ public:
         QPainter* painter, const QWidget* widget = nullptr) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
         const QWidget* widget = nullptr) const override;
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+        const QWidget* widget = nullptr) const override;
 
 protected:
     // Repaints the frames of edits and lists when the focus or the pointer comes and goes: their
