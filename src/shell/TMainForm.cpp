@@ -45,7 +45,7 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
 
 TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable, QWidget* parent)
     : QMainWindow(parent, MainWindowFlags(trayAvailable))
-    , SkinData1(new TSkinData(nullptr, {}, this))
+    , SkinData1(new TSkinData({}, this))
     , TrayIcon(nullptr)
     , SettingsFile(std::move(settingsPath))
     , HasTray(trayAvailable)

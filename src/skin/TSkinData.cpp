@@ -8,10 +8,11 @@
 
 namespace quillet {
 
-TSkinData::TSkinData(std::shared_ptr<const skin::TSkin> skin, QByteArray package, QObject* parent)
+TSkinData::TSkinData(skin::TSkinLoad load, QObject* parent)
     : QObject(parent)
-    , SkinStream(std::move(package))
-    , SkinRecords(std::move(skin))
+    , SkinStream(std::move(load.Package))
+    , SkinRecords(std::move(load.Skin))
+    , Problem(std::move(load.Problem))
 {
     if (SkinRecords == nullptr
         || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)

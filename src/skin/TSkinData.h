@@ -1,6 +1,7 @@
 #pragma once
 
 #include "skin/SkinControls.h"
+#include "skin/SkinLoader.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -16,7 +17,6 @@
 namespace quillet {
 
 namespace skin {
-class TSkin;
 class TSkinStyle;
 } // namespace skin
 
@@ -28,10 +28,9 @@ class TSkinData final : public QObject {
 public:
     enum class TSkinFormtype { sfMainform };
 
-    // Paints the program with `skin`; a null skin leaves the program native (Active false).
-    // `package` is the stored package the skin came from, kept as SkinStream.
-    explicit TSkinData(std::shared_ptr<const skin::TSkin> skin, QByteArray package = {},
-        QObject* parent = nullptr);
+    // Paints the program with the loaded skin; without one the program stays native (Active
+    // false). The package the skin came from is kept as SkinStream.
+    explicit TSkinData(skin::TSkinLoad load, QObject* parent = nullptr);
     ~TSkinData() override;
 
     bool Active() const { return Style != nullptr; }
@@ -41,6 +40,9 @@ public:
     void SkinWindowByHandle(QWidget* window);
 
     const skin::TSkin* Skin() const { return SkinRecords.get(); }
+    // What the user is to be told at start about the skin that was asked for; empty when
+    // nothing went wrong.
+    const std::string& LoadProblem() const { return Problem; }
     // The style painting the program, or null when the skin is not active.
     const skin::TSkinStyle* SkinStyle() const;
 
@@ -61,6 +63,7 @@ public:
 
 private:
     std::shared_ptr<const skin::TSkin> SkinRecords;
+    std::string Problem;
     // Owned by the application once installed.
     QPointer<QStyle> Style;
     QString PreviousStyle;

@@ -45,6 +45,11 @@ TEST(SkinPainter, ComposesEachPictureOnceForItsPartFrameAndSize)
         paint(TSkinPartKind::PushButton, { 0, 0, skin::TSkinPainter::MaxSide + 1, 20 }, 1));
 }
 
+skin::TSkinLoad Loaded(std::shared_ptr<const skin::TSkin> skin)
+{
+    return { std::move(skin), {}, {} };
+}
+
 class SkinDataTest : public ::testing::Test {
 protected:
     QString StyleBefore = QApplication::style()->name();
@@ -53,7 +58,7 @@ protected:
 TEST_F(SkinDataTest, ActiveSkinPaintsTheWholeProgramUntilItGoes)
 {
     {
-        TSkinData data(SolidSkin());
+        TSkinData data(Loaded(SolidSkin()));
         ASSERT_TRUE(data.Active());
         EXPECT_EQ(QApplication::style(), data.SkinStyle());
         EXPECT_EQ(QApplication::palette().color(QPalette::Button), QColor(240, 238, 230));
@@ -74,7 +79,7 @@ TEST_F(SkinDataTest, ActiveSkinPaintsTheWholeProgramUntilItGoes)
 
 TEST_F(SkinDataTest, NoSkinLeavesTheProgramNative)
 {
-    TSkinData data(nullptr);
+    TSkinData data({});
     EXPECT_FALSE(data.Active());
     EXPECT_EQ(QApplication::style()->name(), StyleBefore);
 
@@ -86,7 +91,7 @@ TEST_F(SkinDataTest, NoSkinLeavesTheProgramNative)
 
 TEST_F(SkinDataTest, SkinWindowByHandlePreparesEveryControlOfTheNewWindow)
 {
-    TSkinData data(SolidSkin());
+    TSkinData data(Loaded(SolidSkin()));
     QWidget sheet;
     auto* pane = new QPlainTextEdit(&sheet);
     auto* button = new QPushButton(&sheet);
