@@ -9,6 +9,7 @@
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "shell/CommandLine.h"
 #include "shell/Forms.h"
+#include "shell/InstalledTree.h"
 #include "shell/SettingsPath.h"
 #include "shell/ShellIcon.h"
 #include "shell/ShippedDocument.h"
@@ -156,6 +157,8 @@ int RunQuillet(int argc, char** argv)
 
     TQuilletApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // Lets the desktop match the windows with the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(DesktopId());
     QApplication::setWindowIcon(QuilletIcon());
     // The main window decides when the program ends; hidden dialogs and a hidden main window
     // must not end it.

@@ -1,5 +1,7 @@
 #include "shell/SettingsPath.h"
 
+#include "shell/InstalledTree.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -22,12 +24,12 @@ std::string EnvironmentValue(const char* name)
 } // namespace
 
 std::filesystem::path ResolveSettingsPath(const std::filesystem::path& programFolder,
-    const std::string& xdgConfigHome, const std::string& home,
+    bool installed, const std::string& xdgConfigHome, const std::string& home,
     const std::function<bool(const std::filesystem::path&)>& folderWritable)
 {
     const std::filesystem::path beside = programFolder / SettingsFileName;
     std::error_code error;
-    if (std::filesystem::exists(beside, error) || folderWritable(programFolder))
+    if (!installed && (std::filesystem::exists(beside, error) || folderWritable(programFolder)))
         return beside;
 
     std::filesystem::path configHome(xdgConfigHome);
@@ -50,8 +52,8 @@ std::filesystem::path ResolveSettingsPathForThisProgram()
     std::string home = EnvironmentValue("HOME");
     if (home.empty())
         home = QDir::homePath().toStdString();
-    return ResolveSettingsPath(
-        programFolder, EnvironmentValue("XDG_CONFIG_HOME"), home, IsFolderWritable);
+    return ResolveSettingsPath(programFolder, IsInstalledProgram(programFolder),
+        EnvironmentValue("XDG_CONFIG_HOME"), home, IsFolderWritable);
 }
 
 } // namespace quillet

@@ -4,8 +4,9 @@
 
 namespace quillet {
 
-// The program's icon: a blue speech bubble with three dots, the sign of someone typing. Drawn
-// at start-up in the sizes trays and window lists ask for.
+// The program's icon, shown by the tray icon and every window: a blue speech bubble with three
+// dots, the sign of someone typing. Asked of the icon theme by the desktop identity's name, so
+// that an installed icon (or a theme's own version of it) is used; the built-in one otherwise.
 QIcon QuilletIcon();
 
 } // namespace quillet

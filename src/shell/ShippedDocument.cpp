@@ -1,5 +1,7 @@
 #include "shell/ShippedDocument.h"
 
+#include "shell/InstalledTree.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -17,10 +19,19 @@ QString FindDocument(const QString& fileName, const QStringList& folders)
                              : QDir::cleanPath(QDir(folders.last()).absoluteFilePath(fileName));
 }
 
+QStringList DocumentFolders(const std::filesystem::path& programFolder)
+{
+    // An installed program never points into the tree it was built from: that path belongs to
+    // the machine that built it.
+    if (IsInstalledProgram(programFolder))
+        return { QString::fromStdString(InstalledDocumentFolder(programFolder).string()) };
+    return { QString::fromStdString(programFolder.string()), QStringLiteral(QUILLET_SOURCE_DIR) };
+}
+
 QString ShippedDocumentPath(const QString& fileName)
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return FindDocument(fileName, { programFolder, QStringLiteral(QUILLET_SOURCE_DIR) });
+    const std::filesystem::path programFolder(QCoreApplication::applicationDirPath().toStdString());
+    return FindDocument(fileName, DocumentFolders(programFolder));
 }
 
 } // namespace quillet

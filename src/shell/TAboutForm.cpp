@@ -4,6 +4,7 @@
 #include "shell/TLinkLabel.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -45,6 +46,15 @@ void SetElidedText(QLabel& label, const QString& text)
 {
     label.setText(QFontMetrics(label.font()).elidedText(text, Qt::ElideMiddle, label.width()));
     label.setToolTip(text);
+}
+
+// A path in the home folder as people write it, "~/...", which leaves room for the rest of it.
+QString HomeAbbreviated(const QString& path)
+{
+    const QString home = QDir::homePath();
+    if (home != QDir::rootPath() && path.startsWith(home + QLatin1Char('/')))
+        return QStringLiteral("~") + path.mid(home.size());
+    return path;
 }
 
 } // namespace
@@ -104,8 +114,9 @@ TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString&
 
     SettingsLabel = new QLabel(this);
     SettingsLabel->setGeometry(TextLeft, 227, 248 - TextLeft - 8, 16);
-    SetElidedText(*SettingsLabel,
-        QStringLiteral("Settings: ") + QString::fromStdString(settingsPath.string()));
+    const QString settings = QString::fromStdString(settingsPath.string());
+    SetElidedText(*SettingsLabel, QStringLiteral("Settings: ") + HomeAbbreviated(settings));
+    SettingsLabel->setToolTip(QStringLiteral("Settings: ") + settings);
 
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setGeometry(248, 222, 75, 25);
@@ -144,8 +155,5 @@ void TAboutForm::URLLeave(TLinkLabel& label)
 {
     label.SetTextColor(QColor(0x00, 0x00, 0x00));
 }
-
-
-
 
 } // namespace quillet

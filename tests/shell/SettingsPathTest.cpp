@@ -24,6 +24,8 @@ protected:
         fs::create_directories(Home);
     }
 
+    static constexpr bool NotInstalled = false;
+    static constexpr bool Installed = true;
     static bool Writable(const fs::path&) { return true; }
     static bool ReadOnly(const fs::path&) { return false; }
 
@@ -35,7 +37,7 @@ protected:
 
 TEST_F(SettingsPathTest, BesideTheProgramWhenItsFolderIsWritable)
 {
-    EXPECT_EQ(ResolveSettingsPath(Program, Config.string(), Home.string(), Writable),
+    EXPECT_EQ(ResolveSettingsPath(Program, NotInstalled, Config.string(), Home.string(), Writable),
         Program / "settings.ini");
     EXPECT_FALSE(fs::exists(Config));
 }
@@ -43,7 +45,7 @@ TEST_F(SettingsPathTest, BesideTheProgramWhenItsFolderIsWritable)
 TEST_F(SettingsPathTest, BesideTheProgramWhenAFileIsThereEvenIfTheFolderIsReadOnly)
 {
     test::WriteWholeFile(Program / "settings.ini", "[Settings]\n");
-    EXPECT_EQ(ResolveSettingsPath(Program, Config.string(), Home.string(), ReadOnly),
+    EXPECT_EQ(ResolveSettingsPath(Program, NotInstalled, Config.string(), Home.string(), ReadOnly),
         Program / "settings.ini");
     EXPECT_FALSE(fs::exists(Config));
 }
@@ -51,17 +53,33 @@ TEST_F(SettingsPathTest, BesideTheProgramWhenAFileIsThereEvenIfTheFolderIsReadOn
 TEST_F(SettingsPathTest, ReadOnlyProgramFolderFallsBackToXdgConfigHomeAndCreatesIt)
 {
     const fs::path resolved
-        = ResolveSettingsPath(Program, Config.string(), Home.string(), ReadOnly);
+        = ResolveSettingsPath(Program, NotInstalled, Config.string(), Home.string(), ReadOnly);
     EXPECT_EQ(resolved, Config / "quillet" / "settings.ini");
     EXPECT_TRUE(fs::is_directory(Config / "quillet"));
     EXPECT_FALSE(fs::exists(resolved)); // the folder is made, the file only by a write
 }
 
+TEST_F(SettingsPathTest, AnInstalledProgramNeverKeepsItsSettingsBesideItself)
+{
+    // Root may write into /usr/bin, the owner of a home prefix into its bin folder, and a
+    // settings.ini may lie there from a copy run before: none of it makes that folder the place
+    // for one user's settings.
+    test::WriteWholeFile(Program / "settings.ini", "[Settings]\nUser name=Everyone\n");
+    for (const auto& folderWritable : { Writable, ReadOnly }) {
+        EXPECT_EQ(
+            ResolveSettingsPath(Program, Installed, Config.string(), Home.string(), folderWritable),
+            Config / "quillet" / "settings.ini");
+    }
+    EXPECT_EQ(ResolveSettingsPath(Program, Installed, "", Home.string(), Writable),
+        Home / ".config" / "quillet" / "settings.ini");
+}
+
 TEST_F(SettingsPathTest, UnsetOrRelativeXdgConfigHomeMeansDotConfigInHome)
 {
-    EXPECT_EQ(ResolveSettingsPath(Program, "", Home.string(), ReadOnly),
+    EXPECT_EQ(ResolveSettingsPath(Program, NotInstalled, "", Home.string(), ReadOnly),
         Home / ".config" / "quillet" / "settings.ini");
-    EXPECT_EQ(ResolveSettingsPath(Program, "relative/config", Home.string(), ReadOnly),
+    EXPECT_EQ(
+        ResolveSettingsPath(Program, NotInstalled, "relative/config", Home.string(), ReadOnly),
         Home / ".config" / "quillet" / "settings.ini");
     EXPECT_TRUE(fs::is_directory(Home / ".config" / "quillet"));
 }
@@ -74,7 +92,8 @@ TEST_F(SettingsPathTest, FolderWritabilityIsThatOfTheCurrentUser)
         GTEST_SKIP() << "root may write into any folder";
     ::chmod(Program.c_str(), 0555);
     EXPECT_FALSE(IsFolderWritable(Program));
-    EXPECT_EQ(ResolveSettingsPath(Program, Config.string(), Home.string(), IsFolderWritable),
+    EXPECT_EQ(ResolveSettingsPath(
+                  Program, NotInstalled, Config.string(), Home.string(), IsFolderWritable),
         Config / "quillet" / "settings.ini");
     ::chmod(Program.c_str(), 0755);
 }

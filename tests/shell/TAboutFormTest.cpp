@@ -1,9 +1,11 @@
 #include "ShellTestSupport.h"
 
+#include "shell/InstalledTree.h"
 #include "shell/ShippedDocument.h"
 #include "shell/TAboutForm.h"
 #include "shell/TLinkLabel.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -77,6 +79,26 @@ TEST_F(TAboutFormTest, ShowsTheSettingsPathCentredOnTheScreen)
     EXPECT_LE((Form.frameGeometry().center() - screenCentre).manhattanLength(), 2);
 }
 
+TEST(TAboutFormSettingsTest, APathInTheHomeFolderIsShownFromTheTilde)
+{
+    // Short paths, so that the label need not cut them.
+    const QString home = QDir::homePath();
+    const struct {
+        QString Path;
+        QString Shown;
+    } rows[] = {
+        { home + "/q/s.ini", "Settings: ~/q/s.ini" },
+        // A neighbour whose name begins like the home folder's is not in it.
+        { home + "x/s.ini", "Settings: " + home + "x/s.ini" },
+        { "/opt/s.ini", "Settings: /opt/s.ini" },
+    };
+    for (const auto& row : rows) {
+        const TAboutForm form(row.Path.toStdString(), "README.md", "LICENSE");
+        EXPECT_EQ(form.SettingsLabel->text(), row.Shown);
+        EXPECT_EQ(form.SettingsLabel->toolTip(), "Settings: " + row.Path);
+    }
+}
+
 TEST(ShippedDocumentTest, TheFirstFolderHoldingTheFileWins)
 {
     QTemporaryDir program;
@@ -92,6 +114,34 @@ TEST(ShippedDocumentTest, TheFirstFolderHoldingTheFileWins)
     // Nowhere: the last folder's path, so that the dialog still says where it belongs.
     EXPECT_EQ(
         FindDocument("MISSING", { program.path(), source.path() }), source.path() + "/MISSING");
+}
+
+TEST(ShippedDocumentTest, AnInstalledProgramLooksInItsTreesDocumentFolderOnly)
+{
+    // The layout GNUInstallDirs gives any prefix: bin/, share/applications/, share/doc/quillet/.
+    QTemporaryDir tree;
+    const std::filesystem::path root = test::PathOf(tree);
+    const std::filesystem::path bin = root / "bin";
+    const std::filesystem::path docs = root / "share" / "doc" / "quillet";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(docs);
+    std::filesystem::create_directories(root / "share" / "applications");
+    test::WriteWholeFile(docs / "README.md", "installed");
+    test::WriteWholeFile(bin / "LICENSE", "a stray copy beside the program");
+    const QString docFolder = QString::fromStdString(docs.string());
+
+    // Until the desktop entry is there, the folder is just a copy of the program.
+    EXPECT_FALSE(IsInstalledProgram(bin));
+    EXPECT_EQ(DocumentFolders(bin),
+        QStringList({ QString::fromStdString(bin.string()), QStringLiteral(QUILLET_SOURCE_DIR) }));
+
+    test::WriteWholeFile(
+        root / "share" / "applications" / (DesktopId().toStdString() + ".desktop"), "");
+    EXPECT_TRUE(IsInstalledProgram(bin));
+    ASSERT_EQ(DocumentFolders(bin), QStringList({ docFolder }));
+    EXPECT_EQ(FindDocument("README.md", DocumentFolders(bin)), docFolder + "/README.md");
+    // Missing from the tree: still the tree's path, never the stray copy or the source tree.
+    EXPECT_EQ(FindDocument("LICENSE", DocumentFolders(bin)), docFolder + "/LICENSE");
 }
 
 TEST(ShippedDocumentTest, ThisBuildFindsItsReadmeAndLicence)
