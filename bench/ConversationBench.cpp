@@ -37,7 +37,7 @@ struct TOptions {
     int IdleConversations = 100;
     int MemoryConversations = 200;
     int Calls = 50;
-    int Callers = 200;
+    int Callers = 1000;
     std::size_t StreamBytes = 1 << 20;
     int Lines = 10000;
     std::string Only;

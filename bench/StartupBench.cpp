@@ -6,6 +6,7 @@
 // folders) on the offscreen platform, so no run inherits a lock from the one before.
 //
 // Usage: bench_startup [runs]   (default 20)
+#include "BenchSandbox.h"
 #include "shell/TSingleInstance.h"
 
 #include <QCoreApplication>
@@ -26,40 +27,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct TSandbox {
-    QTemporaryDir Root;
-    QString Program;
-    QString Runtime;
-
-    bool Prepare()
-    {
-        QDir root(Root.path());
-        for (const char* folder : { "bin", "runtime", "config", "home" })
-            root.mkpath(folder);
-        Runtime = Root.path() + "/runtime";
-        QFile::setPermissions(Runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        Program = Root.path() + "/bin/quillet";
-        QFile settings(Root.path() + "/bin/settings.ini");
-        return QFile::copy(QStringLiteral(QUILLET_BINARY), Program)
-            && settings.open(QIODevice::WriteOnly)
-            && settings.write("[Settings]\nUser name=Bench\n") > 0;
-    }
-
-    void Start(QProcess& process, const QStringList& arguments) const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", Runtime);
-        environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
-        environment.insert("HOME", Root.path() + "/home");
-        environment.insert("QUILLET_ASSUME_TRAY", "1");
-        process.setProcessEnvironment(environment);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(Program, arguments);
-    }
-};
+using quillet::bench::TSandbox;
 
 struct TSample {
     double StartupMs;

@@ -3,6 +3,7 @@
 #include "chatui/TPageControl.h"
 #include "chatui/TTabSheet.h"
 #include "platform/qt/QtPromptService.h"
+#include "platform/qt/ShowWithoutActivating.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -111,7 +112,8 @@ void TChatForm::CenterOnScreen()
 void TChatForm::FormShow()
 {
     raise();
-    activateWindow();
+    if (!ShowingWithoutFocus)
+        activateWindow();
 }
 
 void TChatForm::TabsChange()
@@ -126,6 +128,18 @@ void TChatForm::BringToFront()
     show();
     raise();
     activateWindow();
+}
+
+void TChatForm::ShowForCall(bool takeFocus)
+{
+    if (takeFocus) {
+        BringToFront();
+        return;
+    }
+    // The attention request does the asking.
+    ShowingWithoutFocus = true;
+    ShowWithoutActivating(*this);
+    ShowingWithoutFocus = false;
 }
 
 bool TChatForm::IsForeground() const

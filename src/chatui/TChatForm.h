@@ -48,6 +48,9 @@ public:
 
     // Show, restore if minimised, raise and activate.
     void BringToFront();
+    // A conversation begins: as BringToFront when `takeFocus` (the user dialed), otherwise shown
+    // and raised without taking the keyboard from wherever the user is typing.
+    void ShowForCall(bool takeFocus);
     // The chat window is the window the user works in.
     bool IsForeground() const;
 
@@ -60,6 +63,7 @@ private:
 
     TPageControl* TabsControl;
     QPointer<TTabSheet> Active;
+    bool ShowingWithoutFocus = false; // FormShow then only raises
     std::function<bool()> ExitRequested;
     std::function<void()> CloseAllChats;
     IPromptService* Prompts = nullptr;

@@ -4,7 +4,9 @@
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
+#include "chatui/WindowAttention.h"
 #include "net/ProtocolEngine.h"
+#include "platform/CodePage1252.h"
 #include "skin/TSkinData.h"
 
 #include <QApplication>
@@ -97,9 +99,11 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
     if (!Hooks.FlashTaskbar) {
         Hooks.FlashTaskbar = [](QWidget* window, int count) {
             constexpr int FlashIntervalMs = 400;
-            QApplication::alert(window, count * FlashIntervalMs);
+            RequestWindowAttention(window, count * FlashIntervalMs);
         };
     }
+    if (!Hooks.StopFlashing)
+        Hooks.StopFlashing = [](QWidget* window) { StopWindowAttention(window); };
     EntryFonts.OwnText = MakeFormat(QStringLiteral("Arial"), 11, false, Black);
     EntryFonts.OwnLabel = MakeFormat(QStringLiteral("Arial Narrow"), 11, true, Black);
     EntryFonts.PeerText = MakeFormat(QStringLiteral("Arial"), 11, false, Blue);
@@ -214,6 +218,9 @@ void TConversationTab::BuildTab(TSkinData* skin)
     arial.setPointSize(10);
     Ui.LocalPane->setFont(arial);
     Ui.LocalPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // One line high in the IM styles: a horizontal bar would leave no room for the text. A long
+    // line scrolls with the caret instead.
+    Ui.LocalPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
 
     Ui.SendButton = new QPushButton(QStringLiteral("Send"), sheet);
@@ -370,8 +377,10 @@ void TConversationTab::ShowConnectionInfo(const std::string& text)
 
 void TConversationTab::ShowEnded()
 {
-    if (SheetWidget != nullptr)
-        Ui.DisconnectButton->setText(QStringLiteral("Close"));
+    if (SheetWidget == nullptr)
+        return;
+    Ui.DisconnectButton->setText(QStringLiteral("Close"));
+    CloseShownTick = Ticks.Now();
 }
 
 void TConversationTab::PeerNameCompleted(const std::string& name)
@@ -384,15 +393,19 @@ void TConversationTab::PeerNameCompleted(const std::string& name)
         SetTypingCaption(PeerNameText + QStringLiteral(" types: "));
         LayoutTab();
     }
+    // A caller must never take the keyboard: the user may be typing elsewhere (a password, or
+    // another conversation). The windows come forward and the taskbar asks for attention; only a
+    // call the user dialed takes the focus.
     if (Owner.IsIncoming()) {
         FlashTaskbar(FlashCount);
-        Form.BringToFront();
+        Form.ShowForCall(false);
         if (Hooks.ShowMainWindow)
             Hooks.ShowMainWindow();
     }
     if (Form.isVisible()) {
         Form.raise();
-        Form.activateWindow();
+        if (!Owner.IsIncoming())
+            Form.activateWindow();
     }
 }
 
@@ -548,8 +561,9 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
             key = 0;
     }
     if (key != 0 && key != KeyBackspace && key != KeyLineFeed && key != KeyEnter && key != KeyDelete) {
-        // Typed text always goes to the end: the other side can only ever append.
-        const char32_t ch[1] = {key};
+        // Typed text always goes to the end: the other side can only ever append. It shows as
+        // it went out: a character the wire cannot carry as it is arrives as its stand-in.
+        const char32_t ch[1] = { cp1252::Decode(cp1252::EncodeTyped(key)) };
         AppendEntry(pane, QString(), QString::fromUcs4(ch, 1), nullptr, &EntryFonts.OwnText, false);
         pane.ScrollToEnd();
         key = 0;
@@ -586,6 +600,9 @@ void TConversationTab::SendButtonClick(bool byMouse)
 
 void TConversationTab::DisconnectButtonClick()
 {
+    const auto doubleClickMs = static_cast<TTick>(QApplication::doubleClickInterval());
+    if (CloseShownTick && TickElapsed(Ticks.Now(), *CloseShownTick) < doubleClickMs)
+        return;
     Owner.DisconnectButtonClick();
 }
 
@@ -606,11 +623,8 @@ bool TConversationTab::AttentionTick()
 {
     if (SheetWidget == nullptr)
         return false;
-    if (Form.ActiveSheet() == SheetWidget.data() && Form.IsForeground()) {
-        Attention = false;
-        Toggles = 0;
-        SheetWidget->SetHighlighted(false);
-    }
+    if (Form.ActiveSheet() == SheetWidget.data() && Form.IsForeground())
+        ClearAttention();
     const TTick now = Ticks.Now();
     if (Attention && TickElapsed(now, LastToggleTick) > ToggleIntervalMs && Toggles < MaxToggles) {
         SheetWidget->SetHighlighted(!SheetWidget->Highlighted());
@@ -622,11 +636,11 @@ bool TConversationTab::AttentionTick()
 
 void TConversationTab::ClearAttention()
 {
-    // The taskbar alert needs no stopping: it ends by itself once the window is activated.
     Attention = false;
     if (SheetWidget != nullptr)
         SheetWidget->SetHighlighted(false);
     Toggles = 0;
+    Hooks.StopFlashing(&Form);
 }
 
 void TConversationTab::StopAttention()

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -26,10 +27,14 @@ class TSkinData;
 
 // What a conversation tab needs from outside the chat window.
 struct TConversationTabHooks {
-    // Flashes the program's taskbar entry `count` times. Default: QApplication::alert on the
-    // chat window for count × 400 ms; the alert ends by itself when the window is activated.
+    // Flashes the program's taskbar entry `count` times. Default: the window system's attention
+    // request on the chat window for count × 400 ms; it ends by itself when the window is
+    // activated.
     std::function<void(QWidget* window, int count)> FlashTaskbar;
-    // Shows the main window: an incoming call brings it forward together with the chat window.
+    // Ends that request early. Default: the window system's.
+    std::function<void(QWidget* window)> StopFlashing;
+    // Shows the main window without taking the keyboard: an incoming call brings it forward
+    // together with the chat window.
     std::function<void()> ShowMainWindow;
 };
 
@@ -156,6 +161,9 @@ private:
     TControls Ui;
 
     TChatStyle CurrentStyle = TChatStyle::Realtime;
+    // When the button became "Close": a click within a double-click interval of that belongs to
+    // a double click on "Disconnect" and is ignored.
+    std::optional<TTick> CloseShownTick;
     bool Attention = false;
     TTick LastToggleTick = 0;
     std::uint16_t Toggles = 0;

@@ -1,10 +1,11 @@
 #include "chatui/TPageControl.h"
 
+#include "chatui/TTabSheet.h"
 #include "chatui/TTabStrip.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QPainter>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
@@ -20,12 +21,19 @@ constexpr int PageInset = 4;
 TPageControl::TPageControl(QWidget* parent)
     : QWidget(parent)
     , TabStrip(new TTabStrip(this))
-    , Stack(new QStackedWidget(this))
+    , Stack(new QWidget(this))
 {
-    Stack->setFrameShape(QFrame::NoFrame);
     connect(TabStrip, &TTabStrip::TabChosen, this, [this](int index) {
         ShowIndex(index);
         emit Change();
+    });
+    // One watcher for all pages: one per page would make every focus change cost as much as
+    // there are conversations.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        QWidget* entered = PageOf(now);
+        if (auto* sheet = qobject_cast<TTabSheet*>(entered);
+            sheet != nullptr && entered != PageOf(old))
+            sheet->NotifyEntered();
     });
     LayoutChildren();
 }
@@ -45,6 +53,16 @@ QWidget* TPageControl::Page(int index) const
     return Pages[static_cast<std::size_t>(index)].Widget;
 }
 
+QWidget* TPageControl::PageOf(QWidget* widget) const
+{
+    // Pages are the stack's children: walk up from the widget to the one whose parent it is.
+    for (QWidget* w = widget; w != nullptr && !w->isWindow(); w = w->parentWidget()) {
+        if (w->parentWidget() == Stack)
+            return w;
+    }
+    return nullptr;
+}
+
 int TPageControl::IndexOf(const QWidget* page) const
 {
     for (std::size_t i = 0; i < Pages.size(); ++i) {
@@ -60,13 +78,13 @@ void TPageControl::AddPage(QWidget* page, const QString& caption)
         return;
     Pages.push_back(TPage{page, page});
     connect(page, &QObject::destroyed, this, &TPageControl::PageDestroyed);
-    Stack->addWidget(page);
+    page->setParent(Stack);
+    page->hide();
     // A page that is not shown still gets its real size, so that its owner can lay it out
     // before the user first looks at it.
     page->setGeometry(Stack->rect());
     TabStrip->AddTab(caption);
     ShowIndex(TabStrip->CurrentIndex());
-    LayoutChildren();
 }
 
 void TPageControl::RemovePage(QWidget* page)
@@ -75,8 +93,9 @@ void TPageControl::RemovePage(QWidget* page)
     if (index < 0)
         return;
     disconnect(page, &QObject::destroyed, this, &TPageControl::PageDestroyed);
-    Stack->removeWidget(page);
     page->hide();
+    if (Shown == page)
+        Shown = nullptr;
     Forget(index);
 }
 
@@ -84,7 +103,8 @@ void TPageControl::PageDestroyed(QObject* object)
 {
     for (std::size_t i = 0; i < Pages.size(); ++i) {
         if (Pages[i].Object == object) {
-            // The stack has already dropped the widget as a child.
+            if (Shown == Pages[i].Widget)
+                Shown = nullptr;
             Forget(static_cast<int>(i));
             return;
         }
@@ -96,7 +116,6 @@ void TPageControl::Forget(int index)
     Pages.erase(Pages.begin() + index);
     TabStrip->RemoveTab(index);
     ShowIndex(TabStrip->CurrentIndex());
-    LayoutChildren();
 }
 
 QWidget* TPageControl::ActivePage() const
@@ -119,7 +138,15 @@ void TPageControl::ShowIndex(int index)
     if (page == nullptr)
         return;
     page->setGeometry(Stack->rect());
-    Stack->setCurrentWidget(page);
+    // The pages are shown and hidden here rather than by a stacked layout: switching its page
+    // turns updates off and on for the whole stack, which walks every control of every page, so
+    // with many conversations adding or removing one would cost as much as there are.
+    if (Shown != page) {
+        if (Shown != nullptr)
+            Shown->hide();
+        Shown = page;
+        page->show();
+    }
     update();
 }
 
@@ -163,8 +190,10 @@ void TPageControl::LayoutChildren()
     TabStrip->setGeometry(0, 0, width(), stripHeight);
     const QRect frame = PaneRect();
     Stack->setGeometry(frame.adjusted(PageInset, PageInset, -PageInset, -PageInset));
-    for (const TPage& page : Pages)
-        page.Widget->setGeometry(Stack->rect());
+    // Only the page shown is fitted now (a new row of tabs would otherwise lay out every
+    // conversation's page); the others are fitted when they are shown.
+    if (Shown != nullptr)
+        Shown->setGeometry(Stack->rect());
 }
 
 bool TPageControl::event(QEvent* event)

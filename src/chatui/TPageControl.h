@@ -5,17 +5,15 @@
 
 #include <vector>
 
-class QStackedWidget;
-
 namespace quillet {
 
 class TTabStrip;
 
 // The chat window's tab control: a wrapping tab strip over a stack of pages, one page per
-// conversation. Pages are added by their owners and leave the control when they are removed or
-// destroyed. The page control shows one page; which page the user counts as seen is the chat
-// window's business, so Change fires only when the user picks a tab, never when the program
-// adds or removes a page.
+// conversation, of which one is visible. Pages are added by their owners and leave the control when
+// they are removed or destroyed. The page control shows one page; which page the user counts as
+// seen is the chat window's business, so Change fires only when the user picks a tab, never when
+// the program adds or removes a page.
 class TPageControl final : public QWidget {
     Q_OBJECT
 
@@ -27,7 +25,9 @@ public:
     QWidget* Page(int index) const;
     int IndexOf(const QWidget* page) const;
 
-    // Appends `page` (reparented into the control). The first page becomes the one shown.
+    // Appends `page` (reparented into the control). The first page becomes the one shown. A page
+    // gets the control's page size when it is added and whenever it is shown; pages not shown
+    // are not resized meanwhile.
     void AddPage(QWidget* page, const QString& caption);
     // Takes `page` out without destroying it; it stays a hidden child of the control.
     void RemovePage(QWidget* page);
@@ -62,6 +62,8 @@ private:
         const QObject* Object;
     };
 
+    // The page `widget` lies on (itself, or a control on it); nullptr when none.
+    QWidget* PageOf(QWidget* widget) const;
     void PageDestroyed(QObject* object);
     void Forget(int index);
     void ShowIndex(int index);
@@ -69,7 +71,8 @@ private:
     QRect PaneRect() const;
 
     TTabStrip* TabStrip;
-    QStackedWidget* Stack;
+    QWidget* Stack; // the area the pages lie in, their parent
+    QWidget* Shown = nullptr; // the one page visible
     std::vector<TPage> Pages;
 };
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -399,6 +400,24 @@ void TRichPane::keyPressEvent(QKeyEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+void TRichPane::inputMethodEvent(QInputMethodEvent* event)
+{
+    // The editor itself would insert the committed text at the caret, behind the handler's back.
+    // It is left only the text being composed (its selection attributes dropped, so that
+    // composing does not move the caret), and the committed text is typed.
+    QList<QInputMethodEvent::Attribute> attributes;
+    for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+        if (attribute.type != QInputMethodEvent::Selection)
+            attributes.append(attribute);
+    }
+    QInputMethodEvent composing(event->preeditString(), attributes);
+    QPlainTextEdit::inputMethodEvent(&composing);
+    const QString committed = event->commitString();
+    if (!committed.isEmpty())
+        TypeText(committed);
+    event->accept();
 }
 
 bool TRichPane::canInsertFromMimeData(const QMimeData* source) const

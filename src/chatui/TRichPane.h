@@ -28,7 +28,9 @@ namespace quillet {
 // may consume it by setting it to 0; what is left the pane handles itself: 8 and 127 erase the
 // character before the caret, 10 and 13 break the line. Copying, selecting and moving the caret
 // work as usual. Editing that would change the text behind the handler's back (cut, undo, the
-// Delete key, dropping text) is not offered; pasting types the pasted characters.
+// Delete key, dropping text) is not offered; pasting types the pasted characters, and so do the
+// characters an input method commits (dead keys, compose sequences, input methods for other
+// scripts). What an input method is still composing shows at the caret but is not typed.
 class TRichPane final : public QPlainTextEdit {
 public:
     // Handler for one typed character; set the character to 0 to consume it.
@@ -79,6 +81,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;

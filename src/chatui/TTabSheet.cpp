@@ -10,13 +10,6 @@ namespace quillet {
 TTabSheet::TTabSheet(TPageControl& owner) : QWidget(&owner), Background(ButtonFace())
 {
     hide();
-    // "Entered" is the focus arriving at the sheet or any control on it from somewhere else;
-    // moving between the sheet's own controls is not an entry.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        const auto inside = [this](QWidget* w) { return w != nullptr && (w == this || isAncestorOf(w)); };
-        if (inside(now) && !inside(old))
-            emit Entered();
-    });
 }
 
 QColor TTabSheet::ButtonFace()

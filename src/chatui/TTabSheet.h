@@ -33,6 +33,10 @@ public:
     bool Highlighted() const;
     void SetHighlighted(bool highlighted);
 
+    // The keyboard focus has come to the sheet or a control on it from elsewhere (moving between
+    // its own controls is no entry); its page control, which watches the focus, tells it.
+    void NotifyEntered() { emit Entered(); }
+
 signals:
     void Entered();
     void MouseEntered();

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QTabBar>
@@ -59,6 +60,8 @@ void TTabStrip::SetCaption(int index, const QString& caption)
         return;
     Tabs[static_cast<std::size_t>(index)].Caption = caption;
     Tabs[static_cast<std::size_t>(index)].Width = -1;
+    // The tab's own text changes even where its place stays.
+    update(TabRect(index).adjusted(-2, -2, 2, 2));
     Invalidate();
 }
 
@@ -160,10 +163,28 @@ const TTabStrip::TLayout& TTabStrip::CurrentLayout() const
 
 void TTabStrip::Invalidate()
 {
+    // Only the tabs that moved or changed are repainted: with many conversations, repainting
+    // every tab for each one that comes or goes made the main thread's work grow with their
+    // number. A change of the row count changes the strip's height, which repaints it whole.
+    const bool hadLayout = CachedWidth == width();
+    std::vector<QRect> before;
+    if (hadLayout)
+        before.swap(Cached.Rects);
     CachedWidth = -1;
     Hovered = -1;
+    const std::vector<QRect>& after = CurrentLayout().Rects;
+    QRect changed;
+    for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
+        const QRect was = i < before.size() ? before[i] : QRect();
+        const QRect now = i < after.size() ? after[i] : QRect();
+        if (!hadLayout || was != now)
+            changed |= was | now;
+    }
     updateGeometry();
-    update();
+    if (!hadLayout)
+        update();
+    else if (!changed.isEmpty())
+        update(changed.adjusted(-2, -2, 2, 2));
 }
 
 int TTabStrip::RowCount() const
@@ -192,7 +213,8 @@ int TTabStrip::TabAt(const QPoint& pos) const
 int TTabStrip::heightForWidth(int width) const
 {
     // An empty strip keeps one row so that the pages do not jump when the first tab arrives.
-    return std::max(1, ComputeLayout(width).Rows) * TabHeight();
+    const int rows = width == this->width() ? CurrentLayout().Rows : ComputeLayout(width).Rows;
+    return std::max(1, rows) * TabHeight();
 }
 
 QSize TTabStrip::sizeHint() const
@@ -239,8 +261,9 @@ void TTabStrip::SetHovered(int index)
 {
     if (index == Hovered)
         return;
+    const QRect was = TabRect(Hovered);
     Hovered = index;
-    update();
+    update((was | TabRect(Hovered)).adjusted(-2, -2, 2, 2));
 }
 
 void TTabStrip::resizeEvent(QResizeEvent* event)
@@ -292,8 +315,9 @@ QStyleOptionTab TTabStrip::TabOption(int index) const
     return option;
 }
 
-void TTabStrip::paintEvent(QPaintEvent*)
+void TTabStrip::paintEvent(QPaintEvent* event)
 {
+    const TLayout& layout = CurrentLayout();
     QPainter painter(this);
     // The current tab goes last so that it lies over its neighbours.
     std::vector<int> order;
@@ -304,7 +328,10 @@ void TTabStrip::paintEvent(QPaintEvent*)
     if (Current >= 0)
         order.push_back(Current);
 
+    const QRect dirty = event->rect().adjusted(-2, -2, 2, 2);
     for (const int i : order) {
+        if (!layout.Rects[static_cast<std::size_t>(i)].intersects(dirty))
+            continue;
         const QStyleOptionTab option = TabOption(i);
         style()->drawControl(QStyle::CE_TabBarTabShape, &option, &painter, this);
         style()->drawControl(QStyle::CE_TabBarTabLabel, &option, &painter, this);

@@ -181,30 +181,49 @@ void TProtocolEngine::SendGreetingOnce(bool asCaller)
     // The caller greets from the conversation thread, the callee from the main thread while
     // interpreting; the guard makes the greeting leave exactly once whichever comes first, and
     // ahead of every byte held back meanwhile.
-    std::lock_guard lock(HoldGuard);
-    if (Greeted.load())
-        return;
-    Caller.store(asCaller);
-    Sender.Send(Own + "\r\n");
-    if (!Held.empty())
-        Sender.Send(Held);
-    Held.clear();
-    Held.shrink_to_fit();
-    Greeted.store(true);
+    {
+        std::lock_guard lock(OutGuard);
+        if (Greeted.load())
+            return;
+        Caller.store(asCaller);
+        Outbox.push_front(Own + "\r\n");
+        Greeted.store(true);
+    }
+    Flush();
 }
 
 void TProtocolEngine::SendBytes(std::string_view bytes)
 {
-    {
-        // Until this side has greeted, the peer takes every byte but CR as part of our name:
-        // a key or a style choice made that early would end up in it.
-        std::lock_guard lock(HoldGuard);
-        if (!Greeted.load()) {
-            Held.append(bytes);
-            return;
+    // Until this side has greeted, the peer takes every byte but CR as part of our name: a key
+    // or a style choice made that early stays in the outbox until the greeting goes ahead of it.
+    std::lock_guard lock(OutGuard);
+    if (!Outbox.empty() && !Greeted.load())
+        Outbox.back().append(bytes);
+    else
+        Outbox.emplace_back(bytes);
+}
+
+void TProtocolEngine::Flush()
+{
+    std::unique_lock lock(OutGuard);
+    if (Sending || !Greeted.load())
+        return;
+    Sending = true;
+    while (!Outbox.empty()) {
+        const std::string unit = std::move(Outbox.front());
+        Outbox.pop_front();
+        lock.unlock();
+        try {
+            Sender.Send(unit);
+        } catch (...) {
+            lock.lock();
+            Sending = false;
+            throw;
         }
+        lock.lock();
     }
-    Sender.Send(bytes);
+    Outbox.shrink_to_fit();
+    Sending = false;
 }
 
 void TProtocolEngine::ProcessIncoming(std::string_view chunk)
@@ -327,11 +346,14 @@ void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
     switch (CurrentStyle.load()) {
     case TChatStyle::IM: {
         const char typing = static_cast<char>(wire::SigTyping);
-        std::lock_guard lock(TypingGuard);
-        LastKeyTick = Ticks.Now();
-        StoppedSent = false;
-        Pending = true;
-        SendBytes(std::string_view(&typing, 1));
+        {
+            std::lock_guard lock(TypingGuard);
+            LastKeyTick = Ticks.Now();
+            StoppedSent = false;
+            Pending = true;
+            SendBytes(std::string_view(&typing, 1));
+        }
+        Flush();
         return;
     }
     case TChatStyle::IMPreview:
@@ -344,6 +366,7 @@ void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
     }
     const char byte = TypedByte(key);
     SendBytes(std::string_view(&byte, 1));
+    Flush();
 }
 
 void TProtocolEngine::SendLine(std::string_view utf8Line)
@@ -351,11 +374,14 @@ void TProtocolEngine::SendLine(std::string_view utf8Line)
     if (utf8Line.empty() || CurrentStyle.load() != TChatStyle::IM)
         return;
     const std::string text = EncodeLine(utf8Line);
-    std::lock_guard lock(TypingGuard);
-    if (!text.empty())
-        SendBytes(text);
-    SendBytes("\r\n");
-    Pending = false;
+    {
+        std::lock_guard lock(TypingGuard);
+        if (!text.empty())
+            SendBytes(text);
+        SendBytes("\r\n");
+        Pending = false;
+    }
+    Flush();
 }
 
 void TProtocolEngine::SendLineEnd()
@@ -363,6 +389,7 @@ void TProtocolEngine::SendLineEnd()
     if (CurrentStyle.load() != TChatStyle::IMPreview)
         return;
     SendBytes(std::string_view(&wire::CarriageReturn, 1));
+    Flush();
 }
 
 void TProtocolEngine::UserChoseStyle(TChatStyle style)
@@ -384,12 +411,15 @@ void TProtocolEngine::ChooseStyle(TChatStyle style)
 {
     Display.SwitchStyle(CurrentStyle.load(), style);
     const char signal = static_cast<char>(wire::SigStyleBase + static_cast<std::uint8_t>(style));
-    std::lock_guard lock(TypingGuard);
-    CurrentStyle.store(style);
-    // An unsent IM line is dropped by the switch; its typing must not be reported later.
-    if (style != TChatStyle::IM)
-        Pending = false;
-    SendBytes(std::string_view(&signal, 1));
+    {
+        std::lock_guard lock(TypingGuard);
+        CurrentStyle.store(style);
+        // An unsent IM line is dropped by the switch; its typing must not be reported later.
+        if (style != TChatStyle::IM)
+            Pending = false;
+        SendBytes(std::string_view(&signal, 1));
+    }
+    Flush();
 }
 
 void TProtocolEngine::ApplyStyleSignal(TChatStyle style)
@@ -430,22 +460,25 @@ void TProtocolEngine::TypingTick()
     if (!Sender.WaitWritable(TypingWriteWaitMs))
         return;
 
-    std::lock_guard lock(TypingGuard);
-    if (!Pending || CurrentStyle.load() != TChatStyle::IM)
-        return;
-    // Elapsed time rather than a comparison of tick values keeps the delays right when the
-    // 32-bit count wraps.
-    const TTick elapsed = TickElapsed(Ticks.Now(), LastKeyTick);
-    if (elapsed > StoppedTypingDelay && !StoppedSent) {
-        const char stopped = static_cast<char>(wire::SigStoppedTyping);
-        SendBytes(std::string_view(&stopped, 1));
-        StoppedSent = true;
+    {
+        std::lock_guard lock(TypingGuard);
+        if (!Pending || CurrentStyle.load() != TChatStyle::IM)
+            return;
+        // Elapsed time rather than a comparison of tick values keeps the delays right when the
+        // 32-bit count wraps.
+        const TTick elapsed = TickElapsed(Ticks.Now(), LastKeyTick);
+        if (elapsed > StoppedTypingDelay && !StoppedSent) {
+            const char stopped = static_cast<char>(wire::SigStoppedTyping);
+            SendBytes(std::string_view(&stopped, 1));
+            StoppedSent = true;
+        }
+        if (elapsed > TypingClearedDelay) {
+            const char cleared = static_cast<char>(wire::SigTypingCleared);
+            SendBytes(std::string_view(&cleared, 1));
+            Pending = false;
+        }
     }
-    if (elapsed > TypingClearedDelay) {
-        const char cleared = static_cast<char>(wire::SigTypingCleared);
-        SendBytes(std::string_view(&cleared, 1));
-        Pending = false;
-    }
+    Flush();
 }
 
 bool TProtocolEngine::TypingPending() const

@@ -5,6 +5,7 @@
 #include "platform/TickSource.h"
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -30,9 +31,16 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 //
 // Threads: ProcessIncoming, the key, line and choice handlers run on the main thread;
 // SendGreeting, AnnounceStartStyle (through the main thread) and TypingTick run on the
-// conversation thread. The typing state and the style are guarded by TypingGuard, which is also
-// held across the sends that depend on them, so the wire never carries a typing signal that
-// contradicts a key or a style signal sent just before it.
+// conversation thread. The typing state and the style are guarded by TypingGuard; the bytes a
+// decision made under it calls for are put into the outbox before the guard is let go, so the wire
+// carries them in the order the decisions were made (never a typing signal that contradicts a key
+// or a style signal sent just before it).
+//
+// No lock is held while bytes are sent: a failed send is reported to the user, and the report
+// waits for the main thread, which may at that very moment want a lock for a key it handles. So
+// bytes go through the outbox: whichever thread finds nobody sending takes the outbox's units
+// out one by one and sends each with OutGuard let go; a thread that finds a send under way only
+// leaves its bytes, which the sending thread takes along.
 class TProtocolEngine {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
@@ -107,8 +115,11 @@ private:
     void ChooseStyle(TChatStyle style);
     void ApplyStyleSignal(TChatStyle style);
     void SendGreetingOnce(bool asCaller);
-    // Every send but the greeting: held back until this side has greeted.
+    // Every send but the greeting goes into the outbox: held back until this side has greeted.
     void SendBytes(std::string_view bytes);
+    // Sends what the outbox holds, unless another thread is sending it already. Called with no
+    // lock held.
+    void Flush();
 
     IConversationDisplay& Display;
     IByteSender& Sender;
@@ -123,9 +134,11 @@ private:
     std::atomic<TChatStyle> CurrentStyle{TChatStyle::Realtime};
     std::atomic<bool> Caller{false}; // greeted first; decides who gives way on crossed signals
 
-    std::mutex HoldGuard;
-    std::atomic<bool> Greeted{false}; // set under HoldGuard, once the greeting is out
-    std::string Held;                 // guarded by HoldGuard: bytes sent before the greeting
+    // Lock order: TypingGuard, then OutGuard. Neither is held across a send.
+    std::mutex OutGuard;
+    std::atomic<bool> Greeted { false }; // set under OutGuard, once the greeting is in the outbox
+    std::deque<std::string> Outbox; // guarded by OutGuard: units of one Send each, in order
+    bool Sending = false; // guarded by OutGuard: a thread is emptying the outbox
 
     mutable std::mutex TypingGuard;
     bool Pending = false;     // guarded by TypingGuard

@@ -151,6 +151,12 @@ void TChatClient::DisconnectButtonClick()
     Socket.Close();
 }
 
+void TChatClient::Hangup()
+{
+    HangupRequested.store(true);
+    Socket.DropHandle();
+}
+
 void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
 {
     if (Disconnected.load())

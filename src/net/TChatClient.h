@@ -41,6 +41,10 @@ public:
 
     // Close-all: the tab is to go away as soon as the conversation has ended.
     void RequestClose();
+    // The program's exit: ends the connection at once, without reading what is still on its way
+    // (DisconnectButtonClick drains it first, a pause per conversation that a thousand of them
+    // would turn into seconds).
+    void Hangup();
     bool CloseRequested() const { return CloseWanted.load(); }
 
     std::string OwnName() const override { return Own; }

@@ -1,5 +1,6 @@
 #include "net/TChatServer.h"
 
+#include "net/SocketErrors.h"
 #include "net/TChatClient.h"
 
 #include <algorithm>
@@ -62,10 +63,18 @@ std::size_t TChatServer::ConversationCount() const
 
 void TChatServer::CloseAll()
 {
+    CloseConversations(false);
+}
+
+void TChatServer::CloseConversations(bool atExit)
+{
     const std::lock_guard<std::mutex> guard(ListLock);
     for (TChatClient* client : Conversations) {
         client->RequestClose();
-        client->DisconnectButtonClick();
+        if (atExit)
+            client->Hangup();
+        else
+            client->DisconnectButtonClick();
     }
 }
 
@@ -89,7 +98,7 @@ bool TChatServer::StopAndWait(const std::function<void()>& processEvents,
     Context.ExitInProgress.store(true);
     StopRequested.store(true);
     Wake();
-    CloseAll();
+    CloseConversations(true);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     const auto done = [this] { return Finished() && Context.LiveConversations.load() == 0; };
     bool closedLate = false;
@@ -97,7 +106,7 @@ bool TChatServer::StopAndWait(const std::function<void()>& processEvents,
         processEvents();
         if (Finished() && !closedLate) {
             // Conversations the listener started after the first close-all.
-            CloseAll();
+            CloseConversations(true);
             closedLate = true;
         }
     }
@@ -120,13 +129,26 @@ void TChatServer::SetUpListener()
     if (Listener.ErrorCode() == 0)
         Listener.Listen();
     Listening = Listener.ErrorCode() == 0;
-    const std::string reason = Listening ? std::string() : Listener.ErrorText();
+    BindProblem = Listening ? std::string() : Listener.ErrorText();
     if (Listening)
         BoundPort.store(Listener.LocalPort());
-    // Tell the program when the state or the reason changes, not on every retry.
+    ReportListenState();
+}
+
+void TChatServer::ReportListenState()
+{
+    if (Refusing && ConversationCount() < MaxConversations)
+        Refusing = false;
+    std::string reason = BindProblem;
+    if (reason.empty())
+        reason = AcceptProblem;
+    if (reason.empty() && Refusing)
+        reason
+            = std::to_string(MaxConversations) + " conversations are open, callers are turned away";
+    // Tell the program when the state or the reason changes, not on every pass.
     if (Hooks.ListenStateChanged && (!Reported || *Reported != reason)) {
         Reported = reason;
-        RunOnMainThread([this, &reason] { Hooks.ListenStateChanged(Listening, reason); });
+        RunOnMainThread([this, &reason] { Hooks.ListenStateChanged(reason.empty(), reason); });
     }
 }
 
@@ -151,7 +173,7 @@ void TChatServer::ThreadMain()
             Register(client);
             RunOnMainThread([this] {
                 if (Hooks.ShowChatWindow)
-                    Hooks.ShowChatWindow();
+                    Hooks.ShowChatWindow(true);
             });
             continue;
         }
@@ -162,36 +184,68 @@ void TChatServer::ThreadMain()
     BoundPort.store(0);
 }
 
-void TChatServer::WaitForCallersOrRequest()
+void TChatServer::WaitForWake(int timeoutMs)
 {
-    pollfd fds[2] = {{WakeFd, POLLIN, 0}, {Listening ? Listener.Handle() : -1, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, CallerWaitMs);
-    if (ready <= 0)
-        return;
-    if ((fds[0].revents & POLLIN) != 0) {
+    pollfd wake { WakeFd, POLLIN, 0 };
+    if (::poll(&wake, 1, timeoutMs) > 0 && (wake.revents & POLLIN) != 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const auto got = ::read(WakeFd, &count, sizeof count);
     }
-    if ((fds[1].revents & POLLIN) != 0)
+}
+
+void TChatServer::WaitForCallersOrRequest()
+{
+    if (!AcceptProblem.empty()) {
+        // The last accept failed and its caller still waits in the queue, so the socket reads
+        // as ready at once: a pause, or the thread would spin at full speed until the failure
+        // goes away.
+        WaitForWake(AcceptRetryMs);
         AcceptWaiting();
+        ReportListenState();
+        return;
+    }
+    pollfd fds[2] = {{WakeFd, POLLIN, 0}, {Listening ? Listener.Handle() : -1, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, CallerWaitMs);
+    if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto got = ::read(WakeFd, &count, sizeof count);
+    }
+    if (ready > 0 && (fds[1].revents & POLLIN) != 0)
+        AcceptWaiting();
+    ReportListenState();
 }
 
 void TChatServer::AcceptWaiting()
 {
     // Take every connection already waiting, not one per pass: the listening socket is
-    // non-blocking, so Accept fails with "would block" once the backlog is empty.
+    // non-blocking, so Accept fails with "would block" once the queue is empty.
     std::vector<int> accepted;
+    std::size_t open = ConversationCount();
     for (;;) {
         const int handle = Listener.Accept();
-        if (Listener.ErrorCode() != 0 || handle < 0)
+        const int code = Listener.ErrorCode();
+        if (code != 0 || handle < 0) {
+            const bool failed = code != sockerr::WouldBlock;
+            AcceptProblem = failed ? Listener.ErrorText() : std::string();
+            if (failed)
+                FailedAccepts.fetch_add(1);
             break;
+        }
+        AcceptProblem.clear();
+        if (open >= MaxConversations) {
+            // Turned away at once: no tab, no thread, nothing kept.
+            ::close(handle);
+            Refusing = true;
+            continue;
+        }
+        ++open;
         accepted.push_back(handle);
     }
     if (accepted.empty())
         return;
     RunOnMainThread([this] {
         if (Hooks.ShowChatWindow)
-            Hooks.ShowChatWindow();
+            Hooks.ShowChatWindow(false);
     });
     for (const int handle : accepted)
         Register(new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));

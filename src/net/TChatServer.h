@@ -18,7 +18,9 @@ class TChatClient;
 
 // What the listener needs of the chat window and the tray (main thread).
 struct TChatServerHooks {
-    std::function<void()> ShowChatWindow;
+    // A conversation begins: `dialed` when the user called, so the window may take the keyboard;
+    // for a caller it must not (the user may be typing elsewhere).
+    std::function<void(bool dialed)> ShowChatWindow;
     std::function<void()> HideChatWindow;
     // The listener has started or stopped being able to listen; `reason` says why not.
     std::function<void(bool listening, const std::string& reason)> ListenStateChanged;
@@ -30,6 +32,12 @@ struct TChatServerHooks {
 // and start that conversation; otherwise wait up to a second for callers (or for a new request,
 // which wakes the wait) and accept every connection already waiting. A port that is taken is
 // tried again on every pass until it is free.
+//
+// A flood of callers must not take the program down: at most MaxConversations conversations
+// exist at once, and a caller beyond that is closed at once, without a tab. An accept that fails
+// (out of descriptors, say) leaves the caller waiting in the system's queue and is tried again
+// after a pause of AcceptRetryMs instead of at once. While either happens the listen state says
+// so (the tray tip).
 //
 // Guards: RequestLock for the three request fields, ListLock for Conversations. The listener
 // thread holds neither while it waits for the main thread.
@@ -51,8 +59,13 @@ public:
     // all of them and the listener thread are gone. False if that took longer than `timeout`.
     bool StopAndWait(const std::function<void()>& processEvents, std::chrono::milliseconds timeout);
 
+    static constexpr std::size_t MaxConversations = 1000;
+    static constexpr int AcceptRetryMs = 500;
+
     // The port being listened on (0 while not listening); useful when constructed with "0".
     int ListeningPort() const { return BoundPort.load(); }
+    // Accepts that failed (other than for an empty queue) since the start.
+    int AcceptFailures() const { return FailedAccepts.load(); }
     std::size_t ConversationCount() const;
 
 protected:
@@ -64,6 +77,13 @@ private:
     void AcceptWaiting();
     void Register(TChatClient* client);
     void Wake();
+    // Waits up to `timeoutMs` for a wake-up (a call request or the stop).
+    void WaitForWake(int timeoutMs);
+    // Tells the program why calls are not answered ("" when they are), when that changes.
+    void ReportListenState();
+    // Closes every conversation's connection: with a drain (the user's close-all) or at once
+    // (the program's exit, where nothing is left to read).
+    void CloseConversations(bool atExit);
 
     TConversationContext& Context;
     TChatServerHooks Hooks;
@@ -72,8 +92,12 @@ private:
 
     TTCPBlockSocket Listener;
     bool Listening = false;                // listener thread only
+    std::string BindProblem; // listener thread only: why the port is not ours
+    std::string AcceptProblem; // listener thread only: why the last accept failed
+    bool Refusing = false; // listener thread only: callers are being turned away
     std::optional<std::string> Reported;   // last reason told, "" = listening; listener thread
     std::atomic<int> BoundPort{0};
+    std::atomic<int> FailedAccepts { 0 };
     std::atomic<bool> StopRequested{false};
     int WakeFd = -1;
 

@@ -70,6 +70,32 @@ std::optional<TProfileEntry> EntryOf(std::string_view line)
     return TProfileEntry{std::string(Trim(t.substr(0, eq))), std::string(Trim(t.substr(eq + 1)))};
 }
 
+// What a write may store. Every line of the file is one header or one "key=value": a CR, LF or
+// NUL would end the line early (a pasted name could then inject a section and a contact), a "]"
+// would end a section name, and a key holding "=" or starting with "[" or ";" would read back as
+// another key, a header or a comment.
+bool HasLineBreakOrNul(std::string_view s)
+{
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool IsStorableSection(std::string_view section)
+{
+    return !HasLineBreakOrNul(section) && section.find(']') == std::string_view::npos;
+}
+
+bool IsStorableKey(std::string_view key)
+{
+    const std::string_view trimmed = Trim(key);
+    return !HasLineBreakOrNul(key) && key.find('=') == std::string_view::npos
+        && (trimmed.empty() || (trimmed.front() != '[' && trimmed.front() != ';'));
+}
+
+bool IsStorableEntry(std::string_view key, std::string_view value)
+{
+    return IsStorableKey(key) && !HasLineBreakOrNul(value);
+}
+
 TParsedFile Load(const std::filesystem::path& file)
 {
     TParsedFile parsed;
@@ -115,7 +141,7 @@ std::optional<TSectionRange> FindSection(const TParsedFile& parsed, std::string_
 {
     for (std::size_t i = 0; i < parsed.Lines.size(); ++i) {
         const auto name = SectionName(parsed.Lines[i].Text);
-        if (!name || !EqualsNoCase(*name, section))
+        if (!name || !EqualsNoCase(*name, Trim(section)))
             continue;
         std::size_t end = i + 1;
         while (end < parsed.Lines.size() && !SectionName(parsed.Lines[end].Text))
@@ -165,16 +191,52 @@ bool WriteAll(int fd, std::string_view content, std::size_t failAfterBytes)
     return true;
 }
 
+// The file a path finally names: a symlinked settings file is written through to its target,
+// so that the link stays a link. A dangling link names the file it would point to.
+std::filesystem::path ResolveLinks(const std::filesystem::path& file)
+{
+    std::filesystem::path target = file;
+    std::error_code error;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, error); ++hops) {
+        const std::filesystem::path link = std::filesystem::read_symlink(target, error);
+        if (error)
+            break;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return target;
+}
+
+// The fallback for a file that may be changed in a folder that may not (a settings file handed
+// to the user beside a program in a system folder): no temporary file can be made beside it, so
+// the file itself is overwritten from the start, cut to the new length and flushed. That is not
+// atomic (a crash in the middle leaves a torn file), which is why it is only the fallback; the
+// new text goes out in as few writes as the system allows, so the window is as short as it can
+// be.
+bool RewriteInPlace(
+    const std::filesystem::path& file, std::string_view content, std::size_t failAfterBytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, content, failAfterBytes)
+        && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content,
-    std::size_t failAfterBytes)
+bool WriteFileAtomically(
+    const std::filesystem::path& path, std::string_view content, std::size_t failAfterBytes)
 {
+    const std::filesystem::path file = ResolveLinks(path);
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::string tmpl = (folder / (file.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        const bool folderClosed = errno == EACCES || errno == EPERM || errno == EROFS;
+        return folderClosed && RewriteInPlace(file, content, failAfterBytes);
+    }
     struct stat old {};
     if (::stat(file.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);
@@ -214,6 +276,8 @@ std::string ReadString(const std::filesystem::path& file, std::string_view secti
 bool WriteString(const std::filesystem::path& file, std::string_view section, std::string_view key,
     std::string_view value)
 {
+    if (!IsStorableSection(section) || !IsStorableEntry(key, value))
+        return false;
     TParsedFile parsed = Load(file);
     const std::string line = std::string(Trim(key)) + "=" + std::string(value);
     const auto range = FindSection(parsed, section);
@@ -256,6 +320,10 @@ bool SectionExists(const std::filesystem::path& file, std::string_view section)
 bool ReplaceSection(const std::filesystem::path& file, std::string_view section,
     const std::vector<TProfileEntry>& entries)
 {
+    const bool storable = std::all_of(entries.begin(), entries.end(),
+        [](const TProfileEntry& e) { return IsStorableEntry(e.Key, e.Value); });
+    if (!IsStorableSection(section) || !storable)
+        return false;
     TParsedFile parsed = Load(file);
     const auto range = FindSection(parsed, section);
     if (!range && entries.empty())

@@ -17,7 +17,13 @@
 // Every call opens the file, works and lets go of it: nothing is cached. A missing or unreadable
 // file reads as empty. Writes replace the whole file atomically (temporary file in the same
 // folder, fsync, rename), so a failed write leaves the previous file byte for byte; the write
-// functions return false then.
+// functions return false then. A symlinked file is written through to its target. A file that may
+// be changed in a folder that may not is rewritten in place instead (not atomic, the only way
+// left).
+//
+// The write functions refuse, writing nothing, text that could not be read back as written: a
+// section, key or value holding CR, LF or NUL, a section name holding "]", and a key holding "="
+// or starting with "[" or ";" (blanks around it aside).
 namespace quillet::profile {
 
 struct TProfileEntry {
@@ -51,8 +57,9 @@ bool ReplaceSection(const std::filesystem::path& file, std::string_view section,
 std::vector<std::string> ListSections(const std::filesystem::path& file);
 
 // Writes `content` as the whole file: temporary file beside it, fsync, rename over it, fsync of
-// the folder. `failAfterBytes` makes the write stop with a failure after that many bytes; it
-// exists so that tests can show that an interrupted write leaves the old file untouched.
+// the folder (or, when the folder takes no new file, the rewrite in place). `failAfterBytes` makes
+// the write stop with a failure after that many bytes; it exists so that tests can show that an
+// interrupted write leaves the old file untouched.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content,
     std::size_t failAfterBytes = std::numeric_limits<std::size_t>::max());
 

@@ -76,17 +76,17 @@ class TConversations {
 public:
     explicit TConversations(const std::filesystem::path& settingsPath)
         : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
-              TConversationTabHooks{{}, [] { MainForm->ShowMainForm(); }})
-        , Context{Dispatcher, Tabs, TSteadyTickSource::Instance(),
-              [settingsPath] {
-                  return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
-              },
-              [](const std::string& name, const std::string& address, TChatStyle style) {
-                  MainForm->OfferAddUser(name, address, static_cast<std::uint8_t>(style));
-              }}
+            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
+        , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
+            [settingsPath] {
+                return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
+            },
+            [](const std::string& name, const std::string& address, TChatStyle style) {
+                MainForm->OfferAddUser(name, address, static_cast<std::uint8_t>(style));
+            } }
     {
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [] { ChatForm->BringToFront(); };
+        hooks.ShowChatWindow = [](bool dialed) { ChatForm->ShowForCall(dialed); };
         hooks.HideChatWindow = [] { ChatForm->hide(); };
         hooks.ListenStateChanged = [](bool listening, const std::string& reason) {
             MainForm->ShowListenState(listening, reason);

@@ -1,6 +1,7 @@
 #include "shell/TMainForm.h"
 
 #include "platform/ProfileFile.h"
+#include "platform/qt/ShowWithoutActivating.h"
 #include "shell/MainFormLayout.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
@@ -184,6 +185,13 @@ void TMainForm::ShowMainForm()
     BringToFront();
 }
 
+void TMainForm::ShowWithoutFocus()
+{
+    ShowingWithoutFocus = true;
+    ShowWithoutActivating(*this);
+    ShowingWithoutFocus = false;
+}
+
 bool TMainForm::ActivateFromSecondCopy()
 {
     ShowMainForm();
@@ -346,7 +354,10 @@ void TMainForm::setVisible(bool visible)
     QMainWindow::setVisible(visible);
     if (appearing) {
         Placer.AfterShowOrMove(*this);
-        BringToFront();
+        if (ShowingWithoutFocus)
+            raise();
+        else
+            BringToFront();
     }
 }
 

@@ -84,6 +84,9 @@ public:
     // Visible, in front and active; placed by FormShow when it was hidden. Restores a minimised
     // window.
     void ShowMainForm();
+    // Visible and raised, without taking the keyboard from the window the user types in (an
+    // incoming call brings the window forward this way).
+    void ShowWithoutFocus();
     // A second copy asked for the window. True when it is visible afterwards.
     bool ActivateFromSecondCopy();
 
@@ -136,6 +139,7 @@ private:
     std::filesystem::path SettingsFile;
     bool HasTray;
     bool Closed = false;
+    bool ShowingWithoutFocus = false; // an appearing window is then only raised
     QWidget* Client;
     QDialog* SetupForm = nullptr;
     QDialog* AboutForm = nullptr;

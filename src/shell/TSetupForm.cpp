@@ -2,6 +2,7 @@
 
 #include "platform/ProfileFile.h"
 #include "shell/ScreenPlacement.h"
+#include "shell/TOneLineValidator.h"
 #include "shell/TQuilletApplication.h"
 
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
 #include <stdexcept>
 
 namespace quillet {
@@ -38,6 +40,10 @@ TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
 
     NameEdit = new QLineEdit(this);
     NameEdit->setGeometry(10, 46, 286, 22);
+    // A name has no length limit (the field's own default would cut it at 32,767 characters),
+    // and it is one line: it is stored as one line of settings.ini and sent as one greeting.
+    NameEdit->setMaxLength(std::numeric_limits<int>::max());
+    NameEdit->setValidator(new TOneLineValidator(NameEdit));
     NameEdit->installEventFilter(this);
 
     NameOkButton = new QPushButton(QStringLiteral("Ok"), this);
@@ -84,9 +90,6 @@ void TSetupForm::NameOkButtonClick()
         throw std::runtime_error("Unable to write to " + SettingsPath.string());
     accept();
 }
-
-
-
 
 bool TSetupForm::eventFilter(QObject* watched, QEvent* event)
 {

@@ -21,6 +21,7 @@ protected:
     {
         TConversationTabHooks hooks;
         hooks.FlashTaskbar = [this](QWidget*, int count) { Flashes.push_back(count); };
+        hooks.StopFlashing = [this](QWidget*) { ++FlashStops; };
         Seen = std::make_unique<TConversationRig>(Form, Ticks, hooks);
         Background = std::make_unique<TConversationRig>(Form, Ticks, hooks);
     }
@@ -45,6 +46,7 @@ protected:
     TManualTicks Ticks;
     TChatForm Form;
     std::vector<int> Flashes;
+    int FlashStops = 0;
     std::unique_ptr<TConversationRig> Seen;
     std::unique_ptr<TConversationRig> Background;
 };
@@ -113,6 +115,28 @@ TEST_F(Attention, TypingOrTheMouseEndsIt)
     emit Background->Tab->Sheet()->MouseEntered();
     EXPECT_FALSE(Lit());
     EXPECT_FALSE(TickAfter(300));
+}
+
+// The taskbar's attention request ends with the tab's: when the user looks, moves the mouse over
+// the tab or types there.
+TEST_F(Attention, EndingTheAttentionAlsoStopsTheTaskbarRequest)
+{
+    Background->Tab->RefreshControls(); // connected: the typing pane takes keys
+    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
+    ASSERT_EQ(Flashes, std::vector<int> { 10 });
+    emit Background->Tab->Sheet()->MouseEntered();
+    EXPECT_EQ(FlashStops, 1) << "mouse over the tab";
+
+    Background->Owner.Engine.ProcessIncoming("y\r");
+    QTest::keyClicks(Background->Tab->Controls().LocalPane, QStringLiteral("k"));
+    EXPECT_EQ(FlashStops, 2) << "a key typed there";
+
+    ShowAndActivate();
+    Background->Owner.Engine.ProcessIncoming("z\r");
+    Form.SetActiveSheet(Background->Tab->Sheet());
+    const int before = FlashStops;
+    TickAfter(10);
+    EXPECT_EQ(FlashStops, before + 1) << "the tab seen in the window in front";
 }
 
 } // namespace

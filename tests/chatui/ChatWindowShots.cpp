@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     Type(carol, "Sure, half past twelve at the usual place?\n");
     carol.Owner.Engine.ProcessIncoming("Perfect. I'll bring the tickets for Friday\r");
     carol.Owner.Engine.ProcessIncoming("Could you ask Bob if he wants to come alo");
-    Type(carol, "I'll ask him right aw");
+    Type(carol, "I'll ask him right away, and I'll tell him to bring the umbrella this time, the forecast says ra");
 
     // The Realtime conversation in front; Carol's tab asks for attention.
     form.Tabs().SetActivePage(bob.Tab->Sheet());

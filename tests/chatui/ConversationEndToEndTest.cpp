@@ -10,9 +10,11 @@
 #include "net/TChatServer.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "support/ProgramCopy.h"
+#include "support/RawPeer.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -136,7 +138,9 @@ TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
     EXPECT_TRUE(a.Controls().LocalPane->isReadOnly());
     EXPECT_EQ(alice.Offers, std::vector<std::string>{"Bob"});
 
-    // Close removes the tab; the last one hides the window.
+    // Close removes the tab (once it is no second click of a double click on Disconnect); the
+    // last one hides the window.
+    Ticks.Value += static_cast<TTick>(QApplication::doubleClickInterval());
     QTest::mouseClick(a.Controls().DisconnectButton, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.TabAlive(0); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !alice.Form.isVisible(); }, 3000));
@@ -238,6 +242,56 @@ TEST_F(EndToEndTest, ClosingTheWindowWithYesEndsThreeConversations)
         }
         return true;
     }, 5000));
+}
+
+// The user types in another window (a password, say) while calls come in and a caller writes:
+// every key lands in that window, none reaches a caller, and the chat window asks for attention
+// instead. The offscreen platform activates every window it shows, so the chat window is up
+// already, with a first conversation, as when the user has switched away from it; on a desktop
+// the chat window is also shown without activation.
+TEST_F(EndToEndTest, IncomingCallsNeverTakeTheKeyboard)
+{
+    TCopy bob(Dispatcher, "Bob", Ticks);
+    std::vector<std::unique_ptr<testing::TRawPeer>> callers;
+    const auto call = [&](const std::string& name) {
+        callers.push_back(std::make_unique<testing::TRawPeer>());
+        ASSERT_TRUE(callers.back()->Connect(bob.Port()));
+        ASSERT_TRUE(callers.back()->Send(name + "\r\n"));
+    };
+    call("first");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob.Views.Greeted() == 1; }, 5000));
+
+    QWidget otherProgram;
+    otherProgram.setWindowTitle(QStringLiteral("Another program"));
+    QLineEdit password(&otherProgram);
+    otherProgram.show();
+    otherProgram.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&otherProgram));
+    password.setFocus();
+    QString typed;
+    const auto typeOn = [&] {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, QStringLiteral("s"));
+        typed += QLatin1Char('s');
+    };
+
+    for (int i = 0; i < 3; ++i) {
+        call("caller" + std::to_string(i));
+        ASSERT_TRUE(callers.front()->Send("line\r"));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                typeOn();
+                return bob.Views.Greeted() == static_cast<std::size_t>(i) + 2;
+            },
+            5000));
+    }
+    typeOn();
+    EXPECT_EQ(password.text(), typed);
+    EXPECT_EQ(QApplication::activeWindow(), &otherProgram);
+    for (const auto& caller : callers)
+        EXPECT_EQ(caller->Receive(64, 200ms), "Bob\r\n") << "nothing typed reached a caller";
+    EXPECT_TRUE(bob.Tab(0).Controls().LocalPane->IsEmpty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "chatui/TPageControl.h"
 #include "chatui/TRichPane.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -233,10 +234,6 @@ TEST_F(ConversationTab, StatusLinesAndErasuresWorkOnWholeLines)
     EXPECT_EQ(TranscriptText(), QStringLiteral("a"));
     Tab().WriteStatusLine("Disconnected");
     EXPECT_EQ(TranscriptText(), QStringLiteral("a\nDisconnected\n"));
-    Tab().ShowEnded();
-    EXPECT_EQ(Ui().DisconnectButton->text(), QStringLiteral("Close"));
-    QTest::mouseClick(Ui().DisconnectButton, Qt::LeftButton);
-    EXPECT_EQ(Rig->Owner.DisconnectClicks, 1);
 }
 
 TEST_F(ConversationTab, ConnectionInfoSitsInTheTopRightCorner)
@@ -246,6 +243,20 @@ TEST_F(ConversationTab, ConnectionInfoSitsInTheTopRightCorner)
     EXPECT_EQ(Ui().InfoLabel->text(), QStringLiteral("IP: 10.0.0.7 -- PORT: 2323"));
     EXPECT_EQ(info.right() + 1, Tab().Sheet()->width() - 10);
     EXPECT_EQ(info.top(), 3);
+}
+
+// Disconnect turns into Close under the mouse: the second click of a double click on Disconnect
+// must not close the tab (and lose its transcript) too.
+TEST_F(ConversationTab, CloseIgnoresClicksForADoubleClickIntervalAfterDisconnectBecameIt)
+{
+    Tab().ShowEnded();
+    ASSERT_EQ(Ui().DisconnectButton->text(), QStringLiteral("Close"));
+    Ticks.Value += static_cast<TTick>(QApplication::doubleClickInterval()) - 1;
+    QTest::mouseClick(Ui().DisconnectButton, Qt::LeftButton);
+    EXPECT_EQ(Rig->Owner.DisconnectClicks, 0);
+    Ticks.Value += 1;
+    QTest::mouseClick(Ui().DisconnectButton, Qt::LeftButton);
+    EXPECT_EQ(Rig->Owner.DisconnectClicks, 1);
 }
 
 TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)

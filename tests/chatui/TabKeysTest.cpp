@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -119,13 +121,70 @@ TEST_F(TabKeys, KeysGoToTheEndWhereverTheCaretIs)
     EXPECT_EQ(format.fontPointSize(), 11);
 }
 
-TEST_F(TabKeys, ProtocolSignalLettersGoOutAsLookAlikes)
+// What the own side shows is what the peer receives: a letter Windows-1252 cannot hold goes out
+// as "?", a letter whose byte is a protocol signal as its look-alike, and both show so here too.
+TEST_F(TabKeys, TheOwnSideShowsWhatWasSent)
 {
     // Keys of a keyboard layout with these letters (QTest only types ASCII).
-    for (const char* letter : {"\xC3\xBC", "\xC3\xA9"})
-        QTest::sendKeyEvent(QTest::Click, Local(), Qt::Key_unknown, QString::fromUtf8(letter), Qt::NoModifier);
-    EXPECT_EQ(Sent(), "u\xE9");
-    EXPECT_EQ(Local()->Text(), QString::fromUtf8("\xC3\xBC\xC3\xA9"));
+    const auto type = [this](const char* utf8) {
+        for (const QChar c : QString::fromUtf8(utf8))
+            QTest::sendKeyEvent(QTest::Click, Local(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    };
+    type("\xC3\xBC\xC3\xA9\xE2\x82\xAC\xE2\x9C\x93");
+    EXPECT_EQ(Sent(), "u\xE9\x80?");
+    EXPECT_EQ(Local()->Text(), QString::fromUtf8("u\xC3\xA9\xE2\x82\xAC?"));
+
+    UseStyle(TChatStyle::IM);
+    type("\xC3\xB8\xCE\xA9");
+    QTest::keyClick(Local(), Qt::Key_Return);
+    EXPECT_EQ(Sent(), "\xF9\xF9\xF9o?\r\n");
+    EXPECT_EQ(Transcript()->Text(), QStringLiteral("Alice: o?\n"));
+}
+
+// Dead keys and input methods commit their characters through the input method, not as key
+// presses: they take the same way as typed keys. What is being composed shows, but is not sent.
+TEST_F(TabKeys, CharactersFromAnInputMethodAreSentLikeTypedKeys)
+{
+    const auto compose = [this](const QString& preedit, const QString& commit) {
+        QInputMethodEvent event(preedit, {});
+        event.setCommitString(commit);
+        QApplication::sendEvent(Local(), &event);
+    };
+    QTest::keyClicks(Local(), QStringLiteral("ab"));
+    Local()->moveCursor(QTextCursor::Start);
+    compose(QString::fromUtf8("\xC2\xB4"), QString());
+    EXPECT_EQ(Sent(), "ab") << "nothing goes out while composing";
+    EXPECT_EQ(Local()->Text(), QStringLiteral("ab"));
+    compose(QString(), QString::fromUtf8("\xC3\xA9"));
+    EXPECT_EQ(Sent(), "ab\xE9");
+    EXPECT_EQ(Local()->Text(), QString::fromUtf8("ab\xC3\xA9")) << "at the end, as a typed key";
+    QTest::keyClick(Local(), Qt::Key_Backspace);
+    EXPECT_EQ(Sent(), "ab\xE9\x08");
+    EXPECT_EQ(Local()->Text(), QStringLiteral("ab"));
+
+    UseStyle(TChatStyle::IM);
+    compose(QString(), QString::fromUtf8("\xE6\x97\xA5"));
+    EXPECT_EQ(Sent(), "\xF9") << "an IM typing signal";
+    EXPECT_EQ(Local()->Text(), QStringLiteral("?"));
+}
+
+// In the one-line typing pane a long line scrolls sideways with the caret: a scroll bar there
+// would leave a few pixels of text.
+TEST_F(TabKeys, ALongLineInTheOneLinePaneScrollsWithoutAScrollBar)
+{
+    for (const TChatStyle style : { TChatStyle::IM, TChatStyle::IMPreview }) {
+        UseStyle(style);
+        QTest::keyClicks(Local(), QString(300, QLatin1Char('w')));
+        // Scrolling waits for the end of the pane's current frame.
+        const auto caretShown = [this] {
+            const QRect caret = Local()->cursorRect();
+            return caret.left() >= 0 && caret.right() < Local()->viewport()->width();
+        };
+        EXPECT_TRUE(QTest::qWaitFor(caretShown, 5000)) << static_cast<int>(style);
+        EXPECT_FALSE(Local()->horizontalScrollBar()->isVisible());
+        EXPECT_GE(Local()->viewport()->height(), Local()->LineHeight());
+        Local()->ClearText();
+    }
 }
 
 TEST_F(TabKeys, AReadOnlyPaneDropsEveryKey)

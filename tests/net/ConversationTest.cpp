@@ -8,7 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <filesystem>
 #include <memory>
+#include <netinet/in.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -28,10 +38,11 @@ public:
               }}
     {
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { ++WindowShown; };
+        hooks.ShowChatWindow = [this](bool) { ++WindowShown; };
         hooks.HideChatWindow = [this] { ++WindowHidden; };
-        hooks.ListenStateChanged = [this](bool listening, const std::string&) {
+        hooks.ListenStateChanged = [this](bool listening, const std::string& reason) {
             Listening = listening;
+            Reasons.push_back(reason);
         };
         Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
         Server->Start();
@@ -61,6 +72,7 @@ public:
     int WindowShown = 0;
     int WindowHidden = 0;
     bool Listening = false;
+    std::vector<std::string> Reasons; // why calls were not answered, as it changed
 };
 
 class ConversationTest : public ::testing::Test {
@@ -292,6 +304,64 @@ TEST_F(ConversationTest, TakenPortIsRetriedUntilFree)
     EXPECT_TRUE(Until([&] { return listening; }, 5s));
     EXPECT_EQ(second.ListeningPort(), port);
     EXPECT_TRUE(second.StopAndWait([&] { Dispatcher.ProcessFor(5ms); }, 5s));
+}
+
+// Keeps the process from opening any further descriptor (the open-file limit lowered to what is
+// open, the gaps below it filled) until destroyed.
+class TDescriptorsExhausted {
+public:
+    TDescriptorsExhausted()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &Saved);
+        int highest = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            highest = std::max(highest, std::stoi(entry.path().filename().string()));
+        rlimit lowered = Saved;
+        lowered.rlim_cur = static_cast<rlim_t>(highest) + 1;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = ::open("/dev/null", O_RDONLY); fd >= 0; fd = ::open("/dev/null", O_RDONLY))
+            Fillers.push_back(fd);
+    }
+    ~TDescriptorsExhausted()
+    {
+        for (const int fd : Fillers)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &Saved);
+    }
+
+private:
+    rlimit Saved {};
+    std::vector<int> Fillers;
+};
+
+// Out of descriptors, an accept fails while its caller stays queued, so the listening socket
+// stays readable: the listener must retry at its pace instead of spinning, say why calls are not
+// answered, and answer again once descriptors are free.
+TEST_F(ConversationTest, AListenerWhoseAcceptFailsRetriesEveryHalfSecondAndSaysWhy)
+{
+    TSide bob(Dispatcher, "Bob");
+    ASSERT_TRUE(Until([&] { return bob.Listening; }));
+    const int caller = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(caller, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(bob.Server->ListeningPort()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    {
+        TDescriptorsExhausted exhausted;
+        ASSERT_EQ(::connect(caller, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_TRUE(Until([&] { return bob.Server->AcceptFailures() >= 1; }));
+        const auto first = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Until([&] { return bob.Server->AcceptFailures() >= 3; }, 10s));
+        // Two retries, each after a pause of its own (a spinning listener makes thousands).
+        EXPECT_GE(std::chrono::steady_clock::now() - first,
+            2 * std::chrono::milliseconds(TChatServer::AcceptRetryMs) - 50ms);
+        ASSERT_TRUE(Until([&] { return !bob.Listening; }));
+        EXPECT_EQ(bob.Reasons.back(), "Too many open files");
+    }
+    EXPECT_TRUE(Until([&] { return bob.Views.States.size() == 1; }, 5s)) << "answered once it can";
+    EXPECT_TRUE(Until([&] { return bob.Listening && bob.Reasons.back().empty(); }));
+    ::close(caller);
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quillet {
@@ -63,6 +65,13 @@ TEST_F(ProfileFileTest, LookupIgnoresCaseTrimsAndTakesTheFirst)
     EXPECT_EQ(profile::ReadString(File, "other", "X", ""), "1");
     EXPECT_EQ(profile::ReadString(File, "Other", "y", "none"), "none");
     EXPECT_EQ(profile::ReadString(File, "Missing", "x", "d"), "d");
+
+    // A section name is matched trimmed, as it is read: a write does not add a second section
+    // that no read would ever reach.
+    EXPECT_EQ(profile::ReadString(File, " Other ", "x", ""), "1");
+    ASSERT_TRUE(profile::WriteString(File, " Other ", "x", "2"));
+    EXPECT_EQ(profile::ReadString(File, "Other", "x", ""), "2");
+    EXPECT_EQ(profile::ListSections(File).size(), 3u);
 }
 
 TEST_F(ProfileFileTest, SectionEntriesComeInFileOrder)
@@ -140,14 +149,91 @@ TEST_F(ProfileFileTest, WriteIntoAMissingFolderFails)
     EXPECT_EQ(profile::ReadString(file, "Settings", "User name", "d"), "d");
 }
 
-TEST_F(ProfileFileTest, WriteIntoAReadOnlyFolderFailsAndKeepsTheFile)
+// Runs `write` as a user who may change the file but not its folder: the folder is made
+// read-only, and root (whom permissions do not bind) hands the file to "nobody" and writes from
+// a child process running as that user. True when `write` succeeded.
+bool WriteWithFolderReadOnly(const fs::path& dir, const fs::path& file, bool fileWritable,
+    const std::function<bool()>& write)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    ::chmod(file.c_str(), fileWritable ? 0644 : 0444);
+    ::chmod(dir.c_str(), 0555);
+    if (::geteuid() != 0)
+        return write();
+    constexpr uid_t Nobody = 65534;
+    if (::chown(file.c_str(), Nobody, Nobody) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgid(Nobody) == 0 && ::setuid(Nobody) == 0;
+        ::_exit(dropped && write() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ProfileFileTest, AWritableFileInAReadOnlyFolderIsRewrittenInPlace)
+{
+    Put("[Settings]\nUser name=Ann\nOther=kept\n");
+    const bool written = WriteWithFolderReadOnly(Dir, File, true,
+        [this] { return profile::WriteString(File, "Settings", "User name", "Bob"); });
+    EXPECT_TRUE(written);
+    EXPECT_EQ(Get(), "[Settings]\nUser name=Bob\nOther=kept\n");
+}
+
+TEST_F(ProfileFileTest, WhenNothingCanBeWrittenTheWriteFailsAndKeepsTheFile)
+{
     const std::string old = "[Settings]\nUser name=Ann\n";
     Put(old);
-    ASSERT_EQ(::chmod(Dir.c_str(), 0555), 0);
-    EXPECT_FALSE(profile::WriteString(File, "Settings", "User name", "Bob"));
+    const bool written = WriteWithFolderReadOnly(Dir, File, false,
+        [this] { return profile::WriteString(File, "Settings", "User name", "Bob"); });
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Get(), old);
+}
+
+TEST_F(ProfileFileTest, ASymlinkedFileIsWrittenThroughToItsTarget)
+{
+    const fs::path real = Dir / "elsewhere" / "real.ini";
+    fs::create_directory(real.parent_path());
+    std::ofstream(real) << "[Settings]\nUser name=Ann\n";
+    fs::create_symlink(fs::path("elsewhere") / "real.ini", File);
+    ASSERT_TRUE(profile::WriteString(File, "Settings", "User name", "Bob"));
+    EXPECT_TRUE(fs::is_symlink(File));
+    EXPECT_EQ(profile::ReadString(real, "Settings", "User name", ""), "Bob");
+}
+
+// Text that would end a line or start a section or comment cannot be stored as one value: it
+// would let a name inject keys and sections into the file.
+TEST_F(ProfileFileTest, TextThatWouldBreakTheLineStructureIsRefusedAndNothingIsWritten)
+{
+    const std::string old = "[Settings]\nUser name=Ann\n";
+    struct TRow {
+        std::string Section;
+        std::string Key;
+        std::string Value;
+    };
+    using namespace std::string_literals;
+    const std::vector<TRow> rows = {
+        { "Settings", "User name", "Eve\n[Users Section]\nMallory=10.0.0.9" },
+        { "Settings", "User name", "Eve\rx" },
+        { "Settings", "User name", "Eve\0x"s },
+        { "Settings", "User\nname", "Eve" },
+        { "Settings", "Mallory=10.0.0.9", "x" },
+        { "Settings", "[Users Section]", "x" },
+        { "Settings", "  ;comment", "x" },
+        { "Settings", "k\0"s, "x" },
+        { "Sett\nings", "User name", "Eve" },
+        { "Settings]x", "User name", "Eve" },
+        { "Settings\0"s, "User name", "Eve" },
+    };
+    for (const TRow& row : rows) {
+        Put(old);
+        EXPECT_FALSE(profile::WriteString(File, row.Section, row.Key, row.Value))
+            << row.Section << " / " << row.Key << " / " << row.Value;
+        EXPECT_FALSE(profile::ReplaceSection(File, row.Section, { { row.Key, row.Value } }));
+        EXPECT_EQ(Get(), old);
+    }
+    EXPECT_FALSE(profile::EraseSection(File, "Settings\n"));
     EXPECT_EQ(Get(), old);
 }
 

@@ -3,6 +3,8 @@
 #include "platform/ProfileFile.h"
 #include "shell/TSetupForm.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -159,6 +161,28 @@ TEST_F(TSetupFormTest, NameIsStoredAsUtf8AndReadBackWhole)
     ASSERT_TRUE(profile::WriteString(Settings, "Settings", "User name", longName));
     TSetupForm second(Settings);
     EXPECT_EQ(second.NameEdit->text().size(), 5000);
+}
+
+TEST_F(TSetupFormTest, APastedMultiLineNameStaysOneLineAndInjectsNothing)
+{
+    TSetupForm form(Settings);
+    ShowAndActivate(form);
+    QApplication::clipboard()->setText(
+        QStringLiteral("Eve\n[Users Section]\r\nMallory=10.0.0.9\t\x01"));
+    QTest::keyClick(form.NameEdit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form.NameEdit->text(), "Eve[Users Section]Mallory=10.0.0.9");
+    QTest::keyClick(form.NameEdit, Qt::Key_Return);
+    EXPECT_EQ(StoredName(), "Eve[Users Section]Mallory=10.0.0.9");
+    EXPECT_EQ(profile::ListSections(Settings), std::vector<std::string> { "Settings" });
+}
+
+TEST_F(TSetupFormTest, ANameLongerThanTheFieldsDefaultLimitIsKeptWhole)
+{
+    TSetupForm form(Settings);
+    ShowAndActivate(form);
+    form.NameEdit->setText(QString(40000, QLatin1Char('n')));
+    QTest::keyClick(form.NameEdit, Qt::Key_Return);
+    EXPECT_EQ(StoredName(), std::string(40000, 'n'));
 }
 
 TEST_F(TSetupFormTest, ShownCentredOnThePrimaryScreenWithItsFixedSize)

@@ -84,8 +84,10 @@ public:
     {
         Form.SetPromptService(&Prompts);
         TChatServerHooks hooks;
-        hooks.ShowChatWindow = [this] { Form.BringToFront(); };
+        hooks.ShowChatWindow = [this](bool dialed) { Form.ShowForCall(dialed); };
         hooks.HideChatWindow = [this] { Form.hide(); };
+        hooks.ListenStateChanged
+            = [this](bool, const std::string& reason) { ListenReasons.push_back(reason); };
         Server = std::make_unique<TChatServer>(Context, hooks, "127.0.0.1", "0");
         Form.SetMainFormHooks([] { return false; }, [this] { Server->CloseAll(); });
         Server->Start();
@@ -116,6 +118,8 @@ public:
     TConversationContext Context;
     std::unique_ptr<TChatServer> Server;
     std::vector<std::string> Offers; // peers offered for the phonebook, in order
+    // Why calls were not answered, each time that changed ("" once they are answered again).
+    std::vector<std::string> ListenReasons;
 };
 
 } // namespace quillet::testing
