@@ -146,8 +146,9 @@ void TSkinStyle::polish(QWidget* widget)
         return;
     const QVariant tag = widget->property(TagProperty);
     if (tag.isValid() && tag.toInt() == DisableTag) {
-        // Native colours too; the widgets on it inherit them.
-        widget->setPalette(baseStyle()->standardPalette());
+        // Native colours too, apart from those the widget sets itself; the widgets on it
+        // inherit them.
+        widget->setPalette(widget->palette().resolve(baseStyle()->standardPalette()));
         return;
     }
     if (HasHoverFrame(widget) && SkinsWidget(widget)) {

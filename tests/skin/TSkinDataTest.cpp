@@ -72,6 +72,16 @@ TEST_F(SkinDataTest, ActiveSkinPaintsTheWholeProgramUntilItGoes)
         EXPECT_EQ(plain.grab().toImage().pixel(1, 12), FrameColour(TSkinPartKind::PushButton, 1));
         EXPECT_NE(tagged->grab().toImage().pixel(1, 12), FrameColour(TSkinPartKind::PushButton, 1))
             << "a window carrying the disable tag keeps its controls native";
+
+        QWidget teal;
+        QPalette own = teal.palette();
+        own.setColor(QPalette::Window, QColor(0, 128, 128));
+        teal.setPalette(own);
+        teal.setProperty(skin::TSkinStyle::TagProperty, data.DisableTag);
+        teal.ensurePolished();
+        EXPECT_EQ(teal.palette().color(QPalette::Window), QColor(0, 128, 128)) << "its own colour";
+        EXPECT_NE(teal.palette().color(QPalette::Button), QColor(240, 238, 230))
+            << "not the skin's";
     }
     EXPECT_EQ(QApplication::style()->name(), StyleBefore) << "the style from before comes back";
     EXPECT_NE(QApplication::palette().color(QPalette::Button), QColor(240, 238, 230));
