@@ -16,8 +16,10 @@ struct TSandbox {
     QString Program;
     QString Runtime;
 
-    // Copies `binary` as the program (the program of this build by default).
-    bool Prepare(const QString& binary = QStringLiteral(QUILLET_BINARY))
+    // Copies `binary` as the program (the program of this build by default). `moreSettings` are
+    // further lines of the settings file's "[Settings]" section.
+    bool Prepare(const QString& binary = QStringLiteral(QUILLET_BINARY),
+        const QByteArray& moreSettings = {})
     {
         QDir root(Root.path());
         for (const char* folder : { "bin", "runtime", "config", "home" })
@@ -27,7 +29,7 @@ struct TSandbox {
         Program = Root.path() + "/bin/quillet";
         QFile settings(Root.path() + "/bin/settings.ini");
         return QFile::copy(binary, Program) && settings.open(QIODevice::WriteOnly)
-            && settings.write("[Settings]\nUser name=Bench\n") > 0;
+            && settings.write("[Settings]\nUser name=Bench\n" + moreSettings) > 0;
     }
 
     void Start(QProcess& process, const QStringList& arguments) const

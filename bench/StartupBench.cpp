@@ -3,9 +3,11 @@
 // hand over to the running copy and end.
 //
 // Each run uses a fresh sandbox (program copy with a stored name, runtime, config and home
-// folders) on the offscreen platform, so no run inherits a lock from the one before.
+// folders) on the offscreen platform, so no run inherits a lock from the one before. Runs with
+// the built-in skin and runs without a skin ("Skin file=none") take turns, so that both see the
+// same load on the machine.
 //
-// Usage: bench_startup [runs]   (default 20)
+// Usage: bench_startup [runs]   (default 20, of each kind)
 #include "BenchSandbox.h"
 #include "shell/TSingleInstance.h"
 
@@ -34,10 +36,10 @@ struct TSample {
     double SecondCopyMs;
 };
 
-std::optional<TSample> RunOnce()
+std::optional<TSample> RunOnce(const QByteArray& moreSettings)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare())
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), moreSettings))
         return std::nullopt;
 
     QProcess first;
@@ -69,11 +71,18 @@ std::optional<TSample> RunOnce()
     return TSample { startup, handOver };
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 void Report(const char* what, std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
-    const double median = n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    const double median = Median(values);
     const double mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(n);
     double variance = 0;
     for (double v : values)
@@ -94,20 +103,28 @@ int main(int argc, char** argv)
 
     std::vector<double> startup;
     std::vector<double> handOver;
+    std::vector<double> startupUnskinned;
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
-        if (const auto sample = RunOnce()) {
+        if (const auto sample = RunOnce({})) {
             startup.push_back(sample->StartupMs);
             handOver.push_back(sample->SecondCopyMs);
         } else {
             ++failures;
         }
+        if (const auto sample = RunOnce("Skin file=none\n"))
+            startupUnskinned.push_back(sample->StartupMs);
+        else
+            ++failures;
     }
-    if (startup.empty()) {
+    if (startup.empty() || startupUnskinned.empty()) {
         std::fprintf(stderr, "no run succeeded\n");
         return 1;
     }
     Report("start to running event loop", startup);
+    Report("the same without a skin", startupUnskinned);
+    std::printf("%-34s %+7.1f ms (difference of the medians)\n", "the skin's share of the start",
+        Median(startup) - Median(startupUnskinned));
     Report("second start handed over, ended", handOver);
     if (failures > 0)
         std::printf("failed runs: %d\n", failures);
