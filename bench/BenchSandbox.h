@@ -18,8 +18,8 @@ struct TSandbox {
 
     // Copies `binary` as the program (the program of this build by default). `moreSettings` are
     // further lines of the settings file's "[Settings]" section.
-    bool Prepare(const QString& binary = QStringLiteral(QUILLET_BINARY),
-        const QByteArray& moreSettings = {})
+    bool Prepare(
+        const QString& binary = QStringLiteral(QUILLET_BINARY), const QByteArray& moreSettings = {})
     {
         QDir root(Root.path());
         for (const char* folder : { "bin", "runtime", "config", "home" })
