@@ -17,7 +17,6 @@
 #include <QPixmap>
 
 #include <cstdio>
-#include "/work/wt-skin-engine/build-test/scratch/fromart.h"
 #include <memory>
 
 namespace {
@@ -54,8 +53,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    std::unique_ptr<quillet::TSkinData> skinData;
-    if (argc > 2) skinData = std::make_unique<quillet::TSkinData>(FromArt());
     TManualTicks ticks;
     TChatForm form;
     form.show();
