@@ -315,7 +315,7 @@ void TSkinStyle::drawControl(ControlElement element, const QStyleOption* option,
         break;
     case CE_MenuBarEmptyArea:
         if (Uses(TSkinPartKind::MenuItem, TSkinControl::xcMainMenu, widget)) {
-            painter->fillRect(option->rect, option->palette.window());
+            drawPrimitive(PE_PanelMenuBar, option, painter, widget);
             return;
         }
         break;

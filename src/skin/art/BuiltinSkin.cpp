@@ -33,6 +33,15 @@ const QColor Amber(243, 210, 124);
 const QColor AmberLight(251, 231, 169);
 const QColor AmberLine(196, 154, 44);
 
+// A part whose description section is named after `kind`, with its bitmap's file name.
+TArtPart NewPart(TSkinPartKind kind, const char* file)
+{
+    TArtPart part;
+    part.Section = std::string(SectionOf(kind));
+    part.File = file;
+    return part;
+}
+
 struct TButtonLook {
     QColor Top;
     QColor Bottom;
@@ -67,9 +76,7 @@ TArtPart PushButton()
     const TButtonLook disabled { DisabledFace, DisabledFace, LineSoft, false, false };
     const TButtonLook focused { White, QColor(231, 235, 240), Accent, true };
     const TButtonLook focusedHover { White, QColor(223, 238, 237), Accent, true };
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::PushButton));
-    part.File = "pushbutton.bmp";
+    TArtPart part = NewPart(TSkinPartKind::PushButton, "pushbutton.bmp");
     part.Image = Strip({ PushButtonFrame(normal), PushButtonFrame(hover), PushButtonFrame(pressed),
         PushButtonFrame(disabled), PushButtonFrame(focused), PushButtonFrame(focusedHover) });
     part.Margins = QMargins(4, 4, 4, 4);
@@ -115,9 +122,7 @@ TArtPart CheckBox()
             }
         }));
     }
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::CheckBox));
-    part.File = "checkbox.bmp";
+    TArtPart part = NewPart(TSkinPartKind::CheckBox, "checkbox.bmp");
     part.Image = Strip(images);
     part.Frames = frames::MarkCount;
     part.Trans = true;
@@ -142,9 +147,7 @@ TArtPart RadioButton()
             }
         }));
     }
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::RadioButton));
-    part.File = "radiobutton.bmp";
+    TArtPart part = NewPart(TSkinPartKind::RadioButton, "radiobutton.bmp");
     part.Image = Strip(images);
     part.Frames = frames::MarkCount;
     part.Trans = true;
@@ -154,9 +157,7 @@ TArtPart RadioButton()
 
 TArtPart GroupBox()
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::GroupBox));
-    part.File = "groupbox.bmp";
+    TArtPart part = NewPart(TSkinPartKind::GroupBox, "groupbox.bmp");
     part.Image = DrawFrame({ 12, 12 }, Face, [](QPainter& p) {
         p.setPen(QPen(QColor(196, 203, 211), 1.0));
         p.drawPath(RoundedBox(QRectF(0, 0, 12, 12), 4));
@@ -201,9 +202,7 @@ QImage TabFrame(const QColor& top, const QColor& bottom, const QColor& line, boo
 
 TArtPart Tabs()
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::Tab));
-    part.File = "tabs.bmp";
+    TArtPart part = NewPart(TSkinPartKind::Tab, "tabs.bmp");
     part.Image = Strip({ TabFrame(QColor(228, 232, 237), QColor(216, 221, 228), Line, false),
         TabFrame(QColor(240, 243, 246), QColor(229, 233, 238), Line, false),
         TabFrame(Face, Face, Line, true), TabFrame(AmberLight, Amber, AmberLine, false) });
@@ -220,9 +219,7 @@ TArtPart Tabs()
 
 TArtPart TabPane()
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::TabPane));
-    part.File = "tabpane.bmp";
+    TArtPart part = NewPart(TSkinPartKind::TabPane, "tabpane.bmp");
     part.Image = DrawFrame({ 12, 12 }, Face, [](QPainter& p) {
         const QRectF box(0, 0, 12, 12);
         FillAndStroke(p, RoundedBox(box, 3), Face, Face, Line, box);
@@ -239,9 +236,7 @@ TArtPart ScrollButtons()
         images.push_back(
             DrawFrame({ 15, 15 }, Groove, [&](QPainter& p) { p.fillRect(0, 0, 15, 15, fill); }));
     }
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::ScrollButton));
-    part.File = "scrollbuttons.bmp";
+    TArtPart part = NewPart(TSkinPartKind::ScrollButton, "scrollbuttons.bmp");
     part.Image = Strip(images);
     part.Margins = QMargins(2, 2, 2, 2);
     part.Frames = frames::ScrollCount;
@@ -254,9 +249,7 @@ TArtPart ScrollButtons()
 
 TArtPart GroovePart(TSkinPartKind kind, bool horizontal)
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(kind));
-    part.File = horizontal ? "horzscroll.bmp" : "vertscroll.bmp";
+    TArtPart part = NewPart(kind, horizontal ? "horzscroll.bmp" : "vertscroll.bmp");
     const QSize size = horizontal ? QSize(16, 15) : QSize(15, 16);
     part.Image = DrawFrame(size, Groove, [&](QPainter& p) {
         p.fillRect(QRect(QPoint(0, 0), size), Groove);
@@ -281,9 +274,7 @@ TArtPart Thumb(TSkinPartKind kind, bool horizontal)
             p.drawRoundedRect(capsule, 4.5, 4.5);
         }));
     }
-    TArtPart part;
-    part.Section = std::string(SectionOf(kind));
-    part.File = horizontal ? "horzthumb.bmp" : "vertthumb.bmp";
+    TArtPart part = NewPart(kind, horizontal ? "horzthumb.bmp" : "vertthumb.bmp");
     part.Image = Strip(images);
     part.Margins = horizontal ? QMargins(6, 7, 6, 7) : QMargins(7, 6, 7, 6);
     part.Frames = frames::ScrollCount;
@@ -306,9 +297,7 @@ TArtPart SunkEdge()
                 frame.setPixel(x, y, qRgb(255, 0, 255));
         images.push_back(frame);
     }
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::SunkEdge));
-    part.File = "sunkedge.bmp";
+    TArtPart part = NewPart(TSkinPartKind::SunkEdge, "sunkedge.bmp");
     part.Image = Strip(images);
     part.Margins = QMargins(1, 1, 1, 1);
     part.Frames = frames::EdgeCount;
@@ -319,9 +308,7 @@ TArtPart SunkEdge()
 
 TArtPart MenuBackground()
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::MenuBackground));
-    part.File = "menu.bmp";
+    TArtPart part = NewPart(TSkinPartKind::MenuBackground, "menu.bmp");
     part.Image = DrawFrame({ 12, 12 }, White, [](QPainter& p) {
         p.fillRect(0, 0, 12, 12, White);
         p.setPen(QPen(QColor(181, 190, 200), 1.0));
@@ -333,9 +320,7 @@ TArtPart MenuBackground()
 
 TArtPart MenuItem()
 {
-    TArtPart part;
-    part.Section = std::string(SectionOf(TSkinPartKind::MenuItem));
-    part.File = "menuitem.bmp";
+    TArtPart part = NewPart(TSkinPartKind::MenuItem, "menuitem.bmp");
     part.Image = DrawFrame({ 12, 12 }, White, [](QPainter& p) {
         const QRectF box(0, 0, 12, 12);
         FillAndStroke(p, RoundedBox(box, 3), AccentTint, AccentTint, AccentRing, box);
