@@ -1,14 +1,16 @@
 // Start-up time of Quillet: from starting the program until its event loop runs, seen from
 // outside as the moment its activation socket answers. Also the time a second start takes to
-// hand over to the running copy and end.
+// hand over to the running copy and end, and what a full phonebook (65,535 contacts in
+// settings.ini) adds to the start, with the main window hidden (as usual) and shown ("show").
 //
 // Each run uses a fresh sandbox (program copy with a stored name, runtime, config and home
-// folders) on the offscreen platform, so no run inherits a lock from the one before. Runs with
-// the built-in skin and runs without a skin ("Skin file=none") take turns, so that both see the
-// same load on the machine.
+// folders) on the offscreen platform, so no run inherits a lock from the one before. The kinds of
+// start take turns, so that a change in the machine's load meets all of them alike. One kind runs
+// without a skin ("Skin file=none"), to show the built-in skin's share of the start.
 //
 // Usage: bench_startup [runs]   (default 20, of each kind)
 #include "BenchSandbox.h"
+#include "SampleContacts.h"
 #include "shell/TSingleInstance.h"
 
 #include <QCoreApplication>
@@ -19,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -36,16 +39,33 @@ struct TSample {
     double SecondCopyMs;
 };
 
-std::optional<TSample> RunOnce(const QByteArray& moreSettings)
+// Adds a full phonebook to the sandbox's settings.ini: in name order, as the program saves it, or
+// in an order a hand-edited file may have.
+bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
+{
+    if (contacts == 0)
+        return true;
+    QList<QByteArray> lines;
+    for (int i = 0; i < contacts; ++i)
+        lines.append(QByteArray::fromStdString(quillet::bench::SampleContactLine(i)) + '\n');
+    if (sorted)
+        std::sort(lines.begin(), lines.end());
+    QFile settings(sandbox.Root.path() + "/bin/settings.ini");
+    return settings.open(QIODevice::Append)
+        && settings.write("\n[Users Section]\n" + lines.join()) > 0;
+}
+
+std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown, const QByteArray& moreSettings)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), moreSettings))
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), moreSettings)
+        || !AddPhonebook(sandbox, contacts, sorted))
         return std::nullopt;
 
     QProcess first;
     QElapsedTimer clock;
     clock.start();
-    sandbox.Start(first, {});
+    sandbox.Start(first, shown ? QStringList { "show" } : QStringList {});
     // The socket appears as the program starts listening, shortly before its event loop runs;
     // the answer comes from the running loop.
     const QString socket = quillet::TSingleInstance::ServerPath(sandbox.Runtime);
@@ -90,7 +110,7 @@ void Report(const char* what, std::vector<double> values)
     const double deviation = n > 1 ? std::sqrt(variance / static_cast<double>(n - 1)) : 0.0;
     const double p90 = values[std::min(
         n - 1, static_cast<std::size_t>(std::ceil(0.9 * static_cast<double>(n))) - 1)];
-    std::printf("%-34s n=%zu  median %7.1f ms  min %7.1f  p90 %7.1f  max %7.1f  stddev %6.1f\n",
+    std::printf("%-38s n=%zu  median %7.1f ms  min %7.1f  p90 %7.1f  max %7.1f  stddev %6.1f\n",
         what, n, median, values.front(), p90, values.back(), deviation);
 }
 
@@ -100,32 +120,51 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    constexpr int FullPhonebook = 65535;
 
-    std::vector<double> startup;
+    struct TKind {
+        const char* Name;
+        int Contacts;
+        bool Sorted;
+        bool Shown;
+        QByteArray MoreSettings;
+        std::vector<double> Startup;
+    };
+    std::array<TKind, 6> kinds { TKind { "start to running event loop", 0, true, false, {}, {} },
+        TKind { "start, 65,535 contacts", FullPhonebook, true, false, {}, {} },
+        TKind { "start, 65,535 contacts not in order", FullPhonebook, false, false, {}, {} },
+        TKind { "start shown, empty phonebook", 0, true, true, {}, {} },
+        TKind { "start shown, 65,535 contacts", FullPhonebook, true, true, {}, {} },
+        TKind { "start without a skin", 0, true, false, "Skin file=none\n", {} } };
     std::vector<double> handOver;
-    std::vector<double> startupUnskinned;
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
-        if (const auto sample = RunOnce({})) {
-            startup.push_back(sample->StartupMs);
-            handOver.push_back(sample->SecondCopyMs);
-        } else {
-            ++failures;
+        for (TKind& kind : kinds) {
+            if (const auto sample = RunOnce(kind.Contacts, kind.Sorted, kind.Shown, kind.MoreSettings)) {
+                kind.Startup.push_back(sample->StartupMs);
+                if (kind.Contacts == 0 && !kind.Shown && kind.MoreSettings.isEmpty())
+                    handOver.push_back(sample->SecondCopyMs);
+            } else {
+                ++failures;
+            }
         }
-        if (const auto sample = RunOnce("Skin file=none\n"))
-            startupUnskinned.push_back(sample->StartupMs);
-        else
-            ++failures;
     }
-    if (startup.empty() || startupUnskinned.empty()) {
-        std::fprintf(stderr, "no run succeeded\n");
-        return 1;
+    for (const TKind& kind : kinds) {
+        if (kind.Startup.empty()) {
+            std::fprintf(stderr, "no run of \"%s\" succeeded\n", kind.Name);
+            return 1;
+        }
     }
-    Report("start to running event loop", startup);
-    Report("the same without a skin", startupUnskinned);
-    std::printf("%-34s %+7.1f ms (difference of the medians)\n", "the skin's share of the start",
-        Median(startup) - Median(startupUnskinned));
+    for (const TKind& kind : kinds)
+        Report(kind.Name, kind.Startup);
     Report("second start handed over, ended", handOver);
+    std::printf("65,535 contacts add (median against median): %.1f ms hidden, %.1f ms hidden "
+                "and not in order, %.1f ms shown\n",
+        Median(kinds[1].Startup) - Median(kinds[0].Startup),
+        Median(kinds[2].Startup) - Median(kinds[0].Startup),
+        Median(kinds[4].Startup) - Median(kinds[3].Startup));
+    std::printf("the built-in skin adds (median against median): %.1f ms\n",
+        Median(kinds[0].Startup) - Median(kinds[5].Startup));
     if (failures > 0)
         std::printf("failed runs: %d\n", failures);
     return failures > 0 ? 1 : 0;

@@ -82,7 +82,7 @@ public:
                 return profile::ReadString(settingsPath, "Settings", "User name", "John Doe");
             },
             [](const std::string& name, const std::string& address, TChatStyle style) {
-                MainForm->OfferAddUser(name, address, static_cast<std::uint8_t>(style));
+                MainForm->OfferAddUser(name, address, style);
             } }
     {
         TChatServerHooks hooks;
@@ -94,6 +94,10 @@ public:
         Server = std::make_unique<TChatServer>(Context, std::move(hooks));
         ChatServer = Server.get();
         MainForm->SetCloseAllChatsHook([] { ChatServer->CloseAll(); });
+        MainForm->SetDialHook(
+            [](const std::string& address, const std::string& port, TChatStyle style) {
+                ChatServer->RequestCall(address, port, style);
+            });
         // At exit every conversation ends without questions, within the threads' time limit.
         MainForm->AddShutdownStep([this] {
             Server->StopAndWait(
@@ -105,6 +109,7 @@ public:
     {
         ChatServer = nullptr;
         MainForm->SetCloseAllChatsHook({});
+        MainForm->SetDialHook({});
     }
 
 private:
@@ -121,9 +126,10 @@ bool TrayAvailable()
         || qEnvironmentVariableIntValue("QUILLET_ASSUME_TRAY") != 0;
 }
 
-void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath)
+void CreateWindows(
+    TWindows& windows, const std::filesystem::path& settingsPath, IPromptService& prompts)
 {
-    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable());
+    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts);
     MainForm = windows.Main.get();
     windows.Setup = std::make_unique<TSetupForm>(settingsPath);
     SetupForm = windows.Setup.get();
@@ -138,6 +144,7 @@ void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath)
 
     MainForm->SetSetupForm(SetupForm);
     MainForm->SetAboutForm(AboutForm);
+    MainForm->SetEditRecord(EditRecord);
     MainForm->SetChatForm(ChatForm, [] { return ChatForm->TabCount(); });
     ChatForm->SetMainFormHooks(
         [] { return MainForm->ExitRequested; }, [] { MainForm->CloseAllChats(); });
@@ -168,7 +175,7 @@ int RunQuillet(int argc, char** argv)
     RaiseOpenFileLimit();
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
     TWindows windows;
-    CreateWindows(windows, settingsPath);
+    CreateWindows(windows, settingsPath, app.PromptService());
     TConversations conversations(settingsPath);
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();

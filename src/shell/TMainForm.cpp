@@ -1,7 +1,10 @@
 #include "shell/TMainForm.h"
 
+#include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
+#include "platform/PromptService.h"
 #include "platform/qt/ShowWithoutActivating.h"
+#include "shell/ErrorBox.h"
 #include "shell/MainFormLayout.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
@@ -12,10 +15,10 @@
 #include <QCursor>
 #include <QDialog>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace quillet {
 
@@ -44,12 +47,14 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
 
 } // namespace
 
-TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable, QWidget* parent)
+TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
+    IPromptService& prompts, QWidget* parent)
     : QMainWindow(parent, MainWindowFlags(trayAvailable))
     , SkinData1(new TSkinData({}, this))
     , TrayIcon(nullptr)
     , SettingsFile(std::move(settingsPath))
     , HasTray(trayAvailable)
+    , Prompts(prompts)
     , Client(new QWidget(this))
     , RunModal([](QDialog& dialog) { dialog.exec(); })
     , OnCloseAccepted([this] {
@@ -80,6 +85,7 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable, QWi
 
     if (HasTray)
         CreateTrayIcon();
+    CreatePhonebook();
 }
 
 TMainForm::~TMainForm()
@@ -99,10 +105,9 @@ void TMainForm::CreateControls()
     Label8->move(5, 22);
     Label8->adjustSize();
 
-    UsersListingBox = new QListWidget(Client);
+    UsersListingBox = new TUsersListingBox(Client);
     UsersListingBox->setGeometry(5, 40, 137, 306);
     UsersListingBox->setFont(PixelFont(QStringLiteral("Arial Narrow"), 13, true));
-    UsersListingBox->setSelectionMode(QAbstractItemView::SingleSelection);
     QPalette grey = UsersListingBox->palette();
     grey.setColor(QPalette::Base, QColor(0xE1, 0xE1, 0xE1));
     UsersListingBox->setPalette(grey);
@@ -158,6 +163,35 @@ void TMainForm::CreateTrayIcon()
     QObject::connect(TrayIcon, &QSystemTrayIcon::activated, this,
         [this](QSystemTrayIcon::ActivationReason reason) { TrayMessage(reason); });
     TrayIcon->show();
+}
+
+void TMainForm::CreatePhonebook()
+{
+    Phonebook = std::make_unique<TMainFormPhonebook>(SettingsFile,
+        TPhonebookControls { *UsersListingBox, *EditLabel, *DeleteLabel, *DialButton }, Prompts,
+        [this](QDialog& dialog) { RunModal(dialog); });
+    TMainFormPhonebook& handlers = *Phonebook;
+    AddLabel->OnClick
+        = [this, &handlers] { RunPhonebookHandler([&] { handlers.AddLabelClick(); }); };
+    EditLabel->OnClick
+        = [this, &handlers] { RunPhonebookHandler([&] { handlers.EditLabelClick(); }); };
+    DeleteLabel->OnClick
+        = [this, &handlers] { RunPhonebookHandler([&] { handlers.DeleteLabelClick(); }); };
+
+    // The start goes on whatever the file holds; the problem is shown once the event loop runs.
+    if (const std::optional<std::string> problem = Phonebook->LoadUsers()) {
+        QTimer::singleShot(
+            0, this, [this, text = ErrorBoxText(*problem)] { Prompts.ShowError(text); });
+    }
+}
+
+void TMainForm::RunPhonebookHandler(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        ShowErrorBox(Prompts, std::current_exception());
+    }
 }
 
 void TMainForm::SetChatForm(QWidget* chatForm, std::function<int()> tabCount)
@@ -297,7 +331,10 @@ void TMainForm::ShowChatForm()
     ChatForm->activateWindow();
 }
 
-void TMainForm::OfferAddUser(const std::string&, const std::string&, std::uint8_t) {}
+void TMainForm::OfferAddUser(const std::string& name, const std::string& address, TChatStyle style)
+{
+    RunPhonebookHandler([&] { Phonebook->OfferAddUser(name, address, style); });
+}
 
 void TMainForm::ShowListenState(bool listening, const std::string& reason)
 {

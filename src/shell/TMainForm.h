@@ -1,31 +1,38 @@
 #pragma once
 
+#include "net/ChatStyle.h"
+#include "phonebook/TMainFormPhonebook.h"
 #include "shell/TWindowPlacer.h"
 #include "skin/TSkinData.h"
 
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QAction;
 class QDialog;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QMenuBar;
 class QPushButton;
 
 namespace quillet {
 
+class IPromptService;
+class TEditRecord;
 class TLinkLabel;
+class TUsersListingBox;
 
 // The main window: a narrow tool window titled "Chat" with the phonebook list, its Add, Edit
-// and Delete labels, the Dial button and a menu bar. It owns the tray icon.
+// and Delete labels, the Dial button and a menu bar. It owns the tray icon. What the list, the
+// labels and Dial do is the phonebook's (TMainFormPhonebook); the window loads the phonebook when
+// it is made and shows a problem with it in the error box once the event loop runs.
 //
 // The program lives in the tray: the close box only hides the window while it is in front. A
 // close goes through after an Exit item or a log-off (ExitRequested), or when the window is not
@@ -34,7 +41,9 @@ class TLinkLabel;
 // back.
 class TMainForm : public QMainWindow {
 public:
-    TMainForm(std::filesystem::path settingsPath, bool trayAvailable, QWidget* parent = nullptr);
+    // `prompts` shows the phonebook's questions and messages and the error box.
+    TMainForm(std::filesystem::path settingsPath, bool trayAvailable, IPromptService& prompts,
+        QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The windows made after this one. Until they are set, "My Name" and "About" do nothing,
@@ -42,6 +51,9 @@ public:
     void SetSetupForm(QDialog* setupForm) { SetupForm = setupForm; }
     void SetAboutForm(QDialog* aboutForm) { AboutForm = aboutForm; }
     void SetChatForm(QWidget* chatForm, std::function<int()> tabCount);
+    void SetEditRecord(TEditRecord* editRecord) { Phonebook->SetEditRecord(editRecord); }
+    // Where Dial sends a call: the listener's call request.
+    void SetDialHook(TMainFormPhonebook::TDial dial) { Phonebook->SetDial(std::move(dial)); }
 
     // How a dialog is shown modally; a test replaces it to answer without a nested loop.
     void SetModalRunner(std::function<void(QDialog&)> runner) { RunModal = std::move(runner); }
@@ -56,7 +68,7 @@ public:
 
     // Controls, named as the window's parts are named everywhere else in the program.
     QLabel* Label8;
-    QListWidget* UsersListingBox;
+    TUsersListingBox* UsersListingBox;
     TLinkLabel* AddLabel;
     TLinkLabel* EditLabel;
     TLinkLabel* DeleteLabel;
@@ -109,14 +121,18 @@ public:
     bool EndSessionQuery();
     void ShowChatForm();
     void CloseAllChats();
-    // A conversation has ended (main thread): the peer may be offered for the phonebook. The
-    // offer itself belongs to the phonebook, which is not built yet; until then nothing is asked.
-    void OfferAddUser(const std::string& name, const std::string& address, std::uint8_t style);
+    // A conversation has ended (main thread): an unknown peer is offered for the phonebook. A
+    // failed save is shown in the error box; the conversation is not told.
+    void OfferAddUser(const std::string& name, const std::string& address, TChatStyle style);
     // The listener's state, shown in the tray icon's tip: "Quillet" while calls can come in,
     // and why not otherwise.
     void ShowListenState(bool listening, const std::string& reason);
     void HighLightLabel(TLinkLabel& label);
     void UnHighLightLabel(TLinkLabel& label);
+
+    // The phonebook half of the window: the contacts and the handlers of the list, the labels
+    // and Dial.
+    TMainFormPhonebook& PhonebookHandlers() { return *Phonebook; }
 
     // The own name: "User name" in section "Settings", read anew each time.
     std::string GetUserNameFromIni() const;
@@ -135,9 +151,13 @@ private:
     void CreateControls();
     void CreateMenus();
     void CreateTrayIcon();
+    void CreatePhonebook();
+    // Runs a phonebook handler; a failure escaping it (a failed save) goes to the error box.
+    void RunPhonebookHandler(const std::function<void()>& handler);
 
     std::filesystem::path SettingsFile;
     bool HasTray;
+    IPromptService& Prompts;
     bool Closed = false;
     bool ShowingWithoutFocus = false; // an appearing window is then only raised
     QWidget* Client;
@@ -150,6 +170,7 @@ private:
     std::function<void()> CloseAllChatsHook;
     std::vector<std::function<void()>> ShutdownSteps;
     TWindowPlacer Placer;
+    std::unique_ptr<TMainFormPhonebook> Phonebook;
 };
 
 } // namespace quillet

@@ -1,5 +1,6 @@
-// The real program ended while it holds conversations: it is started in a sandbox as a user
-// would run it, answers raw callers on its port, and is asked to end with SIGTERM.
+// The real program holding conversations: it is started in a sandbox as a user would run it,
+// answers raw callers on its port, and is asked to end with SIGTERM; and it answers calls also
+// when its phonebook holds an entry it has to complain about.
 #include "ProgramSandbox.h"
 #include "ShellTestSupport.h"
 
@@ -105,6 +106,31 @@ protected:
             std::cerr << "--- standard error of the program:\n" << ErrorOutput();
     }
 
+    // Starts the program and waits until this copy listens on its port. When another program
+    // holds the port the program can only be called there: SkipReason says so.
+    void StartListening()
+    {
+        if (!ProgramPortFree()) {
+            SkipReason = "port " + std::to_string(ProgramPort) + " is in use on this machine";
+            return;
+        }
+        Start();
+        // Calls go out only once it is this copy that listens on the port: another program may
+        // have taken the port since it was found free.
+        std::optional<std::string> listener;
+        ASSERT_TRUE(QTest::qWaitFor(
+                        [&] {
+                            listener = ListeningSocketInode(ProgramPort);
+                            return listener && ProcessHoldsSocket(Process->processId(), *listener);
+                        },
+                        15000)
+            || listener)
+            << "nothing listens on port " << ProgramPort;
+        if (!ProcessHoldsSocket(Process->processId(), *listener))
+            SkipReason = "port " + std::to_string(ProgramPort)
+                + " was taken by another program as this one started";
+    }
+
     void Start()
     {
         Process = TProgramSandbox::Start({}, Root.path() + "/stderr.log");
@@ -117,29 +143,14 @@ protected:
     }
 
     std::unique_ptr<QProcess> Process = std::make_unique<QProcess>();
+    std::string SkipReason;
 };
 
 TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSecondsWithStatusZero)
 {
-    if (!ProgramPortFree())
-        GTEST_SKIP() << "port " << ProgramPort
-                     << " is in use on this machine; the program can only "
-                     << "be called there, so its exit with open conversations cannot be tested";
-    Start();
-    // Calls go out only once it is this copy that listens on the port: another program may have
-    // taken the port since it was found free.
-    std::optional<std::string> listener;
-    ASSERT_TRUE(QTest::qWaitFor(
-                    [&] {
-                        listener = ListeningSocketInode(ProgramPort);
-                        return listener && ProcessHoldsSocket(Process->processId(), *listener);
-                    },
-                    15000)
-        || listener)
-        << "nothing listens on port " << ProgramPort;
-    if (!ProcessHoldsSocket(Process->processId(), *listener))
-        GTEST_SKIP() << "port " << ProgramPort
-                     << " was taken by another program as this one started";
+    ASSERT_NO_FATAL_FAILURE(StartListening());
+    if (!SkipReason.empty())
+        GTEST_SKIP() << SkipReason << ": the exit with open conversations cannot be tested";
 
     std::array<TRawPeer, 5> callers;
     for (std::size_t i = 0; i < callers.size(); ++i) {
@@ -165,6 +176,20 @@ TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithinTwoSe
     const std::string errors = ErrorOutput();
     EXPECT_EQ(errors.find("Sanitizer"), std::string::npos);
     EXPECT_EQ(errors.find("runtime error"), std::string::npos);
+}
+
+TEST_F(ConversationExitTest, AStyleInThePhonebookThatIsNoNumberDoesNotKeepCallsOut)
+{
+    // The error box about the entry waits for the user; the start is complete before it shows.
+    test::WriteWholeFile(
+        Settings, "[Settings]\nUser name=Tester\n[Users Section]\nAnn=1.2.3.4,2323,two\n");
+    ASSERT_NO_FATAL_FAILURE(StartListening());
+    if (!SkipReason.empty())
+        GTEST_SKIP() << SkipReason << ": the program cannot be called";
+    TRawPeer caller;
+    ASSERT_TRUE(caller.Connect(ProgramPort));
+    ASSERT_TRUE(caller.Send("caller\r\n"));
+    EXPECT_EQ(caller.Receive(8, 10s), "Tester\r\n");
 }
 
 } // namespace

@@ -21,24 +21,26 @@ inline void PrintTo(const QStringList& list, std::ostream* os)
 
 namespace quillet::test {
 
-// Records what would have been shown in message boxes.
+// Records what would have been shown in message boxes; questions get `Answer`.
 class TRecordingPrompts final : public IPromptService {
 public:
     TAnswer AskYesNoCancel(const std::string& text) override
     {
         Questions.push_back(text);
-        return TAnswer::Cancel;
+        return Answer;
     }
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
 
     void Clear()
     {
+        Answer = TAnswer::Cancel;
         Questions.clear();
         Messages.clear();
         Errors.clear();
     }
 
+    TAnswer Answer = TAnswer::Cancel;
     std::vector<std::string> Questions;
     std::vector<std::string> Messages;
     std::vector<std::string> Errors;

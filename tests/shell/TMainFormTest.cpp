@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include "phonebook/TEditRecord.h"
+#include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
 #include "shell/TLinkLabel.h"
 #include "shell/TMainForm.h"
@@ -9,7 +11,6 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -36,7 +37,7 @@ protected:
 
     std::unique_ptr<TMainForm> MakeForm(bool trayAvailable)
     {
-        auto form = std::make_unique<TMainForm>(Settings, trayAvailable);
+        auto form = std::make_unique<TMainForm>(Settings, trayAvailable, test::Prompts());
         form->SetOnCloseAccepted([this] { ++ClosesAccepted; });
         return form;
     }
@@ -265,7 +266,6 @@ TEST_F(TMainFormTest, LabelsTakeTheHoverColourWhileThePointerIsOverThem)
         QCoreApplication::sendEvent(label, &leave);
         EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
     }
-    EXPECT_FALSE(form->DialButton->isEnabled());
 }
 
 TEST_F(TMainFormTest, CloseAllChatsCallsTheHookWhenThereIsOne)
@@ -287,6 +287,75 @@ TEST_F(TMainFormTest, ShutdownStepsRunInOrderAndAFailingOneDoesNotStopTheRest)
     form->AddShutdownStep([&order] { order += "conversations"; });
     form->RunShutdownSteps();
     EXPECT_EQ(order, "listener conversations");
+}
+
+// --- phonebook
+
+TEST_F(TMainFormTest, AStyleThatIsNoNumberIsReportedOnceWhenTheEventLoopRuns)
+{
+    test::WriteWholeFile(Settings, "[Users Section]\nAnn=1,2323,two\nBob=2,2323,x\nCy=3\n");
+    auto form = MakeForm(true);
+    // The window is complete, with every contact, before anything is shown.
+    EXPECT_EQ(form->UsersListingBox->Count(), 3);
+    EXPECT_TRUE(test::Prompts().Errors.empty());
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(
+        test::Prompts().Errors, std::vector<std::string> { "'two' is not a valid integer value." });
+}
+
+TEST_F(TMainFormTest, AFailedSaveOfAnOfferedCallerGoesToTheErrorBox)
+{
+    // A folder where the settings file should be: every write fails.
+    fs::create_directory(Settings);
+    auto form = MakeForm(true);
+    test::Prompts().Answer = IPromptService::TAnswer::Yes;
+    form->OfferAddUser("Kim", "10.0.0.9", TChatStyle::IM);
+    EXPECT_EQ(test::Prompts().Errors,
+        std::vector<std::string> { "Unable to write to " + Settings.string() + "." });
+    // The contact stays and shows; the conversation is not told.
+    EXPECT_EQ(form->UsersListingBox->Count(), 2);
+    EXPECT_NE(form->PhonebookHandlers().Phonebook().FindUser("Kim"), nullptr);
+}
+
+TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
+{
+    auto form = MakeForm(true);
+    TEditRecord editor;
+    form->SetEditRecord(&editor);
+    int showings = 0;
+    form->SetModalRunner([&showings](QDialog& dialog) {
+        auto& editRecord = static_cast<TEditRecord&>(dialog);
+        ++showings;
+        editRecord.UserNameEdit->setText("Kim");
+        editRecord.IPAddrEdit->setText("10.0.0.9");
+        editRecord.Button1Click();
+    });
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTest::mouseClick(form->AddLabel, Qt::LeftButton);
+    EXPECT_EQ(showings, 1);
+    EXPECT_EQ(form->UsersListingBox->Count(), 2);
+
+    QTest::mouseClick(form->EditLabel, Qt::LeftButton);
+    EXPECT_EQ(showings, 2);
+    QTest::mouseClick(form->DeleteLabel, Qt::LeftButton);
+    EXPECT_EQ(
+        test::Prompts().Questions, std::vector<std::string> { "Delete this user: \"JANE DOE\"?" });
+}
+
+TEST_F(TMainFormTest, DisabledLabelsDoNothing)
+{
+    auto form = MakeForm(true);
+    test::Prompts().Answer = IPromptService::TAnswer::Yes;
+    form->PhonebookHandlers().DeleteLabelClick(); // the built-in contact: the list is empty
+    ASSERT_FALSE(form->DeleteLabel->isEnabled());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    test::Prompts().Clear();
+    QTest::mouseClick(form->DeleteLabel, Qt::LeftButton);
+    QTest::mouseClick(form->EditLabel, Qt::LeftButton);
+    EXPECT_TRUE(test::Prompts().Questions.empty());
 }
 
 // --- own name and dialogs

@@ -79,8 +79,12 @@ public:
     TProgramCopy(IMainThreadDispatcher& dispatcher, std::string ownName,
         const ITickSource& ticks = TSteadyTickSource::Instance())
         : Views(Form, ticks)
-        , Context{dispatcher, Views, ticks, [name = std::move(ownName)] { return name; },
-              [this](const std::string& peer, const std::string&, TChatStyle) { Offers.push_back(peer); }}
+        , Context { dispatcher, Views, ticks, [name = std::move(ownName)] { return name; },
+            [this](const std::string& peer, const std::string& address, TChatStyle style) {
+                Offers.push_back(peer);
+                if (OfferHook)
+                    OfferHook(peer, address, style);
+            } }
     {
         Form.SetPromptService(&Prompts);
         TChatServerHooks hooks;
@@ -118,6 +122,9 @@ public:
     TConversationContext Context;
     std::unique_ptr<TChatServer> Server;
     std::vector<std::string> Offers; // peers offered for the phonebook, in order
+    // Where the offers go besides (a phonebook's OfferAddUser), main thread.
+    std::function<void(const std::string& peer, const std::string& address, TChatStyle style)>
+        OfferHook;
     // Why calls were not answered, each time that changed ("" once they are answered again).
     std::vector<std::string> ListenReasons;
 };

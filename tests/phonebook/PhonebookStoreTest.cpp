@@ -1,0 +1,309 @@
+// The contact store against real settings files: reading, writing back, lookup, order and the
+// entries the file can hold.
+#include "RecordPrinter.h"
+
+#include "phonebook/PhonebookText.h"
+#include "phonebook/TPhonebook.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+using TUsers = std::vector<TUserRecordType>;
+
+constexpr auto Realtime = TChatStyle::Realtime;
+constexpr auto IM = TChatStyle::IM;
+constexpr auto Preview = TChatStyle::IMPreview;
+
+TChatStyle Style(int byte)
+{
+    return static_cast<TChatStyle>(byte);
+}
+
+std::string ReadFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& file, const std::string& content)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
+
+class PhonebookStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "quillet-phonebook-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        Folder = pattern;
+        Settings = Folder / "settings.ini";
+    }
+    void TearDown() override { fs::remove_all(Folder); }
+
+    // A copy of the program starting with this file: what its phonebook reads.
+    TUsers Restart(std::optional<std::string>* problem = nullptr) const
+    {
+        TPhonebook phonebook(Settings);
+        const auto found = phonebook.ReadUsers();
+        if (problem != nullptr)
+            *problem = found;
+        return phonebook.UsersList;
+    }
+
+    fs::path Folder;
+    fs::path Settings;
+};
+
+// --- reading
+
+struct TReadCase {
+    const char* Section; // the entry lines of "Users Section"
+    TUsers Expected;
+    std::optional<std::string> Problem;
+};
+
+TEST_F(PhonebookStoreTest, ReadsEachKindOfEntry)
+{
+    const std::vector<TReadCase> cases = {
+        { "Ann=10.0.0.7,2323,2", { { "Ann", "10.0.0.7", "2323", IM } }, {} },
+        { "Ann=10.0.0.7", { { "Ann", "10.0.0.7", "2323", Preview } }, {} },
+        { "Ann=10.0.0.7,5000", { { "Ann", "10.0.0.7", "5000", Preview } }, {} },
+        { "Bob=", { { "Bob", "", "2323", Preview } }, {} },
+        { "Ann=a,,1", { { "Ann", "a", "", Realtime } }, {} },
+        { "Ann=10.0.0.7,2323,2,x\nBob=1,2,1", { { "Bob", "1", "2", Realtime } }, {} },
+        // Of a number, the low 8 bits.
+        { "Ann=1,2323,259", { { "Ann", "1", "2323", Preview } }, {} },
+        { "Ann=1,2323,-1", { { "Ann", "1", "2323", Style(255) } }, {} },
+        { "Ann=1,2323,+2", { { "Ann", "1", "2323", IM } }, {} },
+        { "Ann=1,2323,0", { { "Ann", "1", "2323", Style(0) } }, {} },
+        // Only the text before a second "=" is the value.
+        { "Ann=10.0.0.7=x,2323,2", { { "Ann", "10.0.0.7", "2323", Preview } }, {} },
+        // Not a whole number: the contact stays with style 3, reading goes on, the first such
+        // field is reported once.
+        { "Ann=1,2323,two\nBob=2,2323,x\nCy=3",
+            { { "Ann", "1", "2323", Preview }, { "Bob", "2", "2323", Preview },
+                { "Cy", "3", "2323", Preview } },
+            "'two' is not a valid integer value" },
+        { "Ann=1,2323,", { { "Ann", "1", "2323", Preview } }, "'' is not a valid integer value" },
+        { "Ann=1,2323,99999999999", { { "Ann", "1", "2323", Preview } },
+            "'99999999999' is not a valid integer value" },
+        { "Ann=1,2323,+-1", { { "Ann", "1", "2323", Preview } },
+            "'+-1' is not a valid integer value" },
+        // Letter case makes two contacts; file order is kept; comments are no entries.
+        { "bob=2\nBob=1\n; Cy=3",
+            { { "bob", "2", "2323", Preview }, { "Bob", "1", "2323", Preview } }, {} },
+    };
+    for (const TReadCase& c : cases) {
+        SCOPED_TRACE(c.Section);
+        WriteFile(Settings,
+            std::string("[Settings]\nUser name=Kim\n[Users Section]\n") + c.Section + "\n");
+        std::optional<std::string> problem;
+        EXPECT_EQ(Restart(&problem), c.Expected);
+        EXPECT_EQ(problem, c.Problem);
+    }
+}
+
+TEST_F(PhonebookStoreTest, FirstRunHoldsTheDefaultContactAndWritesNothing)
+{
+    TPhonebook phonebook(Settings);
+    EXPECT_EQ(phonebook.ReadUsers(), std::nullopt);
+    EXPECT_TRUE(phonebook.AddDefaultContact());
+    EXPECT_EQ(phonebook.UsersList, (TUsers { { "Jane Doe", "127.0.0.1", "2323", Preview } }));
+    EXPECT_FALSE(fs::exists(Settings));
+    // A phonebook with contacts gets no default contact.
+    EXPECT_FALSE(phonebook.AddDefaultContact());
+    EXPECT_EQ(phonebook.UsersList.size(), 1U);
+}
+
+// --- writing back
+
+struct TRewriteCase {
+    const char* Before;
+    const char* After; // the whole file after reading and saving
+};
+
+TEST_F(PhonebookStoreTest, SavingWritesEveryContactInFullAndNothingElse)
+{
+    const std::vector<TRewriteCase> cases = {
+        { "[Users Section]\nAnn=10.0.0.7\n", "[Users Section]\nAnn=10.0.0.7,2323,3\n" },
+        { "[Users Section]\nAnn=10.0.0.7,2323,2,x\nBob=1\n", "[Users Section]\nBob=1,2323,3\n" },
+        { "[Users Section]\nAnn=1,2323,-1\nBob=1,2323,259\n",
+            "[Users Section]\nAnn=1,2323,255\nBob=1,2323,3\n" },
+        // A style that is no number costs the style, never the contact or the ones after it.
+        { "[Users Section]\nAnn=1,2323,two\nBob=2\n",
+            "[Users Section]\nAnn=1,2323,3\nBob=2,2323,3\n" },
+        { "[Users Section]\nBob=1\nbob=2\n", "[Users Section]\nBob=1,2323,3\nbob=2,2323,3\n" },
+        // Other sections, comments and blank lines stay byte for byte, the section keeps its place.
+        { "; my settings\r\n[Settings]\r\nUser name = Kim \r\n\r\n[users section]\r\nAnn=1\r\n; "
+          "old\r\n\r\n"
+          "[Other]\r\nx=1,2\r\n",
+            "; my settings\r\n[Settings]\r\nUser name = Kim \r\n\r\n[users "
+            "section]\r\nAnn=1,2323,3\r\n\r\n"
+            "[Other]\r\nx=1,2\r\n" },
+        // Nothing to save: no section.
+        { "[Settings]\nUser name=Kim\n[Users Section]\nAnn=1,2,3,4\n",
+            "[Settings]\nUser name=Kim\n" },
+    };
+    for (const TRewriteCase& c : cases) {
+        SCOPED_TRACE(c.Before);
+        WriteFile(Settings, c.Before);
+        TPhonebook phonebook(Settings);
+        phonebook.ReadUsers();
+        phonebook.SaveUsers();
+        EXPECT_EQ(ReadFile(Settings), c.After);
+    }
+}
+
+TEST_F(PhonebookStoreTest, TheFileListsAnAddedContactLastUntilTheNextSortedSave)
+{
+    WriteFile(Settings, "[Users Section]\nCy=3\nAnn=1\n");
+    TPhonebook phonebook(Settings);
+    phonebook.ReadUsers();
+    phonebook.SortUsers();
+    phonebook.UsersList.emplace_back("Bob", "2", "2323", IM);
+    phonebook.SaveUsers();
+    EXPECT_EQ(ReadFile(Settings), "[Users Section]\nAnn=1,2323,3\nCy=3,2323,3\nBob=2,2323,2\n");
+    phonebook.SortUsers();
+    phonebook.SaveUsers();
+    EXPECT_EQ(ReadFile(Settings), "[Users Section]\nAnn=1,2323,3\nBob=2,2323,2\nCy=3,2323,3\n");
+}
+
+// --- lookup and order
+
+TEST_F(PhonebookStoreTest, FindUserMatchesTheWholeNameByteForByte)
+{
+    TPhonebook phonebook(Settings);
+    phonebook.UsersList = { { "Ann", "1", "2323", IM }, { "bob", "2", "2323", IM },
+        { "Bob", "3", "2323", IM }, { "Ann", "4", "2323", IM } };
+    const std::vector<std::pair<const char*, const char*>> cases
+        = { { "Ann", "1" }, // the first of two
+              { "bob", "2" }, { "Bob", "3" }, { "BOB", nullptr }, { "Ann ", nullptr },
+              { " Ann", nullptr }, { "An", nullptr }, { "", nullptr } };
+    for (const auto& [name, address] : cases) {
+        SCOPED_TRACE(name);
+        const TUserRecordType* found = phonebook.FindUser(name);
+        const std::optional<std::string> got
+            = found != nullptr ? std::optional(found->IPAddress) : std::nullopt;
+        const std::optional<std::string> wanted
+            = address != nullptr ? std::optional<std::string>(address) : std::nullopt;
+        EXPECT_EQ(got, wanted);
+    }
+}
+
+TEST_F(PhonebookStoreTest, ContactsSortInOrdinalOrder)
+{
+    TPhonebook phonebook(Settings);
+    for (const char* name :
+        { "adam", "\xC3\x89mile", "bob", "Zoe", "Ann Lee", "Bob", "Ann", "ann", "A&B", "" })
+        phonebook.UsersList.emplace_back(name, "1", "2323", IM);
+    phonebook.SortUsers();
+    std::vector<std::string> names;
+    for (const auto& user : phonebook.UsersList)
+        names.push_back(user.Name);
+    EXPECT_EQ(names,
+        (std::vector<std::string> {
+            "", "A&B", "Ann", "Ann Lee", "Bob", "Zoe", "adam", "ann", "bob", "\xC3\x89mile" }));
+}
+
+// --- what may join the phonebook
+
+struct TCheckCase {
+    TUserRecordType Entry;
+    std::vector<std::string> Messages;
+};
+
+TEST_F(PhonebookStoreTest, EditorEntriesAreCheckedInOrder)
+{
+    TPhonebook phonebook(Settings);
+    phonebook.UsersList = { { "Ann", "1", "2323", IM }, { "Bob", "2", "2323", IM } };
+    const std::vector<TCheckCase> cases = {
+        { { "Cy", "10.0.0.3", "2323", IM }, {} },
+        { { "", "", "2323", IM }, { "Name can not be blank", "IP address can not be blank" } },
+        { { "Cy", "", "2323", IM }, { "IP address can not be blank" } },
+        { { "Ann", "9", "2323", IM }, { "Name already exists. Can not add" } },
+        { { "Ann", "", "2323", IM },
+            { "IP address can not be blank", "Name already exists. Can not add" } },
+        { { "ann", "9", "2323", IM }, {} },
+        { { "A=B", "9", "2323", IM }, { "Name can not contain \"=\"" } },
+        { { ";Cy", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
+        { { "[Cy]", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
+        { { "Cy;[x]", "9", "2323", IM }, {} },
+        { { "Cy\nDee", "9", "2323", IM },
+            { "Name can not contain line breaks or other control characters" } },
+        { { std::string("Cy\0x", 4), "9", "2323", IM },
+            { "Name can not contain line breaks or other control characters" } },
+        { { "Cy\tDee", "9", "2323", IM },
+            { "Name can not contain line breaks or other control characters" } },
+        { { "Cy", "10.0.0.3,5", "2323", IM }, { "IP address can not contain \",\" or \"=\"" } },
+        { { "Cy", "a=b", "2323", IM }, { "IP address can not contain \",\" or \"=\"" } },
+        { { "Cy", "a\rb", "2323", IM },
+            { "IP address can not contain line breaks or other control characters" } },
+        { { "Cy", "9", "23,23", IM }, { "Port can not contain \",\" or \"=\"" } },
+        { { "Cy", "9", "2323\x7f", IM },
+            { "Port can not contain line breaks or other control characters" } },
+        { { "\xC5\x81ukasz \xF0\x9F\x99\x82", "host.example", "http", IM }, {} },
+    };
+    for (const TCheckCase& c : cases) {
+        SCOPED_TRACE(c.Entry.Name + " / " + c.Entry.IPAddress + " / " + c.Entry.Port);
+        EXPECT_EQ(phonebook.CheckEntry(c.Entry, nullptr), c.Messages);
+    }
+    // An edit may keep its own name, and may not take another contact's.
+    const TUserRecordType* ann = phonebook.FindUser("Ann");
+    EXPECT_EQ(phonebook.CheckEntry({ "Ann", "7", "2323", IM }, ann), std::vector<std::string> {});
+    EXPECT_EQ(phonebook.CheckEntry({ "Bob", "7", "2323", IM }, ann),
+        std::vector<std::string> { "Name already exists. Can not add" });
+}
+
+// Every entry the editor accepts comes back from the file exactly as it was entered, after a
+// restart, whatever characters it is made of: random entries from pieces that trouble the file
+// format, all accepted ones saved side by side in one phonebook.
+TEST_F(PhonebookStoreTest, EveryAcceptedEntryReadsBackIdentically)
+{
+    const std::vector<std::string> pieces = { "a", "Z", "7", " ", "\t", "\r", "\n",
+        std::string(1, '\0'), "=", ",", ";", "[", "]", "\"", "#", "\\", "\x7f", "\xC3\xA9",
+        "\xE2\x82\xAC", "\xC5\x81", "\xF0\x9F\x99\x82", "\xC2\xA0", "\xE2\x80\xA8" };
+    std::mt19937 random(20240611);
+    const auto text = [&] {
+        std::string s;
+        for (auto n = random() % 6; n > 0; --n)
+            s += pieces[random() % pieces.size()];
+        return s;
+    };
+    TPhonebook checker(Settings);
+    TPhonebook phonebook(Settings);
+    for (int i = 0; i < 20000; ++i) {
+        // As the editor takes them: trimmed, a blank port is the default one.
+        TUserRecordType entry { TrimControls(text()), TrimControls(text()), TrimControls(text()),
+            static_cast<TChatStyle>(1 + random() % 3) };
+        if (entry.Port.empty())
+            entry.Port = "2323";
+        if (checker.CheckEntry(entry, nullptr).empty())
+            phonebook.UsersList.push_back(std::move(entry));
+    }
+    // The generator must reach accepted entries often enough for this to say something.
+    ASSERT_GT(phonebook.UsersList.size(), 1000U);
+    phonebook.SaveUsers();
+    const TUsers readBack = Restart();
+    ASSERT_EQ(readBack.size(), phonebook.UsersList.size());
+    for (std::size_t i = 0; i < readBack.size(); ++i) {
+        const TUserRecordType& entry = phonebook.UsersList[i];
+        ASSERT_EQ(readBack[i], entry) << "name [" << entry.Name << "] address [" << entry.IPAddress
+                                      << "] port [" << entry.Port << "]";
+    }
+}
+
+} // namespace
+} // namespace quillet
