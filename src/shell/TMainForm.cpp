@@ -9,6 +9,9 @@
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
+#include "skin/BuiltinSkinPackage.h"
+#include "skin/SkinChoice.h"
+#include "skin/SkinLoader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -45,12 +48,21 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
     return Qt::Window;
 }
 
+// The skin "Skin file" in section "Settings" names: the built-in one when the key is missing, none
+// for "none", otherwise a package file (a relative path is taken from the settings file's folder).
+skin::TSkinLoad LoadSkinAtStart(const std::filesystem::path& settingsFile)
+{
+    const std::string setting = profile::ReadString(settingsFile, "Settings", "Skin file", "");
+    return skin::LoadSkin(skin::SkinChoiceFromSetting(setting, settingsFile.parent_path()),
+        skin::BuiltinSkinPackage());
+}
+
 } // namespace
 
 TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     IPromptService& prompts, QWidget* parent)
     : QMainWindow(parent, MainWindowFlags(trayAvailable))
-    , SkinData1(new TSkinData({}, this))
+    , SkinData1(nullptr)
     , TrayIcon(nullptr)
     , SettingsFile(std::move(settingsPath))
     , HasTray(trayAvailable)
@@ -67,6 +79,13 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     })
     , Placer([this] { FormShow(); })
 {
+    // First, so that every control is made under the skin's style.
+    SkinData1 = new TSkinData(LoadSkinAtStart(SettingsFile), this);
+    if (!SkinData1->LoadProblem().empty()) {
+        QTimer::singleShot(
+            0, this, [this, text = SkinData1->LoadProblem()] { Prompts.ShowMessage(text); });
+    }
+
     setWindowTitle(QStringLiteral("Chat"));
     setWindowIcon(QuilletIcon());
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 10));
