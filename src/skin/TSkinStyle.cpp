@@ -22,6 +22,8 @@ constexpr int MinPixmapCacheKb = 32 * 1024;
 // Tabs that are not selected stand this much lower than the selected one.
 constexpr int UnselectedTabDrop = 2;
 constexpr int MenuSeparatorHeight = 7;
+// Room between a group box's title and the top of its frame.
+constexpr int GroupBoxTitleGap = 2;
 
 int ButtonFrame(QStyle::State state)
 {
@@ -331,6 +333,9 @@ void TSkinStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
     if (control == CC_ScrollBar && Controls.Contains(TSkinControl::xcScrollbar)
         && SkinsWidget(widget) && DrawScrollBar(option, painter, widget))
         return;
+    if (control == CC_GroupBox && Uses(TSkinPartKind::GroupBox, TSkinControl::xcGroupBox, widget)
+        && DrawGroupBox(option, painter, widget))
+        return;
     QProxyStyle::drawComplexControl(control, option, painter, widget);
 }
 
@@ -558,6 +563,31 @@ bool TSkinStyle::DrawScrollBar(
         const bool active = (bar->activeSubControls & SC_ScrollBarSlider) != 0;
         Parts.Paint(*painter, thumb, rect, ScrollFrame(enabled, active && sunken, active && hover));
     }
+    return true;
+}
+
+bool TSkinStyle::DrawGroupBox(
+    const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const
+{
+    const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+    if (box == nullptr || !(box->subControls & SC_GroupBoxFrame)
+        || box->features.testFlag(QStyleOptionFrame::Flat))
+        return false;
+    // The frame starts below the title (and the check box of a checkable group), as the base
+    // style lays out the contents; the base style then draws the title alone.
+    QRect frame = box->rect;
+    QRect title;
+    if (box->subControls & SC_GroupBoxLabel)
+        title |= subControlRect(CC_GroupBox, box, SC_GroupBoxLabel, widget);
+    if (box->subControls & SC_GroupBoxCheckBox)
+        title |= subControlRect(CC_GroupBox, box, SC_GroupBoxCheckBox, widget);
+    if (!title.isEmpty())
+        frame.setTop(title.bottom() + 1 + GroupBoxTitleGap);
+    if (!Parts.Paint(*painter, TSkinPartKind::GroupBox, frame, 1))
+        return false;
+    QStyleOptionGroupBox rest = *box;
+    rest.subControls &= ~SC_GroupBoxFrame;
+    QProxyStyle::drawComplexControl(CC_GroupBox, &rest, painter, widget);
     return true;
 }
 

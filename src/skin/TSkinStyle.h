@@ -65,6 +65,8 @@ private:
     bool DrawMenuBarItem(const QStyleOption* option, QPainter* painter) const;
     bool DrawScrollBar(
         const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    bool DrawGroupBox(
+        const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
     void DrawFocusRing(const QStyleOption* option, QPainter* painter) const;
 
     TSkinPainter Parts;

@@ -250,6 +250,30 @@ TEST_F(SkinStyleTest, PanelsAreDrawnFromTheirParts)
     }
 }
 
+TEST_F(SkinStyleTest, AGroupBoxFrameStartsBelowItsTitle)
+{
+    const QRgb frame = FrameColour(TSkinPartKind::GroupBox, 1);
+    QStyleOptionGroupBox option;
+    option.rect = QRect(0, 0, 120, 80);
+    option.state = Enabled;
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    const QImage untitled = Render({ 120, 80 },
+        [&](QPainter& p) { Style.drawComplexControl(QStyle::CC_GroupBox, &option, &p, nullptr); });
+    EXPECT_EQ(untitled.pixel(119, 0), frame) << "without a title the frame is the whole box";
+
+    option.subControls |= QStyle::SC_GroupBoxLabel;
+    option.text = QStringLiteral("Advanced Settings");
+    const QRect title
+        = Style.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, nullptr);
+    ASSERT_FALSE(title.isEmpty());
+    const QImage titled = Render({ 120, 80 },
+        [&](QPainter& p) { Style.drawComplexControl(QStyle::CC_GroupBox, &option, &p, nullptr); });
+    EXPECT_EQ(titled.pixel(119, title.center().y()), Background) << "no frame beside the title";
+    EXPECT_EQ(titled.pixel(119, title.bottom() + 4), frame);
+    EXPECT_EQ(titled.pixel(60, 79), frame);
+    EXPECT_NE(titled.copy(title), Render(title.size(), [](QPainter&) {})) << "the title is drawn";
+}
+
 TEST_F(SkinStyleTest, OnlyTheLitMenuItemShowsTheHighlightPicture)
 {
     const QRgb lit = FrameColour(TSkinPartKind::MenuItem, 1);
