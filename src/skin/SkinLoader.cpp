@@ -34,8 +34,14 @@ bool ReadSkinFile(const std::filesystem::path& file, QByteArray& data, std::stri
         problem = FileProblem(file, "was not found");
         return false;
     }
-    if (std::filesystem::is_directory(file, error)) {
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (std::filesystem::is_directory(status)) {
         problem = FileProblem(file, "is a folder, not a skin package");
+        return false;
+    }
+    // A pipe or a device could hold the start up for ever, or never end.
+    if (!error && !std::filesystem::is_regular_file(status)) {
+        problem = FileProblem(file, "is not a regular file");
         return false;
     }
     const std::uintmax_t size = std::filesystem::file_size(file, error);

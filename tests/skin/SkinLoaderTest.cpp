@@ -19,6 +19,7 @@
 
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -222,12 +223,16 @@ TEST_F(LoadSkinTest, AFileThatCannotBeUsedGivesOneMessageAndTheBuiltInSkin)
     } rows[] = {
         { "missing", Folder.path().toStdString() + "/gone.skin", "" },
         { "folder", Folder.path().toStdString(), "" },
+        { "pipe", Folder.path().toStdString() + "/pipe.skin", "" },
         { "garbage", File("garbage.skin", ToBytes(std::string_view("not a skin at all"))), "" },
         { "other version", File("old.skin", OfVersion(ToQt(SmallPackage()), 19999)), "" },
     };
     rows[0].Problem = Quoted(rows[0].File) + "was not found." + instead;
     rows[1].Problem = Quoted(rows[1].File) + "is a folder, not a skin package." + instead;
-    rows[3].Problem = std::string(TSkinPackage::VersionMessage);
+    // Opening a pipe without a writer would wait for one for ever.
+    ASSERT_EQ(mkfifo(rows[2].File.c_str(), 0600), 0);
+    rows[2].Problem = Quoted(rows[2].File) + "is not a regular file." + instead;
+    rows[4].Problem = std::string(TSkinPackage::VersionMessage);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
         const TSkinLoad load = LoadSkin({ TSkinChoice::TKind::File, row.File }, BuiltIn);
