@@ -15,6 +15,7 @@
 #include "skin/BuiltinSkinPackage.h"
 #include "skin/SkinLoader.h"
 #include "skin/TSkinData.h"
+#include "skin/TSkinStyle.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
