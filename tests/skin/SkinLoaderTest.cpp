@@ -102,6 +102,19 @@ TEST(BuiltinSkin, IsAPackageOfVersion20000WhoseEveryNamedBitmapDecodes)
     description.LoadText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     EXPECT_EQ(description.SectionNames().front(), "Skins");
 
+    // Every bitmap the description names is in the package and decodes.
+    std::size_t images = 0;
+    for (const std::string& section : description.SectionNames()) {
+        const std::string name = description.LookupText(section, "Image", "");
+        if (name.empty())
+            continue;
+        ++images;
+        Bytes entry;
+        reader.BitmapEntry(name, entry);
+        EXPECT_FALSE(DecodeSkinBitmap(entry).isNull()) << section << ": " << name;
+    }
+    EXPECT_EQ(images, SkinPartCount) << "one bitmap for every part the engine paints";
+
     // Every part the engine paints, with as many frames as the engine counts for it.
     const std::pair<TSkinPartKind, int> parts[] = { { TSkinPartKind::PushButton, frames::ButtonCount },
         { TSkinPartKind::CheckBox, frames::MarkCount }, { TSkinPartKind::RadioButton, frames::MarkCount },
