@@ -217,16 +217,24 @@ TArtPart Tabs()
     return part;
 }
 
-TArtPart TabPane()
+// A part of one frame: a 12 x 12 box with rounded corners in `fill`, outlined in `line`, standing
+// on `behind`; `band` pixels on each side keep their size.
+TArtPart BoxPart(TSkinPartKind kind, const char* file, const QColor& behind, const QColor& fill,
+    const QColor& line, int band)
 {
-    TArtPart part = NewPart(TSkinPartKind::TabPane, "tabpane.bmp");
-    part.Image = DrawFrame({ 12, 12 }, Face, [](QPainter& p) {
+    TArtPart part = NewPart(kind, file);
+    part.Image = DrawFrame({ 12, 12 }, behind, [&](QPainter& p) {
         const QRectF box(0, 0, 12, 12);
-        FillAndStroke(p, RoundedBox(box, 3), Face, Face, Line, box);
+        FillAndStroke(p, RoundedBox(box, 3), fill, fill, line, box);
     });
-    part.Margins = QMargins(3, 3, 3, 3);
+    part.Margins = QMargins(band, band, band, band);
     part.Trans = true;
     return part;
+}
+
+TArtPart TabPane()
+{
+    return BoxPart(TSkinPartKind::TabPane, "tabpane.bmp", Face, Face, Line, 3);
 }
 
 TArtPart ScrollButtons()
@@ -320,13 +328,8 @@ TArtPart MenuBackground()
 
 TArtPart MenuItem()
 {
-    TArtPart part = NewPart(TSkinPartKind::MenuItem, "menuitem.bmp");
-    part.Image = DrawFrame({ 12, 12 }, White, [](QPainter& p) {
-        const QRectF box(0, 0, 12, 12);
-        FillAndStroke(p, RoundedBox(box, 3), AccentTint, AccentTint, AccentRing, box);
-    });
-    part.Margins = QMargins(4, 4, 4, 4);
-    part.Trans = true;
+    TArtPart part
+        = BoxPart(TSkinPartKind::MenuItem, "menuitem.bmp", White, AccentTint, AccentRing, 4);
     part.NormalColour = Ink;
     part.MouseOverColour = QColor(10, 64, 64);
     return part;
