@@ -44,6 +44,10 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
 {
     TConversationTabControls ui;
     const QColor background = sheet.BackgroundColor();
+    // In the button face the sheet shows the page control's own panel beneath it, whose exact
+    // colour is the style's: controls in that colour then let it show through instead of
+    // painting a patch of their own.
+    const bool ownBackground = background != TTabSheet::ButtonFace();
 
     ui.Transcript = new TRichPane(&sheet);
     ui.Transcript->setObjectName(QStringLiteral("Transcript"));
@@ -62,7 +66,7 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
         auto* choice = new QRadioButton(caption, &sheet);
         choice->setObjectName(QString::fromLatin1(name));
         choice->setGeometry(ChoiceLeft, top, ChoiceWidth, ChoiceHeight);
-        choice->setAutoFillBackground(true);
+        choice->setAutoFillBackground(ownBackground);
         SetControlColours(*choice, QPalette::Window, background);
         return choice;
     };
@@ -92,6 +96,7 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.PreviewPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui.PreviewPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SetControlColours(*ui.PreviewPane, QPalette::Base, background);
+    ui.PreviewPane->viewport()->setAutoFillBackground(ownBackground);
     ui.PreviewPane->setReadOnly(true);
     ui.PreviewPane->hide();
 

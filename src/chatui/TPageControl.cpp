@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 
 namespace quillet {
 namespace {
@@ -172,11 +175,20 @@ QRect TPageControl::PageArea() const
     return Stack->geometry();
 }
 
+QRect TPageControl::PaneRect() const
+{
+    // The strip overlaps the pane's top edge by as much as the style asks: the current tab is
+    // drawn over that edge and opens into the pane.
+    const int overlap = style()->pixelMetric(QStyle::PM_TabBarBaseOverlap, nullptr, this);
+    const int top = TabStrip->geometry().bottom() + 1 - overlap;
+    return { 0, top, width(), height() - top };
+}
+
 void TPageControl::LayoutChildren()
 {
     const int stripHeight = TabStrip->heightForWidth(width());
     TabStrip->setGeometry(0, 0, width(), stripHeight);
-    const QRect frame(0, stripHeight, width(), height() - stripHeight);
+    const QRect frame = PaneRect();
     Stack->setGeometry(frame.adjusted(PageInset, PageInset, -PageInset, -PageInset));
     // Only the page shown is fitted now (a new row of tabs would otherwise lay out every
     // conversation's page); the others are fitted when they are shown.
@@ -186,8 +198,9 @@ void TPageControl::LayoutChildren()
 
 bool TPageControl::event(QEvent* event)
 {
-    // The strip asks for a new height when tabs come, go or change their captions.
-    if (event->type() == QEvent::LayoutRequest)
+    // The strip asks for a new height when tabs come, go or change their captions; another
+    // style can change the overlap.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::StyleChange)
         LayoutChildren();
     return QWidget::event(event);
 }
@@ -200,18 +213,18 @@ void TPageControl::resizeEvent(QResizeEvent* event)
 
 void TPageControl::paintEvent(QPaintEvent*)
 {
-    // The panel the pages lie on, in the button face colour, with a thin frame that the current
-    // tab joins.
+    // The panel the pages lie on, drawn by the style as a tab widget's pane.
     QPainter painter(this);
-    const int top = TabStrip->geometry().bottom() + 1;
-    const QRect frame(0, top, width(), height() - top);
-    painter.fillRect(frame, palette().color(QPalette::Button));
-    painter.setPen(palette().color(QPalette::Dark));
-    painter.drawRect(frame.adjusted(0, 0, -1, -1));
-    // A current tab on the row next to the pages opens into them.
-    const QRect tab = TabStrip->TabRect(TabStrip->CurrentIndex());
-    if (tab.isValid() && tab.bottom() + 1 == top)
-        painter.fillRect(QRect(tab.left() + 1, top, tab.width() - 2, 1), palette().color(QPalette::Button).lighter(104));
+    QStyleOptionTabWidgetFrame option;
+    option.initFrom(this);
+    option.rect = PaneRect();
+    option.shape = QTabBar::RoundedNorth;
+    option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    option.tabBarSize = TabStrip->size();
+    option.tabBarRect = TabStrip->geometry();
+    option.selectedTabRect
+        = TabStrip->TabRect(TabStrip->CurrentIndex()).translated(TabStrip->pos());
+    style()->drawPrimitive(QStyle::PE_FrameTabWidget, &option, &painter, this);
 }
 
 } // namespace quillet

@@ -68,6 +68,7 @@ private:
     void Forget(int index);
     void ShowIndex(int index);
     void LayoutChildren();
+    QRect PaneRect() const;
 
     TTabStrip* TabStrip;
     QWidget* Stack; // the area the pages lie in, their parent

@@ -5,7 +5,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QStyle>
+#include <QTabBar>
 
 #include <algorithm>
 
@@ -13,10 +14,8 @@ namespace quillet {
 namespace {
 
 constexpr int SideMargin = 2;      // keeps the outer tab borders inside the strip
-constexpr int TextPadding = 10;    // on each side of a caption
 constexpr int MinTabWidth = 48;    // an empty caption still leaves something to click
 constexpr int VerticalPadding = 8; // caption height plus this is a row's height
-constexpr int InactiveInset = 2;   // tabs that are not current sit lower than the current one
 
 } // namespace
 
@@ -25,6 +24,8 @@ TTabStrip::TTabStrip(QWidget* parent) : QWidget(parent)
     // Clicking a tab must not take the keyboard away from the typing pane.
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The tab under the pointer is drawn lit.
+    setMouseTracking(true);
 }
 
 int TTabStrip::AddTab(const QString& caption)
@@ -90,11 +91,18 @@ int TTabStrip::TabHeight() const
     return fontMetrics().height() + VerticalPadding;
 }
 
+int TTabStrip::TextPadding() const
+{
+    // The room the style keeps beside a caption, both sides together.
+    return style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, this);
+}
+
 int TTabStrip::NaturalTabWidth(int index) const
 {
     const TTab& tab = Tabs[static_cast<std::size_t>(index)];
     if (tab.Width < 0)
-        tab.Width = std::max(MinTabWidth, fontMetrics().horizontalAdvance(tab.Caption) + 2 * TextPadding);
+        tab.Width
+            = std::max(MinTabWidth, fontMetrics().horizontalAdvance(tab.Caption) + TextPadding());
     return tab.Width;
 }
 
@@ -163,6 +171,7 @@ void TTabStrip::Invalidate()
     if (hadLayout)
         before.swap(Cached.Rects);
     CachedWidth = -1;
+    Hovered = -1;
     const std::vector<QRect>& after = CurrentLayout().Rects;
     QRect changed;
     for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
@@ -236,6 +245,27 @@ void TTabStrip::mousePressEvent(QMouseEvent* event)
     Choose(TabAt(event->position().toPoint()));
 }
 
+void TTabStrip::mouseMoveEvent(QMouseEvent* event)
+{
+    SetHovered(TabAt(event->position().toPoint()));
+    QWidget::mouseMoveEvent(event);
+}
+
+void TTabStrip::leaveEvent(QEvent* event)
+{
+    SetHovered(-1);
+    QWidget::leaveEvent(event);
+}
+
+void TTabStrip::SetHovered(int index)
+{
+    if (index == Hovered)
+        return;
+    const QRect was = TabRect(Hovered);
+    Hovered = index;
+    update((was | TabRect(Hovered)).adjusted(-2, -2, 2, 2));
+}
+
 void TTabStrip::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -252,16 +282,44 @@ void TTabStrip::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+QStyleOptionTab TTabStrip::TabOption(int index) const
+{
+    const TTab& tab = Tabs[static_cast<std::size_t>(index)];
+    QStyleOptionTab option;
+    option.initFrom(this);
+    option.state &= ~(QStyle::State_MouseOver | QStyle::State_HasFocus);
+    option.shape = QTabBar::RoundedNorth;
+    option.rect = TabRect(index);
+    if (index == Current)
+        option.state |= QStyle::State_Selected;
+    if (index == Hovered)
+        option.state |= QStyle::State_MouseOver;
+    if (tab.Highlighted) {
+        option.state |= QStyle::State_On;
+        const QColor fill = option.palette.color(QPalette::Highlight);
+        const QColor text = option.palette.color(QPalette::HighlightedText);
+        option.palette.setColor(QPalette::Button, fill);
+        option.palette.setColor(QPalette::Window, fill);
+        option.palette.setColor(QPalette::ButtonText, text);
+        option.palette.setColor(QPalette::WindowText, text);
+    }
+    // Elided only when its advance does not fit: eliding measures the glyphs' ink, which can
+    // reach a pixel past the advance the tab's width was made from.
+    const int room = std::max(0, option.rect.width() - TextPadding());
+    option.text = fontMetrics().horizontalAdvance(tab.Caption) <= room
+        ? tab.Caption
+        : fontMetrics().elidedText(tab.Caption, Qt::ElideRight, room);
+    // A caption is shown as it is: a peer's name is never read as a mnemonic, so its "&" is
+    // doubled for the style.
+    option.text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return option;
+}
+
 void TTabStrip::paintEvent(QPaintEvent* event)
 {
     const TLayout& layout = CurrentLayout();
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const QPalette& pal = palette();
-    const QColor face = pal.color(QPalette::Button);
-    const QColor border = pal.color(QPalette::Dark);
-
-    // The current tab goes last so that its outline lies over its neighbours'.
+    // The current tab goes last so that it lies over its neighbours.
     std::vector<int> order;
     for (int i = 0; i < Count(); ++i) {
         if (i != Current)
@@ -274,36 +332,9 @@ void TTabStrip::paintEvent(QPaintEvent* event)
     for (const int i : order) {
         if (!layout.Rects[static_cast<std::size_t>(i)].intersects(dirty))
             continue;
-        const TTab& tab = Tabs[static_cast<std::size_t>(i)];
-        const bool current = i == Current;
-        QRectF r = QRectF(layout.Rects[static_cast<std::size_t>(i)]).adjusted(0.5, 0.5, -0.5, 0.5);
-        if (!current)
-            r.setTop(r.top() + InactiveInset);
-
-        QColor fill = current ? face.lighter(104) : face.darker(110);
-        QColor text = pal.color(QPalette::ButtonText);
-        if (tab.Highlighted) {
-            fill = pal.color(QPalette::Highlight);
-            text = pal.color(QPalette::HighlightedText);
-        }
-
-        QPainterPath path;
-        const qreal radius = 3.0;
-        path.moveTo(r.bottomLeft());
-        path.lineTo(r.left(), r.top() + radius);
-        path.quadTo(r.topLeft(), QPointF(r.left() + radius, r.top()));
-        path.lineTo(r.right() - radius, r.top());
-        path.quadTo(r.topRight(), QPointF(r.right(), r.top() + radius));
-        path.lineTo(r.bottomRight());
-        painter.fillPath(path, fill);
-        painter.setPen(QPen(border, current ? 1.5 : 1.0));
-        painter.drawPath(path);
-
-        painter.setPen(text);
-        const QRect textRect = r.toAlignedRect().adjusted(TextPadding / 2, 0, -TextPadding / 2, 0);
-        const QString caption = fontMetrics().elidedText(tab.Caption, Qt::ElideRight, textRect.width());
-        // A caption is shown as it is: a peer's name is never interpreted as markup or mnemonic.
-        painter.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+        const QStyleOptionTab option = TabOption(i);
+        style()->drawControl(QStyle::CE_TabBarTabShape, &option, &painter, this);
+        style()->drawControl(QStyle::CE_TabBarTabLabel, &option, &painter, this);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStyleOptionTab>
 #include <QWidget>
 
 #include <vector>
@@ -11,6 +12,11 @@ namespace quillet {
 // scrolls: tabs that do not fit on a row wrap onto a further row, so with many conversations
 // every tab stays visible and clickable. A tab can be highlighted (painted in the highlight
 // colour) to ask for the user's attention, independently of which tab is current.
+//
+// Tabs are painted by the widget style as tab bar tabs, so they look like the rest of the
+// program whatever the style. A highlighted tab goes to the style as an "on" tab with the
+// highlight colours in its palette: every style shows the colours, and a style that knows the
+// convention (the skin's) can draw it its own way.
 class TTabStrip final : public QWidget {
     Q_OBJECT
 
@@ -50,6 +56,8 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -69,12 +77,17 @@ private:
     TLayout ComputeLayout(int width) const;
     int TabHeight() const;
     int NaturalTabWidth(int index) const;
+    int TextPadding() const;
     void Invalidate();
     const TLayout& CurrentLayout() const;
     void Choose(int index);
+    void SetHovered(int index);
+    QStyleOptionTab TabOption(int index) const;
 
     std::vector<TTab> Tabs;
     int Current = -1;
+    // The tab under the pointer, -1 for none.
+    int Hovered = -1;
     mutable TLayout Cached;
     mutable int CachedWidth = -1;
 };

@@ -10,6 +10,9 @@
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
+#include "skin/BuiltinSkinPackage.h"
+#include "skin/SkinChoice.h"
+#include "skin/SkinLoader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,12 +49,21 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
     return Qt::Window;
 }
 
+// The skin "Skin file" in section "Settings" names: the built-in one when the key is missing, none
+// for "none", otherwise a package file (a relative path is taken from the settings file's folder).
+skin::TSkinLoad LoadSkinAtStart(const std::filesystem::path& settingsFile)
+{
+    const std::string setting = profile::ReadString(settingsFile, "Settings", "Skin file", "");
+    return skin::LoadSkin(skin::SkinChoiceFromSetting(setting, settingsFile.parent_path()),
+        skin::BuiltinSkinPackage());
+}
+
 } // namespace
 
 TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     IPromptService& prompts, TMainFormDependencies dependencies, QWidget* parent)
     : QMainWindow(parent, MainWindowFlags(trayAvailable))
-    , SkinData1(new TSkinData(this))
+    , SkinData1(nullptr)
     , TrayIcon(nullptr)
     , SettingsFile(std::move(settingsPath))
     , HasTray(trayAvailable)
@@ -60,6 +72,13 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     , Uses(std::move(dependencies))
     , Placer([this] { FormShow(); })
 {
+    // First, so that every control is made under the skin's style.
+    SkinData1 = new TSkinData(LoadSkinAtStart(SettingsFile), this);
+    if (!SkinData1->LoadProblem().empty()) {
+        QTimer::singleShot(
+            0, this, [this, text = SkinData1->LoadProblem()] { Prompts.ShowMessage(text); });
+    }
+
     if (!Uses.RunModal)
         Uses.RunModal = [](QDialog& dialog) { dialog.exec(); };
     if (!Uses.OnCloseAccepted) {
@@ -72,6 +91,7 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
             QCoreApplication::exit(0);
         };
     }
+
     setWindowTitle(QStringLiteral("Chat"));
     setWindowIcon(QuilletIcon());
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 10));

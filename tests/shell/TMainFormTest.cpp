@@ -6,6 +6,10 @@
 #include "shell/TLinkLabel.h"
 #include "shell/TMainForm.h"
 #include "shell/TSetupForm.h"
+#include "skin/Lzhuf.h"
+#include "skin/SkinPackageWriter.h"
+#include "skin/SkinText.h"
+#include "skin/TSkinPackage.h"
 
 #include <QAction>
 #include <QDialog>
@@ -278,6 +282,71 @@ TEST_F(TMainFormTest, CloseAllChatsCallsTheHookWhenThereIsOne)
     uses.CloseAllChats = [&calls] { ++calls; };
     MakeForm(true, uses)->CloseAllChats();
     EXPECT_EQ(calls, 1);
+}
+
+// --- skin
+
+// A stored package holding only a description that names the skin.
+std::vector<std::uint8_t> NamedSkin(const std::string& name)
+{
+    const std::string description = "[TitlebarSkin]\r\nSkinName=" + name + "\r\n";
+    const skin::TSkinPackageEntry entries[]
+        = { { "named.ini", { description.begin(), description.end() } } };
+    return skin::BuildSkinContainer(entries);
+}
+
+// A stored package of another version, without entries.
+std::vector<std::uint8_t> OlderSkin()
+{
+    std::vector<std::uint8_t> package;
+    for (const std::int32_t field : { 19999, 0, 0, 0 })
+        skin::text::AppendInt32(package, field);
+    const std::vector<std::uint8_t> code = skin::LzhufEncode(package);
+    std::vector<std::uint8_t> container;
+    skin::text::AppendInt32(container, static_cast<std::int32_t>(4 + code.size()));
+    skin::text::AppendInt32(container, static_cast<std::int32_t>(package.size()));
+    container.insert(container.end(), code.begin(), code.end());
+    return container;
+}
+
+TEST_F(TMainFormTest, SkinFileChoosesTheSkinAndOneMessageSaysWhenItCannotBeUsed)
+{
+    const auto write = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+        test::WriteWholeFile(Settings.parent_path() / name, std::string(bytes.begin(), bytes.end()));
+    };
+    write("mine.skin", NamedSkin("Mine"));
+    write("old.skin", OlderSkin());
+    const std::string gone = (Settings.parent_path() / "gone.skin").string();
+    const struct {
+        const char* Setting;
+        bool Active;
+        const char* SkinName;
+        std::vector<std::string> Messages;
+    } rows[] = {
+        { "", true, "Quillet", {} },
+        { "Skin file=none\n", false, "", {} },
+        { "Skin file=mine.skin\n", true, "Mine", {} },
+        { "Skin file=gone.skin\n", true, "Quillet",
+            { "The skin file \"" + gone
+                + "\" was not found. Quillet uses its built-in skin instead." } },
+        { "Skin file=old.skin\n", true, "Quillet",
+            { std::string(skin::TSkinPackage::VersionMessage) } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Setting);
+        test::Prompts().Clear(IPromptService::TAnswer::Cancel);
+        test::WriteWholeFile(Settings, std::string("[Settings]\nUser name=Ann\n") + row.Setting);
+        auto form = MakeForm(true);
+        EXPECT_EQ(form->SkinData1->Active(), row.Active);
+        if (row.Active) {
+            EXPECT_EQ(form->SkinData1->Skin()->Name, row.SkinName);
+        }
+        // Told once the event loop runs, not while the window is being made.
+        EXPECT_TRUE(test::Prompts().Messages.empty());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(test::Prompts().Messages, row.Messages);
+    }
 }
 
 // --- phonebook

@@ -1,0 +1,33 @@
+#include "skin/SkinChoice.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace quillet::skin {
+
+TSkinChoice SkinChoiceFromSetting(std::string_view value, const std::filesystem::path& baseFolder)
+{
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!value.empty() && blank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && blank(value.back()))
+        value.remove_suffix(1);
+    if (value.empty())
+        return {};
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    constexpr std::string_view none = "none";
+    if (std::equal(value.begin(), value.end(), none.begin(), none.end(),
+            [&](char a, char b) { return lower(a) == b; }))
+        return { TSkinChoice::TKind::None, {} };
+
+    std::filesystem::path file(value);
+    // "~/" is the home folder, as in a shell.
+    const char* home = std::getenv("HOME");
+    if (value.starts_with("~/") && home != nullptr && *home != '\0')
+        file = std::filesystem::path(home) / value.substr(2);
+    else if (file.is_relative())
+        file = baseFolder / file;
+    return { TSkinChoice::TKind::File, file.lexically_normal() };
+}
+
+} // namespace quillet::skin
