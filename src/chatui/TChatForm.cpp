@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace quillet {
@@ -42,6 +43,28 @@ TChatForm::TChatForm(QWidget* parent) : QWidget(parent), TabsControl(nullptr)
     TabsControl->setPalette(pagePalette);
     layout->addWidget(TabsControl);
     connect(TabsControl, &TPageControl::Change, this, [this] { TabsChange(); });
+    CreateTabKeys();
+}
+
+void TChatForm::CreateTabKeys()
+{
+    // Window shortcuts: the typing pane leaves keys with Ctrl or Alt to its window, so these work
+    // wherever the keyboard is in the window, while Tab and typed keys stay the conversation's.
+    const auto bind = [this](QKeyCombination keys, auto action) {
+        connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, action);
+    };
+    const auto next = [this] { TabsControl->ChooseNeighbour(1); };
+    const auto previous = [this] { TabsControl->ChooseNeighbour(-1); };
+    bind(Qt::CTRL | Qt::Key_Tab, next);
+    bind(Qt::CTRL | Qt::Key_PageDown, next);
+    // Shift+Tab reaches the window as Backtab on most keyboards.
+    bind(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, previous);
+    bind(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, previous);
+    bind(Qt::CTRL | Qt::Key_PageUp, previous);
+    for (int number = 1; number <= 9; ++number) {
+        bind(Qt::ALT | static_cast<Qt::Key>(Qt::Key_0 + number),
+            [this, number] { TabsControl->ChoosePage(number - 1); });
+    }
 }
 
 TChatForm::~TChatForm() = default;

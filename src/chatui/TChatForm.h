@@ -59,6 +59,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Ctrl+Tab and Ctrl+PgDn: the next tab; Ctrl+Shift+Tab and Ctrl+PgUp: the one before
+    // (both wrap); Alt+1 to Alt+9: the tab of that number.
+    void CreateTabKeys();
     void CenterOnScreen();
 
     TPageControl* TabsControl;

@@ -132,6 +132,30 @@ void TPageControl::SetActivePage(QWidget* page)
     ShowIndex(index);
 }
 
+void TPageControl::ChoosePage(int index)
+{
+    QWidget* page = Page(index);
+    if (page == nullptr)
+        return;
+    if (index != TabStrip->CurrentIndex()) {
+        TabStrip->SetCurrentIndex(index);
+        ShowIndex(index);
+        emit Change();
+    }
+    // Focus coming in from elsewhere is what tells the sheet it was entered; its conversation
+    // then hands the keyboard on to its typing pane.
+    if (PageOf(QApplication::focusWidget()) != page)
+        page->setFocus(Qt::ShortcutFocusReason);
+}
+
+void TPageControl::ChooseNeighbour(int step)
+{
+    const int count = PageCount();
+    if (count == 0)
+        return;
+    ChoosePage(((TabStrip->CurrentIndex() + step) % count + count) % count);
+}
+
 void TPageControl::ShowIndex(int index)
 {
     QWidget* page = Page(index);

@@ -36,6 +36,12 @@ public:
     QWidget* ActivePage() const;
     void SetActivePage(QWidget* page);
 
+    // The user picks a page from the keyboard: it is shown as a click on its tab shows it (Change
+    // fires), and the keyboard goes into it unless it is there already. Out of range: nothing.
+    void ChoosePage(int index);
+    // The page `step` places after the one shown (before it when negative), wrapping at the ends.
+    void ChooseNeighbour(int step);
+
     QString PageCaption(const QWidget* page) const;
     void SetPageCaption(const QWidget* page, const QString& caption);
     bool PageHighlighted(const QWidget* page) const;
