@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 namespace quillet {
@@ -160,20 +161,24 @@ void TMainForm::CreateControls()
 
 void TMainForm::CreateMenus()
 {
+    // Every menu and item has a mnemonic (the underlined letter; the "&" is not shown), and F10
+    // opens the menu as on other desktops' windows.
     MainMenu1 = menuBar();
-    MenuGroup = MainMenu1->addMenu(QStringLiteral("Menu"));
-    SetupItem = MenuGroup->addAction(QStringLiteral("My Name"));
-    About1 = MenuGroup->addAction(QStringLiteral("About"));
+    MenuGroup = MainMenu1->addMenu(QStringLiteral("&Menu"));
+    SetupItem = MenuGroup->addAction(QStringLiteral("&My Name"));
+    About1 = MenuGroup->addAction(QStringLiteral("&About"));
     N1 = MenuGroup->addSeparator();
-    Exit1 = MenuGroup->addAction(QStringLiteral("Exit"));
+    Exit1 = MenuGroup->addAction(QStringLiteral("E&xit"));
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+        [this] { MainMenu1->setActiveAction(MenuGroup->menuAction()); });
     QObject::connect(SetupItem, &QAction::triggered, this, [this] { SetupItemClick(); });
     QObject::connect(About1, &QAction::triggered, this, [this] { About1Click(); });
     QObject::connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
 
     PopupMenu1 = new QMenu(this);
-    ShowMenu = PopupMenu1->addAction(QStringLiteral("Show"));
-    HideMenu = PopupMenu1->addAction(QStringLiteral("Hide"));
-    ExitMenu = PopupMenu1->addAction(QStringLiteral("Exit"));
+    ShowMenu = PopupMenu1->addAction(QStringLiteral("&Show"));
+    HideMenu = PopupMenu1->addAction(QStringLiteral("&Hide"));
+    ExitMenu = PopupMenu1->addAction(QStringLiteral("E&xit"));
     QObject::connect(ShowMenu, &QAction::triggered, this, [this] { ShowMenuClick(); });
     QObject::connect(HideMenu, &QAction::triggered, this, [this] { HideMenuClick(); });
     QObject::connect(ExitMenu, &QAction::triggered, this, [this] { Exit1Click(); });

@@ -1,0 +1,108 @@
+#include "ShellTestSupport.h"
+
+#include "shell/TMainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace quillet {
+namespace {
+
+// The main window as the program makes it, with its two dialogs recorded instead of shown.
+class MainFormKeyboard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Root.isValid());
+        TMainFormDependencies uses;
+        uses.SetupForm = &Setup;
+        uses.AboutForm = &About;
+        uses.RunModal = [this](QDialog& dialog) { Shown.push_back(&dialog); };
+        uses.OnCloseAccepted = [this] { ++ClosesAccepted; };
+        Form = std::make_unique<TMainForm>(
+            test::PathOf(Root) / "settings.ini", true, test::Prompts(), std::move(uses));
+    }
+
+    void ShowAndActivate()
+    {
+        Form->show();
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    }
+
+    QTemporaryDir Root;
+    QDialog Setup;
+    QDialog About;
+    std::vector<QDialog*> Shown;
+    int ClosesAccepted = 0;
+    std::unique_ptr<TMainForm> Form;
+};
+
+TEST_F(MainFormKeyboard, TheMenuAndEachItemAreReachedFromTheKeyboard)
+{
+    const struct {
+        Qt::Key Opener;
+        Qt::KeyboardModifiers OpenerModifiers;
+        Qt::Key Item;
+        QDialog* Dialog; // null: Exit
+    } rows[] = {
+        {Qt::Key_M, Qt::AltModifier, Qt::Key_M, &Setup},
+        {Qt::Key_F10, Qt::NoModifier, Qt::Key_A, &About},
+        {Qt::Key_M, Qt::AltModifier, Qt::Key_X, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(QKeySequence(row.Opener | row.OpenerModifiers).toString().toStdString());
+        ShowAndActivate();
+        Shown.clear();
+        QTest::keyClick(Form.get(), row.Opener, row.OpenerModifiers);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Form->MenuGroup->isVisible(); }, 2000));
+        QTest::keyClick(Form->MenuGroup, row.Item);
+        EXPECT_FALSE(Form->MenuGroup->isVisible());
+        if (row.Dialog != nullptr) {
+            EXPECT_EQ(Shown, std::vector<QDialog*>{row.Dialog});
+        } else {
+            EXPECT_TRUE(Form->ExitRequested);
+            EXPECT_EQ(ClosesAccepted, 1);
+        }
+    }
+}
+
+// A mnemonic only underlines a letter: the captions read as before.
+TEST_F(MainFormKeyboard, MenusHaveMnemonicsAndKeepTheirCaptions)
+{
+    const struct {
+        QAction* Action;
+        const char* Caption;
+    } rows[] = {
+        {Form->MenuGroup->menuAction(), "Menu"},
+        {Form->SetupItem, "My Name"},
+        {Form->About1, "About"},
+        {Form->Exit1, "Exit"},
+        {Form->ShowMenu, "Show"},
+        {Form->HideMenu, "Hide"},
+        {Form->ExitMenu, "Exit"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Caption);
+        QString shown = row.Action->text();
+        EXPECT_EQ(shown.count(QLatin1Char('&')), 1);
+        EXPECT_EQ(shown.remove(QLatin1Char('&')), QLatin1String(row.Caption));
+    }
+
+    // The tray menu, opened by its right press, takes the keyboard too.
+    Form->TrayMessage(QSystemTrayIcon::Context);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->PopupMenu1->isVisible(); }, 2000));
+    QTest::keyClick(Form->PopupMenu1, Qt::Key_S);
+    EXPECT_TRUE(Form->isVisible());
+}
+
+} // namespace
+} // namespace quillet
