@@ -1,5 +1,7 @@
 #include "chatui/ConversationTabLayout.h"
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -9,6 +11,9 @@ constexpr int PaneTop = 55;
 constexpr int DisconnectTop = 25;
 constexpr int LabelTop = 3;
 constexpr int RightGap = 10;
+// What the minimum keeps of the lines that share their width.
+constexpr int MinLineWidth = 60;
+constexpr int MaxTypingLabelShare = 150;
 
 } // namespace
 
@@ -46,6 +51,25 @@ TConversationTabLayout ConversationTabLayout(const TConversationTabMetrics& m)
     layout.LocalPane = QRect(PaneLeft, localTop, localWidth, localHeight);
     layout.SendButton = QPoint(PaneLeft + localWidth + RightGap, localTop);
     return layout;
+}
+
+QSize ConversationTabMinimumSize(const TConversationTabMetrics& m)
+{
+    // The choices on the left, the connection info and Disconnect on the right.
+    const int topRow = m.ChoicesRight + RightGap + std::max(m.InfoLabelWidth, m.DisconnectWidth)
+        + RightGap;
+    const int typingRow = PaneLeft + std::min(m.TypingLabelWidth, MaxTypingLabelShare) + 5
+        + MinLineWidth + RightGap;
+    const int localRow = 2 * PaneLeft + MinLineWidth + RightGap + m.SendWidth;
+    const int width = std::max({topRow, typingRow, localRow});
+
+    const int pane = MinPaneLines * m.LocalLineHeight + 2 * m.LocalFrameWidth;
+    // Realtime: two equal panes, 5 pixels under each, from halves rounded down.
+    const int split = PaneTop + 2 * (pane + 5) + 1;
+    const int localClientHeight = m.LocalLineHeight + 10 - 2 * m.LocalFrameWidth;
+    const int previewHeight = m.PreviewLineHeight + 10;
+    const int oneLine = PaneTop + pane + localClientHeight + previewHeight + 15;
+    return {width, std::max(split, oneLine)};
 }
 
 } // namespace quillet

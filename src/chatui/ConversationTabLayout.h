@@ -20,6 +20,7 @@ struct TConversationTabMetrics {
     int InfoLabelWidth = 0;
     int DisconnectWidth = 0;
     int SendWidth = 0;
+    int ChoicesRight = 0; // where the style choices end, counted from the sheet's left
 };
 
 // Where a conversation tab's controls go. Realtime splits the sheet under the style choices into
@@ -40,5 +41,13 @@ struct TConversationTabLayout {
 };
 
 TConversationTabLayout ConversationTabLayout(const TConversationTabMetrics& metrics);
+
+// The smallest sheet on which, in every style, no control covers another and each pane keeps
+// MinPaneLines lines of the typing pane's font (the typing pane of the IM styles keeps its one
+// line). The sheet's size in `metrics` is not used. A long typing notice (a long name) only
+// widens it up to a point; beyond that the preview line narrows.
+QSize ConversationTabMinimumSize(const TConversationTabMetrics& metrics);
+
+inline constexpr int MinPaneLines = 3;
 
 } // namespace quillet

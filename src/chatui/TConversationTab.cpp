@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 
 namespace quillet {
 namespace {
@@ -166,7 +167,13 @@ void TConversationTab::LayoutTab()
     metrics.InfoLabelWidth = Ui.InfoLabel->width();
     metrics.DisconnectWidth = Ui.DisconnectButton->width();
     metrics.SendWidth = Ui.SendButton->width();
+    metrics.ChoicesRight = Ui.IMPreviewChoice->geometry().right() + 1;
     const TConversationTabLayout layout = ConversationTabLayout(metrics);
+    if (const QSize minimum = ConversationTabMinimumSize(metrics); minimum != sheet->minimumSize()) {
+        sheet->setMinimumSize(minimum);
+        if (TPageControl* control = sheet->PageControl())
+            control->updateGeometry();
+    }
 
     Ui.DisconnectButton->move(layout.DisconnectButton);
     Ui.InfoLabel->move(layout.InfoLabel);
@@ -260,10 +267,37 @@ void TConversationTab::ShowConnectionInfo(const std::string& text)
     LayoutTab();
 }
 
+void TConversationTab::ShowPeerAddress(const std::string& address, const std::string& port)
+{
+    if (SheetWidget == nullptr)
+        return;
+    PeerAddressText = QString::fromStdString(address);
+    PeerPortText = QString::fromStdString(port);
+    ShowPeer();
+}
+
+void TConversationTab::ShowPeer()
+{
+    // Until a name arrives the address tells tabs apart; a peer that sends no name keeps it.
+    QString caption = PeerNameText;
+    if (caption.isEmpty())
+        caption = PeerAddressText;
+    if (!caption.isEmpty())
+        SheetWidget->SetCaption(caption);
+    // The whole name, also when the tab is too narrow for it, and where the peer is.
+    QStringList tip;
+    if (!PeerNameText.isEmpty())
+        tip.append(PeerNameText);
+    if (!PeerAddressText.isEmpty())
+        tip.append(PeerAddressText + QStringLiteral(", port ") + PeerPortText);
+    SheetWidget->SetTabToolTip(tip.join(QLatin1Char('\n')));
+}
+
 void TConversationTab::ShowEnded()
 {
     if (SheetWidget == nullptr)
         return;
+    SheetWidget->SetEnded(true);
     Ui.DisconnectButton->setText(QStringLiteral("Close"));
     CloseShownTick = Ticks.Now();
 }
@@ -273,7 +307,7 @@ void TConversationTab::PeerNameCompleted(const std::string& name)
     if (SheetWidget == nullptr)
         return;
     PeerNameText = QString::fromStdString(name);
-    SheetWidget->SetCaption(PeerNameText);
+    ShowPeer();
     if (CurrentStyle == TChatStyle::IMPreview) {
         SetTypingCaption(PeerNameText + QStringLiteral(" types: "));
         LayoutTab();

@@ -85,6 +85,7 @@ public:
     void WriteStatusLine(const std::string& text) override;
     void ClearTranscript() override;
     void ShowConnectionInfo(const std::string& text) override;
+    void ShowPeerAddress(const std::string& address, const std::string& port) override;
     void RefreshControls() override;
     void ShowEnded() override;
     bool AttentionTick() override;
@@ -132,6 +133,8 @@ private:
     QRadioButton* Choice(TChatStyle style) const;
     bool IsShown() const;
     void SetTypingCaption(const QString& caption);
+    // The tab's caption and tool tip from what is known of the peer: its name, else its address.
+    void ShowPeer();
 
     TChatForm& Form;
     IConversationOwner& Owner;
@@ -139,6 +142,8 @@ private:
     TConversationTabHooks Hooks;
     const QString OwnNameText;
     QString PeerNameText;
+    QString PeerAddressText;
+    QString PeerPortText;
     TFonts EntryFonts;
     QTextCharFormat StatusFormat;
 

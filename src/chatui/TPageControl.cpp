@@ -10,6 +10,8 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -194,9 +196,40 @@ void TPageControl::SetPageHighlighted(const QWidget* page, bool highlighted)
     TabStrip->SetHighlighted(IndexOf(page), highlighted);
 }
 
+QString TPageControl::PageToolTip(const QWidget* page) const
+{
+    return TabStrip->ToolTip(IndexOf(page));
+}
+
+void TPageControl::SetPageToolTip(const QWidget* page, const QString& text)
+{
+    TabStrip->SetToolTip(IndexOf(page), text);
+}
+
+bool TPageControl::PageEnded(const QWidget* page) const
+{
+    return TabStrip->Ended(IndexOf(page));
+}
+
+void TPageControl::SetPageEnded(const QWidget* page, bool ended)
+{
+    TabStrip->SetEnded(IndexOf(page), ended);
+}
+
 QRect TPageControl::PageArea() const
 {
     return Stack->geometry();
+}
+
+QSize TPageControl::minimumSizeHint() const
+{
+    QSize pages(0, 0);
+    for (const TPage& page : Pages)
+        pages = pages.expandedTo(page.Widget->minimumSize());
+    const int overlap = style()->pixelMetric(QStyle::PM_TabBarBaseOverlap, nullptr, this);
+    const int width = std::max(pages.width() + 2 * PageInset, TabStrip->minimumSizeHint().width());
+    const int strip = TabStrip->heightForWidth(std::max(width, this->width()));
+    return {width, strip - overlap + pages.height() + 2 * PageInset};
 }
 
 QRect TPageControl::PaneRect() const
@@ -224,8 +257,11 @@ bool TPageControl::event(QEvent* event)
 {
     // The strip asks for a new height when tabs come, go or change their captions; another
     // style can change the overlap.
-    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::StyleChange) {
         LayoutChildren();
+        // Another row of tabs needs room of its own.
+        updateGeometry();
+    }
     return QWidget::event(event);
 }
 

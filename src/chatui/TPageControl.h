@@ -46,10 +46,18 @@ public:
     void SetPageCaption(const QWidget* page, const QString& caption);
     bool PageHighlighted(const QWidget* page) const;
     void SetPageHighlighted(const QWidget* page, bool highlighted);
+    QString PageToolTip(const QWidget* page) const;
+    void SetPageToolTip(const QWidget* page, const QString& text);
+    bool PageEnded(const QWidget* page) const;
+    void SetPageEnded(const QWidget* page, bool ended);
 
     TTabStrip& Strip() const { return *TabStrip; }
     // The rectangle pages occupy, in the control's coordinates.
     QRect PageArea() const;
+
+    // Room for the tab strip at its present width and for the largest of the pages' minimum
+    // sizes. A page that changes its minimum size calls updateGeometry on the control.
+    QSize minimumSizeHint() const override;
 
 signals:
     // The user picked another tab; ActivePage is the page now shown.

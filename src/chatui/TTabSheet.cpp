@@ -32,8 +32,11 @@ void TTabSheet::SetPageControl(TPageControl* control)
     if (Control != nullptr)
         Control->RemovePage(this);
     Control = control;
-    if (Control != nullptr)
+    if (Control != nullptr) {
         Control->AddPage(this, CaptionText);
+        Control->SetPageToolTip(this, ToolTipText);
+        Control->SetPageEnded(this, EndedFlag);
+    }
 }
 
 void TTabSheet::SetCaption(const QString& caption)
@@ -41,6 +44,20 @@ void TTabSheet::SetCaption(const QString& caption)
     CaptionText = caption;
     if (Control != nullptr)
         Control->SetPageCaption(this, caption);
+}
+
+void TTabSheet::SetTabToolTip(const QString& text)
+{
+    ToolTipText = text;
+    if (Control != nullptr)
+        Control->SetPageToolTip(this, text);
+}
+
+void TTabSheet::SetEnded(bool ended)
+{
+    EndedFlag = ended;
+    if (Control != nullptr)
+        Control->SetPageEnded(this, ended);
 }
 
 bool TTabSheet::Highlighted() const

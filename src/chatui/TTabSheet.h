@@ -32,6 +32,12 @@ public:
     void SetCaption(const QString& caption);
     bool Highlighted() const;
     void SetHighlighted(bool highlighted);
+    // The tab's tool tip, and whether it is drawn as ended; kept like the caption, so that they
+    // go with the sheet into a page control.
+    QString TabToolTip() const { return ToolTipText; }
+    void SetTabToolTip(const QString& text);
+    bool Ended() const { return EndedFlag; }
+    void SetEnded(bool ended);
 
     // The keyboard focus has come to the sheet or a control on it from elsewhere (moving between
     // its own controls is no entry); its page control, which watches the focus, tells it.
@@ -51,6 +57,8 @@ private:
     QColor Background;
     TPageControl* Control = nullptr;
     QString CaptionText;
+    QString ToolTipText;
+    bool EndedFlag = false;
 };
 
 } // namespace quillet

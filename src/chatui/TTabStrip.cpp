@@ -2,11 +2,13 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QTabBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -30,7 +32,9 @@ TTabStrip::TTabStrip(QWidget* parent) : QWidget(parent)
 
 int TTabStrip::AddTab(const QString& caption)
 {
-    Tabs.push_back(TTab{caption, false});
+    TTab tab;
+    tab.Caption = caption;
+    Tabs.push_back(tab);
     if (Current < 0)
         Current = 0;
     Invalidate();
@@ -76,6 +80,30 @@ void TTabStrip::SetHighlighted(int index, bool highlighted)
         return;
     Tabs[static_cast<std::size_t>(index)].Highlighted = highlighted;
     update(TabRect(index));
+}
+
+QString TTabStrip::ToolTip(int index) const
+{
+    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].ToolTip : QString();
+}
+
+void TTabStrip::SetToolTip(int index, const QString& text)
+{
+    if (index >= 0 && index < Count())
+        Tabs[static_cast<std::size_t>(index)].ToolTip = text;
+}
+
+bool TTabStrip::Ended(int index) const
+{
+    return index >= 0 && index < Count() && Tabs[static_cast<std::size_t>(index)].Ended;
+}
+
+void TTabStrip::SetEnded(int index, bool ended)
+{
+    if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].Ended == ended)
+        return;
+    Tabs[static_cast<std::size_t>(index)].Ended = ended;
+    update(TabRect(index).adjusted(-2, -2, 2, 2));
 }
 
 void TTabStrip::SetCurrentIndex(int index)
@@ -282,6 +310,20 @@ void TTabStrip::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+bool TTabStrip::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const int index = TabAt(help->pos());
+        if (const QString text = ToolTip(index); !text.isEmpty())
+            QToolTip::showText(help->globalPos(), text, this, TabRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 QStyleOptionTab TTabStrip::TabOption(int index) const
 {
     const TTab& tab = Tabs[static_cast<std::size_t>(index)];
@@ -294,6 +336,10 @@ QStyleOptionTab TTabStrip::TabOption(int index) const
         option.state |= QStyle::State_Selected;
     if (index == Hovered)
         option.state |= QStyle::State_MouseOver;
+    if (tab.Ended) {
+        option.state &= ~QStyle::State_Enabled;
+        option.palette.setCurrentColorGroup(QPalette::Disabled);
+    }
     if (tab.Highlighted) {
         option.state |= QStyle::State_On;
         const QColor fill = option.palette.color(QPalette::Highlight);

@@ -34,6 +34,12 @@ public:
     void SetCaption(int index, const QString& caption);
     bool Highlighted(int index) const;
     void SetHighlighted(int index, bool highlighted);
+    // Shown while the pointer rests on the tab.
+    QString ToolTip(int index) const;
+    void SetToolTip(int index, const QString& text);
+    // An ended tab is drawn as a disabled one (greyed), and can still be chosen.
+    bool Ended(int index) const;
+    void SetEnded(int index, bool ended);
 
     // -1 when there is no tab. Setting it from the program emits nothing.
     int CurrentIndex() const { return Current; }
@@ -60,11 +66,14 @@ protected:
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct TTab {
         QString Caption;
         bool Highlighted = false;
+        QString ToolTip;
+        bool Ended = false;
         // Measured once per caption and font: with many tabs, measuring every caption on each
         // layout made adding or removing a tab cost the square of the count.
         mutable int Width = -1;

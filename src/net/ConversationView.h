@@ -35,6 +35,9 @@ public:
     virtual void ClearTranscript() = 0;
     // "IP: <address> -- PORT: <port>" in the top right corner.
     virtual void ShowConnectionInfo(const std::string& text) = 0;
+    // Who is at the other end, as soon as it is known: a dialed call's address and port at once,
+    // a caller's when its connection is taken over.
+    virtual void ShowPeerAddress(const std::string& address, const std::string& port) = 0;
     // Read-only state, colours, visibilities and focus from the owner's state and the style.
     virtual void RefreshControls() = 0;
     // The conversation has ended: the button now reads "Close".

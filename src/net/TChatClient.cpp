@@ -61,6 +61,7 @@ void TChatClient::ThreadMain()
     try {
         if (!IsIncoming()) {
             Connected.store(false);
+            RunOnView([this](IConversationView& view) { view.ShowPeerAddress(RemoteAddress, RemotePort); });
             AddStatusLine("Connecting to " + RemoteAddress + " on port " + RemotePort);
             Socket.SetNonBlockingMode(false);
             // On success the status hook has sent the greeting and emptied the transcript.
@@ -81,9 +82,12 @@ void TChatClient::ThreadMain()
             Socket.Close();
 
         Socket.RefreshEndpoints();
-        const std::string info =
-            "IP: " + Socket.PeerAddressText() + " -- PORT: " + std::to_string(Socket.PeerPort());
-        RunOnView([&info](IConversationView& view) {
+        const std::string address = Socket.PeerAddressText();
+        const std::string port = std::to_string(Socket.PeerPort());
+        const std::string info = "IP: " + address + " -- PORT: " + port;
+        RunOnView([this, &info, &address, &port](IConversationView& view) {
+            if (IsIncoming())
+                view.ShowPeerAddress(address, port);
             view.ShowConnectionInfo(info);
             view.RefreshControls();
         });

@@ -27,4 +27,11 @@ TMainFormLayout FormResizeLayout(QSize client)
     return layout;
 }
 
+QSize FormMinimumClientSize(int labelsRight, int listHeight, int menuWidth)
+{
+    const int width
+        = std::max({labelsRight + ListLeft, DialWidth + 2 * DialMargin, menuWidth, 2 * ListLeft});
+    return {width, ListTop + listHeight + ListBottomMargin};
+}
+
 } // namespace quillet

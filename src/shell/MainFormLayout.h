@@ -20,4 +20,9 @@ struct TMainFormLayout {
 // keeps the button inside the window.
 TMainFormLayout FormResizeLayout(QSize client);
 
+// The smallest client area in which the list shows `listHeight` pixels, the labels (ending at
+// `labelsRight`) and the Dial button keep their margins and `menuWidth` leaves the menu bar's
+// menu unfolded.
+QSize FormMinimumClientSize(int labelsRight, int listHeight, int menuWidth);
+
 } // namespace quillet

@@ -106,6 +106,13 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     CreateControls();
     CreateMenus();
 
+    // Nothing folds away or covers another control: the list keeps a few lines.
+    constexpr int MinListLines = 3;
+    const int listHeight = MinListLines * UsersListingBox->fontMetrics().height()
+        + 2 * UsersListingBox->frameWidth();
+    Client->setMinimumSize(FormMinimumClientSize(
+        DeleteLabel->geometry().right() + 1, listHeight, MainMenu1->sizeHint().width()));
+
     // The stored client size; FormShow sets the width again each time the window appears.
     resize(147, 420 + MainMenu1->sizeHint().height());
 

@@ -439,7 +439,13 @@ bool TSkinStyle::DrawTabShape(const QStyleOption* option, QPainter* painter) con
     // stand on that edge.
     if (!selected)
         rect.adjust(0, UnselectedTabDrop, 0, -Parts.Part(TSkinPartKind::TabPane).Margins.top());
-    return Parts.Paint(*painter, TSkinPartKind::Tab, rect, frame);
+    // A disabled tab (an ended conversation's) has no frame of its own: it is drawn faded.
+    painter->save();
+    if (!(state & State_Enabled))
+        painter->setOpacity(0.45);
+    const bool painted = Parts.Paint(*painter, TSkinPartKind::Tab, rect, frame);
+    painter->restore();
+    return painted;
 }
 
 void TSkinStyle::DrawTabLabel(

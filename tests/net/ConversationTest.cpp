@@ -119,6 +119,7 @@ TEST_F(ConversationTest, CalleeRepliesWithItsNameWhenTheCallersNameIsComplete)
     EXPECT_EQ(tab.Marked, TChatStyle::IM);
     EXPECT_EQ(tab.Transcript, "");
     EXPECT_EQ(tab.Info.rfind("IP: 127.0.0.1 -- PORT: ", 0), 0u) << tab.Info;
+    EXPECT_EQ(tab.PeerAddress, "127.0.0.1 " + tab.Info.substr(tab.Info.rfind(' ') + 1));
 }
 
 TEST_F(ConversationTest, GreetingSplitIntoManyChunksGivesTheSameName)
@@ -186,6 +187,7 @@ TEST_F(ConversationTest, RefusedCallShowsConnectingThenDisconnected)
     const std::vector<std::string> expected = {
         "Connecting to 127.0.0.1 on port " + std::to_string(refusedPort), "Disconnected"};
     EXPECT_EQ(tab.StatusLines, expected);
+    EXPECT_EQ(tab.PeerAddress, "127.0.0.1 " + std::to_string(refusedPort)) << "as dialed";
     EXPECT_EQ(alice.WindowShown, 1);
     ASSERT_EQ(alice.Offers.size(), 1u);
     EXPECT_EQ(alice.Offers[0].Peer, "");

@@ -25,6 +25,7 @@ public:
         std::string Preview;
         std::string TypingNotice;
         std::string Info;
+        std::string PeerAddress; // address and port, a space between
         TChatStyle Style = TChatStyle::Realtime;
         TChatStyle Marked = TChatStyle::Realtime;
         int Refreshes = 0;
@@ -73,6 +74,10 @@ public:
     }
     void ClearTranscript() override { State->Transcript.clear(); }
     void ShowConnectionInfo(const std::string& text) override { State->Info = text; }
+    void ShowPeerAddress(const std::string& address, const std::string& port) override
+    {
+        State->PeerAddress = address + " " + port;
+    }
     void RefreshControls() override { ++State->Refreshes; }
     void ShowEnded() override { State->Ended = true; }
     bool AttentionTick() override { return false; }

@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include "phonebook/TUsersListingBox.h"
+#include "shell/TLinkLabel.h"
 #include "shell/TMainForm.h"
 
 #include <QAction>
@@ -7,6 +9,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,7 +20,7 @@ namespace quillet {
 namespace {
 
 // The main window as the program makes it, with its two dialogs recorded instead of shown.
-class MainFormKeyboard : public ::testing::Test {
+class MainFormAccess : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -46,7 +49,7 @@ protected:
     std::unique_ptr<TMainForm> Form;
 };
 
-TEST_F(MainFormKeyboard, TheMenuAndEachItemAreReachedFromTheKeyboard)
+TEST_F(MainFormAccess, TheMenuAndEachItemAreReachedFromTheKeyboard)
 {
     const struct {
         Qt::Key Opener;
@@ -76,7 +79,7 @@ TEST_F(MainFormKeyboard, TheMenuAndEachItemAreReachedFromTheKeyboard)
 }
 
 // A mnemonic only underlines a letter: the captions read as before.
-TEST_F(MainFormKeyboard, MenusHaveMnemonicsAndKeepTheirCaptions)
+TEST_F(MainFormAccess, MenusHaveMnemonicsAndKeepTheirCaptions)
 {
     const struct {
         QAction* Action;
@@ -102,6 +105,34 @@ TEST_F(MainFormKeyboard, MenusHaveMnemonicsAndKeepTheirCaptions)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Form->PopupMenu1->isVisible(); }, 2000));
     QTest::keyClick(Form->PopupMenu1, Qt::Key_S);
     EXPECT_TRUE(Form->isVisible());
+}
+
+TEST_F(MainFormAccess, ShrinkingStopsWhereEveryControlStillFits)
+{
+    ShowAndActivate();
+    Form->resize(40, 40);
+    const QWidget& central = *Form->centralWidget();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return central.size() == central.minimumSize(); }, 2000))
+        << central.width() << "x" << central.height();
+    const QSize client = central.size();
+    EXPECT_GT(Form->minimumWidth(), 40);
+    EXPECT_GT(Form->minimumHeight(), 40);
+    EXPECT_LE(Form->minimumWidth(), 140) << "the width the window appears with";
+
+    const QRect menu = Form->MainMenu1->actionGeometry(Form->MenuGroup->menuAction());
+    EXPECT_FALSE(menu.isEmpty());
+    EXPECT_TRUE(Form->MainMenu1->rect().contains(menu)) << "Menu is not folded away";
+    const QRect list = Form->UsersListingBox->geometry();
+    EXPECT_GE(list.height(), 3 * Form->UsersListingBox->fontMetrics().height());
+    const QRect dial = Form->DialButton->geometry();
+    EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(dial));
+    EXPECT_FALSE(dial.intersects(list));
+    for (const TLinkLabel* label : {Form->AddLabel, Form->EditLabel, Form->DeleteLabel}) {
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(label->geometry()));
+        EXPECT_FALSE(label->geometry().intersects(list));
+        EXPECT_FALSE(label->geometry().intersects(dial));
+    }
 }
 
 } // namespace
