@@ -124,6 +124,16 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.SendButton->setObjectName(QStringLiteral("SendButton"));
     ui.SendButton->resize(ButtonWidth, ButtonHeight);
 
+    // For screen readers; the labels, choices and buttons are named by their captions, the
+    // panes' descriptions name the other side once it is known.
+    ui.Transcript->setAccessibleName(QStringLiteral("Transcript"));
+    ui.PreviewPane->setAccessibleName(QStringLiteral("Preview"));
+    ui.LocalPane->setAccessibleName(QStringLiteral("Your text"));
+    for (QRadioButton* choice : {ui.RealtimeChoice, ui.IMChoice, ui.IMPreviewChoice})
+        choice->setAccessibleDescription(QStringLiteral("Chat style"));
+    ui.InfoLabel->setAccessibleDescription(QStringLiteral("Address and port of the other side"));
+    ui.TypingLabel->setAccessibleDescription(QStringLiteral("Typing notice"));
+
     // Children made after their parent became visible need showing; the preview pane starts
     // hidden.
     for (QWidget* child : {static_cast<QWidget*>(ui.Transcript), static_cast<QWidget*>(ui.StyleCaption),

@@ -9,11 +9,14 @@
 #include "platform/CodePage1252.h"
 #include "skin/TSkinData.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -81,6 +84,8 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
             RequestWindowAttention(window, count * FlashIntervalMs);
         };
     }
+    if (!Hooks.Announce)
+        Hooks.Announce = [](QAccessibleEvent& event) { QAccessible::updateAccessibility(&event); };
     if (!Hooks.StopFlashing)
         Hooks.StopFlashing = [](QWidget* window) { StopWindowAttention(window); };
     EntryFonts.OwnText = MakeFormat(QStringLiteral("Arial"), 11, false, Black);
@@ -119,6 +124,7 @@ void TConversationTab::BuildTab(TSkinData* skin)
     QObject::connect(sheet, &TTabSheet::MouseEntered, &Connections, [this] { StopAttention(); });
     Ui = BuildConversationTabControls(*sheet, Form.font());
     ConnectControls();
+    ShowPeer();
     StatusFormat.setForeground(Black);
 
     if (skin != nullptr && skin->Active())
@@ -291,6 +297,17 @@ void TConversationTab::ShowPeer()
     if (!PeerAddressText.isEmpty())
         tip.append(PeerAddressText + QStringLiteral(", port ") + PeerPortText);
     SheetWidget->SetTabToolTip(tip.join(QLatin1Char('\n')));
+
+    const QString who = !caption.isEmpty() ? caption : QStringLiteral("the other side");
+    Ui.Transcript->setAccessibleDescription(QStringLiteral("Text from ") + who);
+    Ui.LocalPane->setAccessibleDescription(QStringLiteral("Your text to ") + who);
+    Ui.PreviewPane->setAccessibleDescription(who + QStringLiteral(" is typing"));
+}
+
+void TConversationTab::NoteArrival()
+{
+    if (ArrivalStart < 0)
+        ArrivalStart = Ui.Transcript->EndPosition();
 }
 
 void TConversationTab::ShowEnded()
@@ -332,6 +349,7 @@ void TConversationTab::AppendPeerText(std::string_view text, bool labelAtLineSta
 {
     if (SheetWidget == nullptr)
         return;
+    NoteArrival();
     if (labelAtLineStart && Ui.Transcript->EndsWithLineBreak())
         AppendEntry(*Ui.Transcript, PeerNameText, QString(), &EntryFonts.PeerLabel, nullptr, false);
     Ui.Transcript->AppendRun(FromUtf8(text), EntryFonts.PeerText);
@@ -377,6 +395,7 @@ void TConversationTab::CommitPreviewLine()
 {
     if (SheetWidget == nullptr)
         return;
+    NoteArrival();
     AppendEntry(*Ui.Transcript, PeerNameText, Ui.PreviewPane->Text(), &EntryFonts.PeerLabel,
         &EntryFonts.PeerText, true);
     Ui.PreviewPane->ClearText();
@@ -456,6 +475,14 @@ void TConversationTab::ChunkDone()
     ScrollToCaret(*Ui.Transcript);
     if (CurrentStyle == TChatStyle::IMPreview)
         ScrollToCaret(*Ui.PreviewPane);
+    // What the other side sent is announced once per chunk, as one insertion, for screen
+    // readers to read out.
+    const int from = std::exchange(ArrivalStart, -1);
+    if (const QString arrived = from >= 0 ? Ui.Transcript->TextFrom(from) : QString();
+        !arrived.isEmpty()) {
+        QAccessibleTextInsertEvent event(Ui.Transcript, from, arrived);
+        Hooks.Announce(event);
+    }
 }
 
 void TConversationTab::LocalPaneKeyPress(char32_t& key)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+class QAccessibleEvent;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -37,6 +38,9 @@ struct TConversationTabHooks {
     // Shows the main window without taking the keyboard: an incoming call brings it forward
     // together with the chat window.
     std::function<void()> ShowMainWindow;
+    // Tells the accessibility layer (screen readers) of a change. Default: Qt's, which passes it
+    // on only while an assistive technology listens.
+    std::function<void(QAccessibleEvent& event)> Announce;
 };
 
 // One conversation's tab in the chat window: its sheet, its eleven controls, the text panes and
@@ -135,6 +139,7 @@ private:
     void SetTypingCaption(const QString& caption);
     // The tab's caption and tool tip from what is known of the peer: its name, else its address.
     void ShowPeer();
+    void NoteArrival();
 
     TChatForm& Form;
     IConversationOwner& Owner;
@@ -144,6 +149,9 @@ private:
     QString PeerNameText;
     QString PeerAddressText;
     QString PeerPortText;
+    // Where the other side's text that arrived in the chunk being shown starts in the
+    // transcript; -1 when none did.
+    int ArrivalStart = -1;
     TFonts EntryFonts;
     QTextCharFormat StatusFormat;
 

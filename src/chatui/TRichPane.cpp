@@ -332,6 +332,16 @@ void TRichPane::DefaultKeyAction(char32_t key)
     setTextCursor(caret);
 }
 
+int TRichPane::EndPosition() const
+{
+    return document()->characterCount() - 1;
+}
+
+QString TRichPane::TextFrom(int position) const
+{
+    return position >= EndPosition() ? QString() : TextBetween(position, EndPosition());
+}
+
 void TRichPane::TypeText(const QString& text)
 {
     const QList<uint> points = text.toUcs4();

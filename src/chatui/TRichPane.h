@@ -59,6 +59,10 @@ public:
     bool EndsWithLineBreak() const;
     // The text with "\n" between lines.
     QString Text() const;
+    // Where the next character appended goes, as the pane's accessible text counts positions;
+    // and the text from such a position on.
+    int EndPosition() const;
+    QString TextFrom(int position) const;
 
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.

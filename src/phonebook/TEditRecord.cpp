@@ -84,14 +84,17 @@ void TEditRecord::CreateControls()
     GroupBox2->setGeometry(16, 58, 320, 79);
     Label2 = MakeLabel(QStringLiteral("Name:"), GroupBox2, 16, 21);
     UserNameEdit = MakeEdit(GroupBox2, QRect(16, 40, 123, 21));
+    UserNameEdit->setAccessibleName(QStringLiteral("Name"));
     Label3 = MakeLabel(QStringLiteral("IP Address:"), GroupBox2, 160, 21);
     IPAddrEdit = MakeEdit(GroupBox2, QRect(160, 40, 121, 21));
+    IPAddrEdit->setAccessibleName(QStringLiteral("IP Address"));
 
     Label5 = MakeLabel(QStringLiteral("Advanced Settings:"), this, 16, 155, 13, Navy);
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(16, 170, 320, 95);
     PortLabel = MakeLabel(QStringLiteral("Port Number:"), GroupBox1, 18, 21);
     PortEdit = MakeEdit(GroupBox1, QRect(18, 40, 121, 21));
+    PortEdit->setAccessibleName(QStringLiteral("Port Number"));
     PortDefaultCheckbox = new QCheckBox(QStringLiteral("Uses default port"), GroupBox1);
     PortDefaultCheckbox->setGeometry(18, 60, 121, 17);
     Label4 = MakeLabel(QStringLiteral("Start in this style:"), GroupBox1, 162, 17);

@@ -77,7 +77,7 @@ class TConversations {
 public:
     TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown)
         : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
-            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
+            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
             [settingsPath] {
                 return profile::ReadString(settingsPath, "Settings", "User name", std::string(DefaultUserName));

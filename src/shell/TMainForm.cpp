@@ -145,6 +145,7 @@ void TMainForm::CreateControls()
     grey.setColor(QPalette::Base, QColor(0xE1, 0xE1, 0xE1));
     UsersListingBox->setPalette(grey);
     UsersListingBox->installEventFilter(this);
+    UsersListingBox->setAccessibleName(QStringLiteral("Phonebook"));
 
     const QFont labelFont = PixelFont(QStringLiteral("MS Sans Serif"), 10, true);
     const auto makeLabel = [this, &labelFont](const QString& text, int left) {

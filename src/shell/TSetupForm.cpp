@@ -39,6 +39,7 @@ TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
     Label1->setGeometry(10, 6, 286, 36);
 
     NameEdit = new QLineEdit(this);
+    NameEdit->setAccessibleName(QStringLiteral("Your name"));
     NameEdit->setGeometry(10, 46, 286, 22);
     // A name has no length limit (the field's own default would cut it at 32,767 characters),
     // and it is one line: it is stored as one line of settings.ini and sent as one greeting.

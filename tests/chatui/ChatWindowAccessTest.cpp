@@ -8,6 +8,7 @@
 #include "skin/SkinLoader.h"
 #include "skin/TSkinData.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +18,8 @@
 
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 #include <memory>
 
 namespace quillet {
@@ -227,6 +230,88 @@ TEST(ChatWindowTabCaptions, AnEndedConversationsTabLooksEnded)
         const QImage endedTab = picture.copy(strip.TabRect(3));
         EXPECT_NE(liveTab, endedTab);
     }
+}
+
+QString AccessibleText(QWidget* widget, QAccessible::Text which)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face != nullptr ? face->text(which) : QStringLiteral("(none)");
+}
+
+TEST(ChatWindowScreenReader, EveryControlOfATabIsNamedAndThePanesSayWhose)
+{
+    TFakeTickSource ticks{100000};
+    TChatForm form;
+    TConversationRig rig(form, ticks);
+    const auto& ui = rig.Tab->Controls();
+    EXPECT_EQ(AccessibleText(ui.Transcript, QAccessible::Description),
+        QStringLiteral("Text from the other side"));
+    rig.Tab->ShowPeerAddress("10.0.0.7", "2323");
+    EXPECT_EQ(AccessibleText(ui.LocalPane, QAccessible::Description),
+        QStringLiteral("Your text to 10.0.0.7"));
+    rig.Greet("Bob Miller");
+    rig.Tab->ShowConnectionInfo("IP: 10.0.0.7 -- PORT: 2323");
+
+    const struct {
+        QWidget* Control;
+        const char* Name;
+        const char* Description;
+    } rows[] = {
+        {ui.Transcript, "Transcript", "Text from Bob Miller"},
+        {ui.LocalPane, "Your text", "Your text to Bob Miller"},
+        {ui.PreviewPane, "Preview", "Bob Miller is typing"},
+        {ui.StyleCaption, "Chat Style:", ""},
+        {ui.RealtimeChoice, "Realtime", "Chat style"},
+        {ui.IMChoice, "IM Style", "Chat style"},
+        {ui.IMPreviewChoice, "IM with Preview", "Chat style"},
+        {ui.InfoLabel, "IP: 10.0.0.7 -- PORT: 2323", "Address and port of the other side"},
+        {ui.DisconnectButton, "Disconnect", ""},
+        {ui.SendButton, "Send", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Control->objectName().toStdString());
+        EXPECT_EQ(AccessibleText(row.Control, QAccessible::Name), QString::fromUtf8(row.Name));
+        EXPECT_EQ(AccessibleText(row.Control, QAccessible::Description),
+            QString::fromUtf8(row.Description));
+    }
+}
+
+TEST(ChatWindowScreenReader, WhatTheOtherSideSendsIsAnnouncedOncePerChunk)
+{
+    // Text insertions reported for the transcript.
+    std::vector<std::pair<int, QString>> Inserted;
+    TConversationTabHooks hooks;
+    QObject* transcriptObject = nullptr;
+    hooks.Announce = [&](QAccessibleEvent& event) {
+        if (event.type() == QAccessible::TextInserted && event.object() == transcriptObject) {
+            const auto& insert = static_cast<QAccessibleTextInsertEvent&>(event);
+            Inserted.emplace_back(insert.changePosition(), insert.textInserted());
+        }
+    };
+    TFakeTickSource ticks{100000};
+    TChatForm form;
+    TConversationRig rig(form, ticks, hooks);
+    rig.Greet("Bob");
+    TRichPane& transcript = *rig.Tab->Controls().Transcript;
+    transcriptObject = &transcript;
+
+    rig.Owner.Engine.ProcessIncoming("hello\rthere");
+    ASSERT_EQ(Inserted.size(), 1u);
+    EXPECT_EQ(Inserted[0].first, 0);
+    EXPECT_EQ(Inserted[0].second, QStringLiteral("hello\nthere"));
+    rig.Owner.Engine.ProcessIncoming("!");
+    ASSERT_EQ(Inserted.size(), 2u);
+    EXPECT_EQ(Inserted[1], std::make_pair(transcript.EndPosition() - 1, QStringLiteral("!")));
+
+    // The own side's lines are not news.
+    rig.Owner.Engine.UserChoseStyle(TChatStyle::IM);
+    const std::size_t before = Inserted.size();
+    QTest::keyClicks(rig.Tab->Controls().LocalPane, QStringLiteral("ok"));
+    rig.Tab->SendButtonClick(true);
+    EXPECT_EQ(Inserted.size(), before);
+    rig.Owner.Engine.ProcessIncoming("fine\r\n");
+    EXPECT_EQ(Inserted.size(), before + 1);
+    EXPECT_TRUE(Inserted.back().second.contains(QStringLiteral("fine")));
 }
 
 } // namespace

@@ -1,8 +1,17 @@
 #include "ShellTestSupport.h"
 
+#include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
+#include "shell/TAboutForm.h"
 #include "shell/TLinkLabel.h"
 #include "shell/TMainForm.h"
+#include "shell/TSetupForm.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 
 #include <QAction>
 #include <QApplication>
@@ -132,6 +141,45 @@ TEST_F(MainFormAccess, ShrinkingStopsWhereEveryControlStillFits)
         EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(label->geometry()));
         EXPECT_FALSE(label->geometry().intersects(list));
         EXPECT_FALSE(label->geometry().intersects(dial));
+    }
+}
+
+// What a screen reader reads for each control of the main window and the dialogs.
+TEST_F(MainFormAccess, EveryControlOfTheWindowsAndDialogsHasAnAccessibleName)
+{
+    const TSetupForm setup(test::PathOf(Root) / "settings.ini");
+    const TAboutForm about(test::PathOf(Root) / "settings.ini", "README.md", "LICENSE");
+    const TEditRecord editor;
+    const struct {
+        QWidget* Control;
+        const char* Name;
+    } rows[] = {
+        {Form->Label8, "Select a user:"},
+        {Form->UsersListingBox, "Phonebook"},
+        {Form->AddLabel, "Add"},
+        {Form->EditLabel, "Edit"},
+        {Form->DeleteLabel, "Delete"},
+        {Form->DialButton, "Dial"},
+        {setup.Label1, "Please type your name for the call identification:"},
+        {setup.NameEdit, "Your name"},
+        {setup.NameOkButton, "Ok"},
+        {about.Label5, "Quillet v0.5e"},
+        {about.Button1, "Ok"},
+        {editor.UserNameEdit, "Name"},
+        {editor.IPAddrEdit, "IP Address"},
+        {editor.PortEdit, "Port Number"},
+        {editor.PortDefaultCheckbox, "Uses default port"},
+        {editor.RealtimeRadio, "Realtime"},
+        {editor.IMRadio, "IM"},
+        {editor.IMPreviewRadio, "IM with preview"},
+        {editor.Button2, "Cancel"},
+        {editor.Button1, "Ok"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(row.Control);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->text(QAccessible::Name), QString::fromUtf8(row.Name));
     }
 }
 
