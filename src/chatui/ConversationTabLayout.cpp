@@ -56,12 +56,12 @@ TConversationTabLayout ConversationTabLayout(const TConversationTabMetrics& m)
 QSize ConversationTabMinimumSize(const TConversationTabMetrics& m)
 {
     // The choices on the left, the connection info and Disconnect on the right.
-    const int topRow = m.ChoicesRight + RightGap + std::max(m.InfoLabelWidth, m.DisconnectWidth)
-        + RightGap;
+    const int topRow
+        = m.ChoicesRight + RightGap + std::max(m.InfoLabelWidth, m.DisconnectWidth) + RightGap;
     const int typingRow = PaneLeft + std::min(m.TypingLabelWidth, MaxTypingLabelShare) + 5
         + MinLineWidth + RightGap;
     const int localRow = 2 * PaneLeft + MinLineWidth + RightGap + m.SendWidth;
-    const int width = std::max({topRow, typingRow, localRow});
+    const int width = std::max({ topRow, typingRow, localRow });
 
     const int pane = MinPaneLines * m.LocalLineHeight + 2 * m.LocalFrameWidth;
     // Realtime: two equal panes, 5 pixels under each, from halves rounded down.
@@ -69,7 +69,7 @@ QSize ConversationTabMinimumSize(const TConversationTabMetrics& m)
     const int localClientHeight = m.LocalLineHeight + 10 - 2 * m.LocalFrameWidth;
     const int previewHeight = m.PreviewLineHeight + 10;
     const int oneLine = PaneTop + pane + localClientHeight + previewHeight + 15;
-    return {width, std::max(split, oneLine)};
+    return { width, std::max(split, oneLine) };
 }
 
 } // namespace quillet

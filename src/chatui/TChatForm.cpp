@@ -21,7 +21,9 @@ const QColor Teal(0x00, 0x80, 0x80);
 
 } // namespace
 
-TChatForm::TChatForm(QWidget* parent) : QWidget(parent), TabsControl(nullptr)
+TChatForm::TChatForm(QWidget* parent)
+    : QWidget(parent)
+    , TabsControl(nullptr)
 {
     setWindowTitle(QStringLiteral("Chat"));
     QFont font(QStringLiteral("Tahoma"));
@@ -69,7 +71,8 @@ void TChatForm::CreateTabKeys()
 
 TChatForm::~TChatForm() = default;
 
-void TChatForm::SetMainFormHooks(std::function<bool()> exitRequested, std::function<void()> closeAllChats)
+void TChatForm::SetMainFormHooks(
+    std::function<bool()> exitRequested, std::function<void()> closeAllChats)
 {
     ExitRequested = std::move(exitRequested);
     CloseAllChats = std::move(closeAllChats);
@@ -124,7 +127,8 @@ void TChatForm::showEvent(QShowEvent* event)
 
 void TChatForm::CenterOnScreen()
 {
-    const QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+    const QScreen* screen
+        = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
     if (screen == nullptr)
         return;
     QRect frame = frameGeometry();

@@ -78,7 +78,7 @@ void TPageControl::AddPage(QWidget* page, const QString& caption)
 {
     if (page == nullptr || IndexOf(page) >= 0)
         return;
-    Pages.push_back(TPage{page, page});
+    Pages.push_back(TPage { page, page });
     connect(page, &QObject::destroyed, this, &TPageControl::PageDestroyed);
     page->setParent(Stack);
     page->hide();
@@ -229,7 +229,7 @@ QSize TPageControl::minimumSizeHint() const
     const int overlap = style()->pixelMetric(QStyle::PM_TabBarBaseOverlap, nullptr, this);
     const int width = std::max(pages.width() + 2 * PageInset, TabStrip->minimumSizeHint().width());
     const int strip = TabStrip->heightForWidth(std::max(width, this->width()));
-    return {width, strip - overlap + pages.height() + 2 * PageInset};
+    return { width, strip - overlap + pages.height() + 2 * PageInset };
 }
 
 QRect TPageControl::PaneRect() const

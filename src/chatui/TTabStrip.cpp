@@ -15,13 +15,14 @@
 namespace quillet {
 namespace {
 
-constexpr int SideMargin = 2;      // keeps the outer tab borders inside the strip
-constexpr int MinTabWidth = 48;    // an empty caption still leaves something to click
+constexpr int SideMargin = 2; // keeps the outer tab borders inside the strip
+constexpr int MinTabWidth = 48; // an empty caption still leaves something to click
 constexpr int VerticalPadding = 8; // caption height plus this is a row's height
 
 } // namespace
 
-TTabStrip::TTabStrip(QWidget* parent) : QWidget(parent)
+TTabStrip::TTabStrip(QWidget* parent)
+    : QWidget(parent)
 {
     // Clicking a tab must not take the keyboard away from the typing pane.
     setFocusPolicy(Qt::NoFocus);
@@ -55,7 +56,8 @@ void TTabStrip::RemoveTab(int index)
 
 QString TTabStrip::Caption(int index) const
 {
-    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].Caption : QString();
+    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].Caption
+                                         : QString();
 }
 
 void TTabStrip::SetCaption(int index, const QString& caption)
@@ -76,7 +78,8 @@ bool TTabStrip::Highlighted(int index) const
 
 void TTabStrip::SetHighlighted(int index, bool highlighted)
 {
-    if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].Highlighted == highlighted)
+    if (index < 0 || index >= Count()
+        || Tabs[static_cast<std::size_t>(index)].Highlighted == highlighted)
         return;
     Tabs[static_cast<std::size_t>(index)].Highlighted = highlighted;
     update(TabRect(index));
@@ -84,7 +87,8 @@ void TTabStrip::SetHighlighted(int index, bool highlighted)
 
 QString TTabStrip::ToolTip(int index) const
 {
-    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].ToolTip : QString();
+    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].ToolTip
+                                         : QString();
 }
 
 void TTabStrip::SetToolTip(int index, const QString& text)
@@ -173,7 +177,8 @@ TTabStrip::TLayout TTabStrip::ComputeLayout(int width) const
             const int i = row[static_cast<std::size_t>(k)];
             const int extra = spare / count + (k < spare % count ? 1 : 0);
             const int w = widths[static_cast<std::size_t>(i)] + extra;
-            layout.Rects[static_cast<std::size_t>(i)] = QRect(left, static_cast<int>(r) * height, w, height);
+            layout.Rects[static_cast<std::size_t>(i)]
+                = QRect(left, static_cast<int>(r) * height, w, height);
             left += w;
         }
     }
@@ -247,12 +252,12 @@ int TTabStrip::heightForWidth(int width) const
 
 QSize TTabStrip::sizeHint() const
 {
-    return {200, heightForWidth(width() > 0 ? width() : 200)};
+    return { 200, heightForWidth(width() > 0 ? width() : 200) };
 }
 
 QSize TTabStrip::minimumSizeHint() const
 {
-    return {MinTabWidth + 2 * SideMargin, TabHeight()};
+    return { MinTabWidth + 2 * SideMargin, TabHeight() };
 }
 
 void TTabStrip::Choose(int index)

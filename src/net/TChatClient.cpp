@@ -3,7 +3,6 @@
 #include "net/SocketErrors.h"
 #include "platform/ProgramDefaults.h"
 
-
 namespace quillet {
 namespace {
 
@@ -61,7 +60,9 @@ void TChatClient::ThreadMain()
     try {
         if (!IsIncoming()) {
             Connected.store(false);
-            RunOnView([this](IConversationView& view) { view.ShowPeerAddress(RemoteAddress, RemotePort); });
+            RunOnView([this](IConversationView& view) {
+                view.ShowPeerAddress(RemoteAddress, RemotePort);
+            });
             AddStatusLine("Connecting to " + RemoteAddress + " on port " + RemotePort);
             Socket.SetNonBlockingMode(false);
             // On success the status hook has sent the greeting and emptied the transcript.
@@ -136,7 +137,8 @@ void TChatClient::ReceiveLoop()
         // Crossing to the main thread costs a context switch each way: an idle conversation
         // only makes the trip while its tab is lit for attention.
         if (AttentionDue.load()) {
-            RunOnMainThread([this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
+            RunOnMainThread(
+                [this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
         }
     } while (Connected.load());
 }

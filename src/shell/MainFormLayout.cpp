@@ -30,8 +30,8 @@ TMainFormLayout FormResizeLayout(QSize client)
 QSize FormMinimumClientSize(int labelsRight, int listHeight, int menuWidth)
 {
     const int width
-        = std::max({labelsRight + ListLeft, DialWidth + 2 * DialMargin, menuWidth, 2 * ListLeft});
-    return {width, ListTop + listHeight + ListBottomMargin};
+        = std::max({ labelsRight + ListLeft, DialWidth + 2 * DialMargin, menuWidth, 2 * ListLeft });
+    return { width, ListTop + listHeight + ListBottomMargin };
 }
 
 } // namespace quillet

@@ -18,9 +18,9 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
-#include <memory>
 
 namespace quillet {
 namespace {
@@ -53,7 +53,7 @@ protected:
         ASSERT_EQ(QApplication::focusWidget(), Tab(index).Controls().LocalPane);
     }
 
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
     std::array<std::unique_ptr<TConversationRig>, 3> Rigs;
 };
@@ -66,19 +66,19 @@ TEST_F(ChatWindowAccess, KeysChooseTabsAndHandTheKeyboardToTheTypingPane)
         Qt::KeyboardModifiers Modifiers;
         int To;
     } rows[] = {
-        {0, Qt::Key_Tab, Qt::ControlModifier, 1},
-        {2, Qt::Key_Tab, Qt::ControlModifier, 0}, // wraps
-        {1, Qt::Key_PageDown, Qt::ControlModifier, 2},
-        {2, Qt::Key_PageDown, Qt::ControlModifier, 0},
-        {1, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, 0},
-        {0, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2}, // wraps
-        {2, Qt::Key_PageUp, Qt::ControlModifier, 1},
-        {0, Qt::Key_PageUp, Qt::ControlModifier, 2},
-        {0, Qt::Key_1, Qt::AltModifier, 0},
-        {0, Qt::Key_2, Qt::AltModifier, 1},
-        {1, Qt::Key_3, Qt::AltModifier, 2},
-        {1, Qt::Key_4, Qt::AltModifier, 1}, // no fourth tab
-        {2, Qt::Key_9, Qt::AltModifier, 2},
+        { 0, Qt::Key_Tab, Qt::ControlModifier, 1 },
+        { 2, Qt::Key_Tab, Qt::ControlModifier, 0 }, // wraps
+        { 1, Qt::Key_PageDown, Qt::ControlModifier, 2 },
+        { 2, Qt::Key_PageDown, Qt::ControlModifier, 0 },
+        { 1, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, 0 },
+        { 0, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2 }, // wraps
+        { 2, Qt::Key_PageUp, Qt::ControlModifier, 1 },
+        { 0, Qt::Key_PageUp, Qt::ControlModifier, 2 },
+        { 0, Qt::Key_1, Qt::AltModifier, 0 },
+        { 0, Qt::Key_2, Qt::AltModifier, 1 },
+        { 1, Qt::Key_3, Qt::AltModifier, 2 },
+        { 1, Qt::Key_4, Qt::AltModifier, 1 }, // no fourth tab
+        { 2, Qt::Key_9, Qt::AltModifier, 2 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(QKeySequence(row.Key | row.Modifiers).toString().toStdString() + " from "
@@ -144,9 +144,9 @@ TEST_F(ChatWindowAccess, ShrinkingStopsWhereEveryControlStillFits)
         Form.Tabs().SetActivePage(Tab(i).Sheet());
         const auto& ui = Tab(i).Controls();
         const QRect sheet = Tab(i).Sheet()->rect();
-        const QWidget* controls[] = {ui.StyleCaption, ui.RealtimeChoice, ui.IMChoice,
+        const QWidget* controls[] = { ui.StyleCaption, ui.RealtimeChoice, ui.IMChoice,
             ui.IMPreviewChoice, ui.InfoLabel, ui.DisconnectButton, ui.Transcript, ui.TypingLabel,
-            ui.PreviewPane, ui.LocalPane, ui.SendButton};
+            ui.PreviewPane, ui.LocalPane, ui.SendButton };
         for (const QWidget* a : controls) {
             if (!a->isVisibleTo(Tab(i).Sheet()))
                 continue;
@@ -157,7 +157,8 @@ TEST_F(ChatWindowAccess, ShrinkingStopsWhereEveryControlStillFits)
                     && qobject_cast<const QRadioButton*>(b) != nullptr;
                 if (a < b && !choices && b->isVisibleTo(Tab(i).Sheet())) {
                     EXPECT_FALSE(a->geometry().intersects(b->geometry()))
-                        << a->objectName().toStdString() << " covers " << b->objectName().toStdString();
+                        << a->objectName().toStdString() << " covers "
+                        << b->objectName().toStdString();
                 }
             }
         }
@@ -169,7 +170,7 @@ TEST_F(ChatWindowAccess, ShrinkingStopsWhereEveryControlStillFits)
 
 TEST(ChatWindowTabCaptions, TheAddressUntilTheNameAndBothInTheToolTip)
 {
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     TConversationRig rig(form, ticks);
     const TTabSheet& sheet = *rig.Tab->Sheet();
@@ -179,12 +180,12 @@ TEST(ChatWindowTabCaptions, TheAddressUntilTheNameAndBothInTheToolTip)
         const char* Caption;
         const char* ToolTip;
     } rows[] = {
-        {"made", [] {}, "Chat", ""},
-        {"dialing", [&] { rig.Tab->ShowPeerAddress("192.168.1.20", "2323"); }, "192.168.1.20",
-            "192.168.1.20, port 2323"},
-        {"name arrives", [&] { rig.Greet("Bob Miller, of the long name & more"); },
+        { "made", [] {}, "Chat", "" },
+        { "dialing", [&] { rig.Tab->ShowPeerAddress("192.168.1.20", "2323"); }, "192.168.1.20",
+            "192.168.1.20, port 2323" },
+        { "name arrives", [&] { rig.Greet("Bob Miller, of the long name & more"); },
             "Bob Miller, of the long name & more",
-            "Bob Miller, of the long name & more\n192.168.1.20, port 2323"},
+            "Bob Miller, of the long name & more\n192.168.1.20, port 2323" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Step);
@@ -204,11 +205,12 @@ TEST(ChatWindowTabCaptions, TheAddressUntilTheNameAndBothInTheToolTip)
 // stands beside the tab shown, which is drawn over its neighbours' edges.
 TEST(ChatWindowTabCaptions, AnEndedConversationsTabLooksEnded)
 {
-    for (const bool skinned : {false, true}) {
+    for (const bool skinned : { false, true }) {
         SCOPED_TRACE(skinned ? "skin" : "native");
-        const TSkinData skin(skinned ? skin::LoadSkin({}, skin::BuiltinSkinPackage()) : skin::TSkinLoad{});
+        const TSkinData skin(
+            skinned ? skin::LoadSkin({}, skin::BuiltinSkinPackage()) : skin::TSkinLoad {});
         ASSERT_EQ(skin.Active(), skinned);
-        TFakeTickSource ticks{100000};
+        TFakeTickSource ticks { 100000 };
         TChatForm form;
         TConversationRig shown(form, ticks);
         TConversationRig neighbour(form, ticks);
@@ -240,7 +242,7 @@ QString AccessibleText(QWidget* widget, QAccessible::Text which)
 
 TEST(ChatWindowScreenReader, EveryControlOfATabIsNamedAndThePanesSayWhose)
 {
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     TConversationRig rig(form, ticks);
     const auto& ui = rig.Tab->Controls();
@@ -257,16 +259,16 @@ TEST(ChatWindowScreenReader, EveryControlOfATabIsNamedAndThePanesSayWhose)
         const char* Name;
         const char* Description;
     } rows[] = {
-        {ui.Transcript, "Transcript", "Text from Bob Miller"},
-        {ui.LocalPane, "Your text", "Your text to Bob Miller"},
-        {ui.PreviewPane, "Preview", "Bob Miller is typing"},
-        {ui.StyleCaption, "Chat Style:", ""},
-        {ui.RealtimeChoice, "Realtime", "Chat style"},
-        {ui.IMChoice, "IM Style", "Chat style"},
-        {ui.IMPreviewChoice, "IM with Preview", "Chat style"},
-        {ui.InfoLabel, "IP: 10.0.0.7 -- PORT: 2323", "Address and port of the other side"},
-        {ui.DisconnectButton, "Disconnect", ""},
-        {ui.SendButton, "Send", ""},
+        { ui.Transcript, "Transcript", "Text from Bob Miller" },
+        { ui.LocalPane, "Your text", "Your text to Bob Miller" },
+        { ui.PreviewPane, "Preview", "Bob Miller is typing" },
+        { ui.StyleCaption, "Chat Style:", "" },
+        { ui.RealtimeChoice, "Realtime", "Chat style" },
+        { ui.IMChoice, "IM Style", "Chat style" },
+        { ui.IMPreviewChoice, "IM with Preview", "Chat style" },
+        { ui.InfoLabel, "IP: 10.0.0.7 -- PORT: 2323", "Address and port of the other side" },
+        { ui.DisconnectButton, "Disconnect", "" },
+        { ui.SendButton, "Send", "" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Control->objectName().toStdString());
@@ -288,7 +290,7 @@ TEST(ChatWindowScreenReader, WhatTheOtherSideSendsIsAnnouncedOncePerChunk)
             Inserted.emplace_back(insert.changePosition(), insert.textInserted());
         }
     };
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     TConversationRig rig(form, ticks, hooks);
     rig.Greet("Bob");

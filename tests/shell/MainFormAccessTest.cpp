@@ -66,9 +66,9 @@ TEST_F(MainFormAccess, TheMenuAndEachItemAreReachedFromTheKeyboard)
         Qt::Key Item;
         QDialog* Dialog; // null: Exit
     } rows[] = {
-        {Qt::Key_M, Qt::AltModifier, Qt::Key_M, &Setup},
-        {Qt::Key_F10, Qt::NoModifier, Qt::Key_A, &About},
-        {Qt::Key_M, Qt::AltModifier, Qt::Key_X, nullptr},
+        { Qt::Key_M, Qt::AltModifier, Qt::Key_M, &Setup },
+        { Qt::Key_F10, Qt::NoModifier, Qt::Key_A, &About },
+        { Qt::Key_M, Qt::AltModifier, Qt::Key_X, nullptr },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(QKeySequence(row.Opener | row.OpenerModifiers).toString().toStdString());
@@ -79,7 +79,7 @@ TEST_F(MainFormAccess, TheMenuAndEachItemAreReachedFromTheKeyboard)
         QTest::keyClick(Form->MenuGroup, row.Item);
         EXPECT_FALSE(Form->MenuGroup->isVisible());
         if (row.Dialog != nullptr) {
-            EXPECT_EQ(Shown, std::vector<QDialog*>{row.Dialog});
+            EXPECT_EQ(Shown, std::vector<QDialog*> { row.Dialog });
         } else {
             EXPECT_TRUE(Form->ExitRequested);
             EXPECT_EQ(ClosesAccepted, 1);
@@ -94,13 +94,13 @@ TEST_F(MainFormAccess, MenusHaveMnemonicsAndKeepTheirCaptions)
         QAction* Action;
         const char* Caption;
     } rows[] = {
-        {Form->MenuGroup->menuAction(), "Menu"},
-        {Form->SetupItem, "My Name"},
-        {Form->About1, "About"},
-        {Form->Exit1, "Exit"},
-        {Form->ShowMenu, "Show"},
-        {Form->HideMenu, "Hide"},
-        {Form->ExitMenu, "Exit"},
+        { Form->MenuGroup->menuAction(), "Menu" },
+        { Form->SetupItem, "My Name" },
+        { Form->About1, "About" },
+        { Form->Exit1, "Exit" },
+        { Form->ShowMenu, "Show" },
+        { Form->HideMenu, "Hide" },
+        { Form->ExitMenu, "Exit" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Caption);
@@ -136,7 +136,7 @@ TEST_F(MainFormAccess, ShrinkingStopsWhereEveryControlStillFits)
     const QRect dial = Form->DialButton->geometry();
     EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(dial));
     EXPECT_FALSE(dial.intersects(list));
-    for (const TLinkLabel* label : {Form->AddLabel, Form->EditLabel, Form->DeleteLabel}) {
+    for (const TLinkLabel* label : { Form->AddLabel, Form->EditLabel, Form->DeleteLabel }) {
         SCOPED_TRACE(label->text().toStdString());
         EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(label->geometry()));
         EXPECT_FALSE(label->geometry().intersects(list));
@@ -154,26 +154,26 @@ TEST_F(MainFormAccess, EveryControlOfTheWindowsAndDialogsHasAnAccessibleName)
         QWidget* Control;
         const char* Name;
     } rows[] = {
-        {Form->Label8, "Select a user:"},
-        {Form->UsersListingBox, "Phonebook"},
-        {Form->AddLabel, "Add"},
-        {Form->EditLabel, "Edit"},
-        {Form->DeleteLabel, "Delete"},
-        {Form->DialButton, "Dial"},
-        {setup.Label1, "Please type your name for the call identification:"},
-        {setup.NameEdit, "Your name"},
-        {setup.NameOkButton, "Ok"},
-        {about.Label5, "Quillet v0.5e"},
-        {about.Button1, "Ok"},
-        {editor.UserNameEdit, "Name"},
-        {editor.IPAddrEdit, "IP Address"},
-        {editor.PortEdit, "Port Number"},
-        {editor.PortDefaultCheckbox, "Uses default port"},
-        {editor.RealtimeRadio, "Realtime"},
-        {editor.IMRadio, "IM"},
-        {editor.IMPreviewRadio, "IM with preview"},
-        {editor.Button2, "Cancel"},
-        {editor.Button1, "Ok"},
+        { Form->Label8, "Select a user:" },
+        { Form->UsersListingBox, "Phonebook" },
+        { Form->AddLabel, "Add" },
+        { Form->EditLabel, "Edit" },
+        { Form->DeleteLabel, "Delete" },
+        { Form->DialButton, "Dial" },
+        { setup.Label1, "Please type your name for the call identification:" },
+        { setup.NameEdit, "Your name" },
+        { setup.NameOkButton, "Ok" },
+        { about.Label5, "Quillet v0.5e" },
+        { about.Button1, "Ok" },
+        { editor.UserNameEdit, "Name" },
+        { editor.IPAddrEdit, "IP Address" },
+        { editor.PortEdit, "Port Number" },
+        { editor.PortDefaultCheckbox, "Uses default port" },
+        { editor.RealtimeRadio, "Realtime" },
+        { editor.IMRadio, "IM" },
+        { editor.IMPreviewRadio, "IM with preview" },
+        { editor.Button2, "Cancel" },
+        { editor.Button1, "Ok" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
