@@ -9,8 +9,8 @@
 //
 // Usage: bench_startup [runs]   (default 20)
 #include "SampleContacts.h"
-#include "support/ProgramSandbox.h"
 #include "shell/TSingleInstance.h"
+#include "support/ProgramSandbox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,7 +57,8 @@ bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
 std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown)
 {
     TSandbox sandbox;
-    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), "Bench") || !AddPhonebook(sandbox, contacts, sorted))
+    if (!sandbox.Root.isValid() || !sandbox.Prepare(QStringLiteral(QUILLET_BINARY), "Bench")
+        || !AddPhonebook(sandbox, contacts, sorted))
         return std::nullopt;
 
     QProcess first;

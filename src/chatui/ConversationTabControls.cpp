@@ -69,7 +69,8 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.RealtimeChoice = makeChoice("RealtimeChoice", QStringLiteral("Realtime"), 0);
     ui.RealtimeChoice->setChecked(true);
     ui.IMChoice = makeChoice("IMChoice", QStringLiteral("IM Style"), ChoiceStep);
-    ui.IMPreviewChoice = makeChoice("IMPreviewChoice", QStringLiteral("IM with Preview"), 2 * ChoiceStep);
+    ui.IMPreviewChoice
+        = makeChoice("IMPreviewChoice", QStringLiteral("IM with Preview"), 2 * ChoiceStep);
 
     ui.InfoLabel = new QLabel(&sheet);
     ui.InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -121,11 +122,12 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
 
     // Children made after their parent became visible need showing; the preview pane starts
     // hidden.
-    for (QWidget* child : {static_cast<QWidget*>(ui.Transcript), static_cast<QWidget*>(ui.StyleCaption),
-             static_cast<QWidget*>(ui.RealtimeChoice), static_cast<QWidget*>(ui.IMChoice),
-             static_cast<QWidget*>(ui.IMPreviewChoice), static_cast<QWidget*>(ui.InfoLabel),
-             static_cast<QWidget*>(ui.DisconnectButton), static_cast<QWidget*>(ui.TypingLabel),
-             static_cast<QWidget*>(ui.LocalPane), static_cast<QWidget*>(ui.SendButton)})
+    for (QWidget* child :
+        { static_cast<QWidget*>(ui.Transcript), static_cast<QWidget*>(ui.StyleCaption),
+            static_cast<QWidget*>(ui.RealtimeChoice), static_cast<QWidget*>(ui.IMChoice),
+            static_cast<QWidget*>(ui.IMPreviewChoice), static_cast<QWidget*>(ui.InfoLabel),
+            static_cast<QWidget*>(ui.DisconnectButton), static_cast<QWidget*>(ui.TypingLabel),
+            static_cast<QWidget*>(ui.LocalPane), static_cast<QWidget*>(ui.SendButton) })
         child->setVisible(true);
     return ui;
 }

@@ -13,8 +13,8 @@ namespace quillet {
 struct TConversationTabMetrics {
     QSize Sheet;
     TChatStyle Style = TChatStyle::Realtime;
-    int LocalLineHeight = 0;   // one line of the typing pane
-    int LocalFrameWidth = 0;   // the typing pane's frame, on each side
+    int LocalLineHeight = 0; // one line of the typing pane
+    int LocalFrameWidth = 0; // the typing pane's frame, on each side
     int PreviewLineHeight = 0; // one line of the preview pane
     int TypingLabelWidth = 0;
     int InfoLabelWidth = 0;
@@ -32,9 +32,9 @@ struct TConversationTabLayout {
     QRect Transcript;
     QRect LocalPane;
     bool OneLine = false; // the IM styles
-    QPoint TypingLabel;   // IM
-    QRect PreviewPane;    // IM
-    QPoint SendButton;    // IM
+    QPoint TypingLabel; // IM
+    QRect PreviewPane; // IM
+    QPoint SendButton; // IM
 
     bool operator==(const TConversationTabLayout&) const = default;
 };

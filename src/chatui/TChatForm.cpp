@@ -20,7 +20,9 @@ const QColor Teal(0x00, 0x80, 0x80);
 
 } // namespace
 
-TChatForm::TChatForm(QWidget* parent) : QWidget(parent), TabsControl(nullptr)
+TChatForm::TChatForm(QWidget* parent)
+    : QWidget(parent)
+    , TabsControl(nullptr)
 {
     setWindowTitle(QStringLiteral("Chat"));
     QFont font(QStringLiteral("Tahoma"));
@@ -46,7 +48,8 @@ TChatForm::TChatForm(QWidget* parent) : QWidget(parent), TabsControl(nullptr)
 
 TChatForm::~TChatForm() = default;
 
-void TChatForm::SetMainFormHooks(std::function<bool()> exitRequested, std::function<void()> closeAllChats)
+void TChatForm::SetMainFormHooks(
+    std::function<bool()> exitRequested, std::function<void()> closeAllChats)
 {
     ExitRequested = std::move(exitRequested);
     CloseAllChats = std::move(closeAllChats);
@@ -101,7 +104,8 @@ void TChatForm::showEvent(QShowEvent* event)
 
 void TChatForm::CenterOnScreen()
 {
-    const QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+    const QScreen* screen
+        = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
     if (screen == nullptr)
         return;
     QRect frame = frameGeometry();

@@ -35,7 +35,7 @@ constexpr char32_t KeyDelete = 127;
 QTextCharFormat MakeFormat(const QString& face, int points, bool bold, const QColor& colour)
 {
     QTextCharFormat format;
-    format.setFontFamilies({face});
+    format.setFontFamilies({ face });
     format.setFontPointSize(points);
     format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(false);
@@ -96,7 +96,7 @@ TConversationTab::~TConversationTab()
     TTabSheet* sheet = SheetWidget.data();
     if (sheet == nullptr)
         return;
-    for (TRichPane* pane : {Ui.Transcript, Ui.PreviewPane, Ui.LocalPane})
+    for (TRichPane* pane : { Ui.Transcript, Ui.PreviewPane, Ui.LocalPane })
         pane->SetKeyPressHandler(nullptr);
     // The page leaves the window now; the widgets go once control returns to the event loop,
     // so that a tab closed from one of its own buttons' handlers does not pull the button out
@@ -136,14 +136,14 @@ void TConversationTab::ConnectControls()
     Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
     // Only a click by the user chooses a style; marking from the program (the echo of a received
     // style signal) goes through ShowMarkedChoice and runs nothing.
-    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+    for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         QObject::connect(Choice(style), &QRadioButton::clicked, &Connections,
             [this, style] { ChoiceClicked(style); });
     }
     QObject::connect(Ui.DisconnectButton, &QPushButton::clicked, &Connections,
         [this] { DisconnectButtonClick(); });
-    QObject::connect(Ui.SendButton, &QPushButton::clicked, &Connections,
-        [this] { SendButtonClick(true); });
+    QObject::connect(
+        Ui.SendButton, &QPushButton::clicked, &Connections, [this] { SendButtonClick(true); });
 }
 
 bool TConversationTab::IsShown() const
@@ -193,7 +193,8 @@ void TConversationTab::RefreshControls()
         ScrollToCaret(*Ui.LocalPane);
     }
     Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
-    Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth
+                                                                       : QPlainTextEdit::NoWrap);
     LayoutTab();
     const QColor colour = connected ? White : Silver;
     SetControlColours(*Ui.Transcript, QPalette::Base, colour);
@@ -355,9 +356,11 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
     TRichPane& transcript = *Ui.Transcript;
     const QString local = Ui.LocalPane->Text();
     if (from == TChatStyle::Realtime && !local.isEmpty())
-        AppendEntry(transcript, QString(), QStringLiteral(" ") + local, nullptr, &EntryFonts.OwnText, true);
+        AppendEntry(
+            transcript, QString(), QStringLiteral(" ") + local, nullptr, &EntryFonts.OwnText, true);
     if (from == TChatStyle::IMPreview && !local.isEmpty())
-        AppendEntry(transcript, OwnNameText, local, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
+        AppendEntry(
+            transcript, OwnNameText, local, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
     if (from == TChatStyle::IMPreview && !Ui.PreviewPane->IsEmpty()) {
         AppendEntry(transcript, PeerNameText, Ui.PreviewPane->Text(), &EntryFonts.PeerLabel,
             &EntryFonts.PeerText, true);
@@ -375,7 +378,8 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
         if (!transcript.IsEmpty() && !Owner.IsDisconnected()) {
             transcript.AddLine();
             AppendEntry(transcript, QString(),
-                QStringLiteral("*** Changed to ") + NoticeName(to) + QStringLiteral(" Chat style ***"),
+                QStringLiteral("*** Changed to ") + NoticeName(to)
+                    + QStringLiteral(" Chat style ***"),
                 nullptr, &EntryFonts.Notice, true);
             transcript.AddLine();
         }
@@ -441,7 +445,8 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
         if (CurrentStyle != TChatStyle::Realtime)
             key = 0;
     }
-    if (key != 0 && key != KeyBackspace && key != KeyLineFeed && key != KeyEnter && key != KeyDelete) {
+    if (key != 0 && key != KeyBackspace && key != KeyLineFeed && key != KeyEnter
+        && key != KeyDelete) {
         // Typed text always goes to the end: the other side can only ever append. It shows as
         // it went out: a character the wire cannot carry as it is arrives as its stand-in.
         const char32_t ch[1] = { cp1252::Decode(cp1252::EncodeTyped(key)) };

@@ -152,7 +152,7 @@ private:
     // When the button became "Close": a click within a double-click interval of that belongs to
     // a double click on "Disconnect" and is ignored.
     std::optional<TTick> CloseShownTick;
-    TAttentionBlink Blink{Ticks};
+    TAttentionBlink Blink { Ticks };
 };
 
 } // namespace quillet

@@ -73,7 +73,7 @@ void TPageControl::AddPage(QWidget* page, const QString& caption)
 {
     if (page == nullptr || IndexOf(page) >= 0)
         return;
-    Pages.push_back(TPage{page, page});
+    Pages.push_back(TPage { page, page });
     connect(page, &QObject::destroyed, this, &TPageControl::PageDestroyed);
     page->setParent(Stack);
     page->hide();
@@ -211,7 +211,8 @@ void TPageControl::paintEvent(QPaintEvent*)
     // A current tab on the row next to the pages opens into them.
     const QRect tab = TabStrip->TabRect(TabStrip->CurrentIndex());
     if (tab.isValid() && tab.bottom() + 1 == top)
-        painter.fillRect(QRect(tab.left() + 1, top, tab.width() - 2, 1), palette().color(QPalette::Button).lighter(104));
+        painter.fillRect(QRect(tab.left() + 1, top, tab.width() - 2, 1),
+            palette().color(QPalette::Button).lighter(104));
 }
 
 } // namespace quillet

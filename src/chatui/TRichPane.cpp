@@ -59,7 +59,8 @@ bool IsNavigationKey(int key)
 
 } // namespace
 
-TRichPane::TRichPane(QWidget* parent) : QPlainTextEdit(parent)
+TRichPane::TRichPane(QWidget* parent)
+    : QPlainTextEdit(parent)
 {
     setUndoRedoEnabled(false);
     setAcceptDrops(false);
@@ -323,7 +324,7 @@ void TRichPane::DefaultKeyAction(char32_t key)
         break;
     default: {
         QString text;
-        const char32_t ch[1] = {key};
+        const char32_t ch[1] = { key };
         text = QString::fromUcs4(ch, 1);
         caret.insertText(text);
         break;
@@ -479,7 +480,8 @@ void TRichPane::contextMenuEvent(QContextMenuEvent* event)
     QAction* copy = menu.addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
     copy->setEnabled(textCursor().hasSelection());
     if (KeyPress) {
-        QAction* paste = menu.addAction(QStringLiteral("&Paste"), this, [this] { TypeText(QApplication::clipboard()->text()); });
+        QAction* paste = menu.addAction(QStringLiteral("&Paste"), this,
+            [this] { TypeText(QApplication::clipboard()->text()); });
         paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
     }
     menu.addSeparator();

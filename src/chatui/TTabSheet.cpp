@@ -7,7 +7,9 @@
 
 namespace quillet {
 
-TTabSheet::TTabSheet(TPageControl& owner) : QWidget(&owner), Background(ButtonFace())
+TTabSheet::TTabSheet(TPageControl& owner)
+    : QWidget(&owner)
+    , Background(ButtonFace())
 {
     hide();
 }

@@ -12,15 +12,16 @@
 namespace quillet {
 namespace {
 
-constexpr int SideMargin = 2;      // keeps the outer tab borders inside the strip
-constexpr int TextPadding = 10;    // on each side of a caption
-constexpr int MinTabWidth = 48;    // an empty caption still leaves something to click
+constexpr int SideMargin = 2; // keeps the outer tab borders inside the strip
+constexpr int TextPadding = 10; // on each side of a caption
+constexpr int MinTabWidth = 48; // an empty caption still leaves something to click
 constexpr int VerticalPadding = 8; // caption height plus this is a row's height
-constexpr int InactiveInset = 2;   // tabs that are not current sit lower than the current one
+constexpr int InactiveInset = 2; // tabs that are not current sit lower than the current one
 
 } // namespace
 
-TTabStrip::TTabStrip(QWidget* parent) : QWidget(parent)
+TTabStrip::TTabStrip(QWidget* parent)
+    : QWidget(parent)
 {
     // Clicking a tab must not take the keyboard away from the typing pane.
     setFocusPolicy(Qt::NoFocus);
@@ -29,7 +30,7 @@ TTabStrip::TTabStrip(QWidget* parent) : QWidget(parent)
 
 int TTabStrip::AddTab(const QString& caption)
 {
-    Tabs.push_back(TTab{caption, false});
+    Tabs.push_back(TTab { caption, false });
     if (Current < 0)
         Current = 0;
     Invalidate();
@@ -50,7 +51,8 @@ void TTabStrip::RemoveTab(int index)
 
 QString TTabStrip::Caption(int index) const
 {
-    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].Caption : QString();
+    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].Caption
+                                         : QString();
 }
 
 void TTabStrip::SetCaption(int index, const QString& caption)
@@ -71,7 +73,8 @@ bool TTabStrip::Highlighted(int index) const
 
 void TTabStrip::SetHighlighted(int index, bool highlighted)
 {
-    if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].Highlighted == highlighted)
+    if (index < 0 || index >= Count()
+        || Tabs[static_cast<std::size_t>(index)].Highlighted == highlighted)
         return;
     Tabs[static_cast<std::size_t>(index)].Highlighted = highlighted;
     update(TabRect(index));
@@ -94,7 +97,8 @@ int TTabStrip::NaturalTabWidth(int index) const
 {
     const TTab& tab = Tabs[static_cast<std::size_t>(index)];
     if (tab.Width < 0)
-        tab.Width = std::max(MinTabWidth, fontMetrics().horizontalAdvance(tab.Caption) + 2 * TextPadding);
+        tab.Width
+            = std::max(MinTabWidth, fontMetrics().horizontalAdvance(tab.Caption) + 2 * TextPadding);
     return tab.Width;
 }
 
@@ -137,7 +141,8 @@ TTabStrip::TLayout TTabStrip::ComputeLayout(int width) const
             const int i = row[static_cast<std::size_t>(k)];
             const int extra = spare / count + (k < spare % count ? 1 : 0);
             const int w = widths[static_cast<std::size_t>(i)] + extra;
-            layout.Rects[static_cast<std::size_t>(i)] = QRect(left, static_cast<int>(r) * height, w, height);
+            layout.Rects[static_cast<std::size_t>(i)]
+                = QRect(left, static_cast<int>(r) * height, w, height);
             left += w;
         }
     }
@@ -210,12 +215,12 @@ int TTabStrip::heightForWidth(int width) const
 
 QSize TTabStrip::sizeHint() const
 {
-    return {200, heightForWidth(width() > 0 ? width() : 200)};
+    return { 200, heightForWidth(width() > 0 ? width() : 200) };
 }
 
 QSize TTabStrip::minimumSizeHint() const
 {
-    return {MinTabWidth + 2 * SideMargin, TabHeight()};
+    return { MinTabWidth + 2 * SideMargin, TabHeight() };
 }
 
 void TTabStrip::Choose(int index)
@@ -301,7 +306,8 @@ void TTabStrip::paintEvent(QPaintEvent* event)
 
         painter.setPen(text);
         const QRect textRect = r.toAlignedRect().adjusted(TextPadding / 2, 0, -TextPadding / 2, 0);
-        const QString caption = fontMetrics().elidedText(tab.Caption, Qt::ElideRight, textRect.width());
+        const QString caption
+            = fontMetrics().elidedText(tab.Caption, Qt::ElideRight, textRect.width());
         // A caption is shown as it is: a peer's name is never interpreted as markup or mnemonic.
         painter.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
     }

@@ -14,7 +14,7 @@ namespace quillet {
 class IConversationOwner {
 public:
     virtual ~IConversationOwner() = default;
-    virtual bool IsConnected() const = 0;    // the connection stands
+    virtual bool IsConnected() const = 0; // the connection stands
     virtual bool IsDisconnected() const = 0; // it failed or broke ("Disconnected" was written)
     virtual bool IsIncoming() const = 0;
     // The own name (UTF-8) the conversation greets with.

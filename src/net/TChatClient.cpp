@@ -3,7 +3,6 @@
 #include "net/SocketErrors.h"
 #include "platform/ProgramDefaults.h"
 
-
 namespace quillet {
 namespace {
 
@@ -81,8 +80,8 @@ void TChatClient::ThreadMain()
             Socket.Close();
 
         Socket.RefreshEndpoints();
-        const std::string info =
-            "IP: " + Socket.PeerAddressText() + " -- PORT: " + std::to_string(Socket.PeerPort());
+        const std::string info
+            = "IP: " + Socket.PeerAddressText() + " -- PORT: " + std::to_string(Socket.PeerPort());
         RunOnView([&info](IConversationView& view) {
             view.ShowConnectionInfo(info);
             view.RefreshControls();
@@ -132,7 +131,8 @@ void TChatClient::ReceiveLoop()
         // Crossing to the main thread costs a context switch each way: an idle conversation
         // only makes the trip while its tab is lit for attention.
         if (AttentionDue.load()) {
-            RunOnMainThread([this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
+            RunOnMainThread(
+                [this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
         }
     } while (Connected.load());
 }

@@ -37,9 +37,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
+        const auto lower
+            = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -67,7 +66,8 @@ std::optional<TProfileEntry> EntryOf(std::string_view line)
     const auto eq = t.find('=');
     if (eq == std::string_view::npos)
         return std::nullopt;
-    return TProfileEntry{std::string(Trim(t.substr(0, eq))), std::string(Trim(t.substr(eq + 1)))};
+    return TProfileEntry { std::string(Trim(t.substr(0, eq))),
+        std::string(Trim(t.substr(eq + 1))) };
 }
 
 // What a write may store. Every line of the file is one header or one "key=value": a CR, LF or
@@ -115,7 +115,7 @@ TParsedFile Load(const std::filesystem::path& file)
         std::string line = content.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        parsed.Lines.push_back({std::move(line)});
+        parsed.Lines.push_back({ std::move(line) });
         start = end + 1;
     }
     return parsed;
@@ -146,7 +146,7 @@ std::optional<TSectionRange> FindSection(const TParsedFile& parsed, std::string_
         std::size_t end = i + 1;
         while (end < parsed.Lines.size() && !SectionName(parsed.Lines[end].Text))
             ++end;
-        return TSectionRange{i, end};
+        return TSectionRange { i, end };
     }
     return std::nullopt;
 }
@@ -160,16 +160,16 @@ std::size_t InsertionPoint(const TParsedFile& parsed, const TSectionRange& range
     return at;
 }
 
-void AppendSection(TParsedFile& parsed, std::string_view section,
-    const std::vector<TProfileEntry>& entries)
+void AppendSection(
+    TParsedFile& parsed, std::string_view section, const std::vector<TProfileEntry>& entries)
 {
     if (!parsed.Lines.empty() && !Trim(parsed.Lines.back().Text).empty())
-        parsed.Lines.push_back({""});
+        parsed.Lines.push_back({ "" });
     std::string header(1, '[');
     header.append(section).push_back(']');
-    parsed.Lines.push_back({std::move(header)});
+    parsed.Lines.push_back({ std::move(header) });
     for (const TProfileEntry& e : entries)
-        parsed.Lines.push_back({e.Key + "=" + e.Value});
+        parsed.Lines.push_back({ e.Key + "=" + e.Value });
 }
 
 bool WriteAll(int fd, std::string_view content, std::size_t failAfterBytes)
@@ -237,7 +237,7 @@ bool WriteFileAtomically(
         const bool folderClosed = errno == EACCES || errno == EPERM || errno == EROFS;
         return folderClosed && RewriteInPlace(file, content, failAfterBytes);
     }
-    struct stat old {};
+    struct stat old { };
     if (::stat(file.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);
     else
@@ -283,7 +283,7 @@ bool WriteString(const std::filesystem::path& file, std::string_view section, st
     const auto range = FindSection(parsed, section);
     if (!range) {
         AppendSection(parsed, section, {});
-        parsed.Lines.push_back({line});
+        parsed.Lines.push_back({ line });
         return WriteFileAtomically(file, Join(parsed));
     }
     for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
@@ -294,7 +294,7 @@ bool WriteString(const std::filesystem::path& file, std::string_view section, st
         }
     }
     const auto at = InsertionPoint(parsed, *range);
-    parsed.Lines.insert(parsed.Lines.begin() + static_cast<std::ptrdiff_t>(at), TLine{line});
+    parsed.Lines.insert(parsed.Lines.begin() + static_cast<std::ptrdiff_t>(at), TLine { line });
     return WriteFileAtomically(file, Join(parsed));
 }
 
@@ -334,9 +334,9 @@ bool ReplaceSection(const std::filesystem::path& file, std::string_view section,
         if (!entries.empty()) {
             replacement.push_back(parsed.Lines[range->Begin]);
             for (const TProfileEntry& e : entries)
-                replacement.push_back({e.Key + "=" + e.Value});
+                replacement.push_back({ e.Key + "=" + e.Value });
             if (range->End < parsed.Lines.size())
-                replacement.push_back({""});
+                replacement.push_back({ "" });
         }
         const auto first = parsed.Lines.begin() + static_cast<std::ptrdiff_t>(range->Begin);
         const auto last = parsed.Lines.begin() + static_cast<std::ptrdiff_t>(range->End);

@@ -5,9 +5,12 @@
 
 namespace quillet {
 
-std::atomic<int> TThread::Live{0};
+std::atomic<int> TThread::Live { 0 };
 
-TThread::TThread(IMainThreadDispatcher& dispatcher) : MainDispatcher(dispatcher) {}
+TThread::TThread(IMainThreadDispatcher& dispatcher)
+    : MainDispatcher(dispatcher)
+{
+}
 
 TThread::~TThread()
 {

@@ -80,7 +80,8 @@ public:
             TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); } })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
             [settingsPath] {
-                return profile::ReadString(settingsPath, "Settings", "User name", std::string(DefaultUserName));
+                return profile::ReadString(
+                    settingsPath, "Settings", "User name", std::string(DefaultUserName));
             },
             [](const std::string& name, const std::string& address, TChatStyle style) {
                 MainForm->OfferAddUser(name, address, style);
@@ -99,8 +100,8 @@ public:
         ChatServer = Server.get();
         // At exit every conversation ends without questions, within the threads' time limit.
         shutdown.Add([this] {
-            Server->StopAndWait(
-                [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }, ThreadExitLimit);
+            Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); },
+                ThreadExitLimit);
         });
         Server->Start();
     }
@@ -149,7 +150,8 @@ void CreateWindows(
         if (ChatServer != nullptr)
             ChatServer->CloseAll();
     };
-    windows.Main = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts, std::move(uses));
+    windows.Main
+        = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts, std::move(uses));
     MainForm = windows.Main.get();
     ChatForm->SetMainFormHooks(
         [] { return MainForm->ExitRequested; }, [] { MainForm->CloseAllChats(); });

@@ -2,7 +2,10 @@
 
 namespace quillet {
 
-TSkinData::TSkinData(QObject* parent) : QObject(parent) {}
+TSkinData::TSkinData(QObject* parent)
+    : QObject(parent)
+{
+}
 
 void TSkinData::SkinWindowByHandle(QWidget* window)
 {

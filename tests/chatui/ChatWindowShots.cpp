@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     form.show();
 
@@ -61,10 +61,12 @@ int main(int argc, char** argv)
     bob.Greet("Bob Miller");
     bob.Tab->ShowConnectionInfo("IP: 192.168.1.20 -- PORT: 2323");
     bob.Tab->RefreshControls();
-    bob.Owner.Engine.ProcessIncoming("Hi Alice! Did you get the photos from Saturday?\r"
-                                     "The one at the lake came out really well, I think we shoud\x08ld print it.");
-    Type(bob, "Yes, they arrived this morning. The lake one is my favourite too!\n"
-              "Let's print it for Mum");
+    bob.Owner.Engine.ProcessIncoming(
+        "Hi Alice! Did you get the photos from Saturday?\r"
+        "The one at the lake came out really well, I think we shoud\x08ld print it.");
+    Type(bob,
+        "Yes, they arrived this morning. The lake one is my favourite too!\n"
+        "Let's print it for Mum");
 
     TConversationRig carol(form, ticks);
     carol.Greet("Carol");
@@ -77,7 +79,9 @@ int main(int argc, char** argv)
     Type(carol, "Sure, half past twelve at the usual place?\n");
     carol.Owner.Engine.ProcessIncoming("Perfect. I'll bring the tickets for Friday\r");
     carol.Owner.Engine.ProcessIncoming("Could you ask Bob if he wants to come alo");
-    Type(carol, "I'll ask him right away, and I'll tell him to bring the umbrella this time, the forecast says ra");
+    Type(carol,
+        "I'll ask him right away, and I'll tell him to bring the umbrella this time, the forecast "
+        "says ra");
 
     // The Realtime conversation in front; Carol's tab asks for attention.
     form.Tabs().SetActivePage(bob.Tab->Sheet());

@@ -1,10 +1,10 @@
 // Conversations and the listener without widgets: fake tabs, a queue dispatcher as the main
 // thread, and raw sockets or a second listener as the other side.
-#include "support/FakeConversationView.h"
-#include "support/RawPeer.h"
 #include "net/TChatClient.h"
 #include "net/TChatServer.h"
 #include "platform/QueueDispatcher.h"
+#include "support/FakeConversationView.h"
+#include "support/RawPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -31,11 +31,11 @@ using testing::TRawPeer;
 class TSide {
 public:
     TSide(TQueueDispatcher& dispatcher, std::string ownName)
-        : Context{dispatcher, Views, TSteadyTickSource::Instance(),
-              [name = std::move(ownName)] { return name; },
-              [this](const std::string& peer, const std::string& address, TChatStyle style) {
-                  Offers.push_back({peer, address, style});
-              }}
+        : Context { dispatcher, Views, TSteadyTickSource::Instance(),
+            [name = std::move(ownName)] { return name; },
+            [this](const std::string& peer, const std::string& address, TChatStyle style) {
+                Offers.push_back({ peer, address, style });
+            } }
     {
         TChatServerHooks hooks;
         hooks.ShowChatWindow = [this](bool) { ++WindowShown; };
@@ -86,10 +86,12 @@ protected:
     std::string Receive(TRawPeer& peer, std::size_t count, std::chrono::milliseconds timeout)
     {
         std::string got;
-        Until([&] {
-            got += peer.Receive(count - got.size(), 0ms);
-            return got.size() >= count;
-        }, timeout);
+        Until(
+            [&] {
+                got += peer.Receive(count - got.size(), 0ms);
+                return got.size() >= count;
+            },
+            timeout);
         return got;
     }
     int PortOf(TSide& side)
@@ -145,7 +147,8 @@ TEST_F(ConversationTest, EmptyNameStillGetsOneReplyAndTheNamePhaseGoesOn)
     ASSERT_TRUE(peer.Send("\r"));
     EXPECT_EQ(Receive(peer, 5, 2s), "Bob\r\n");
     ASSERT_TRUE(peer.Send("Carol\r\n"));
-    ASSERT_TRUE(Until([&] { return !bob.Views.States.empty() && bob.Views.States[0]->Caption == "Carol"; }));
+    ASSERT_TRUE(Until(
+        [&] { return !bob.Views.States.empty() && bob.Views.States[0]->Caption == "Carol"; }));
     EXPECT_EQ(Receive(peer, 1, 300ms), "") << "the greeting is sent once";
 }
 
@@ -183,8 +186,8 @@ TEST_F(ConversationTest, RefusedCallShowsConnectingThenDisconnected)
     alice.Server->RequestCall("127.0.0.1", std::to_string(refusedPort), TChatStyle::IM);
     ASSERT_TRUE(Until([&] { return !alice.Views.States.empty() && alice.Views.States[0]->Ended; }));
     const auto& tab = *alice.Views.States[0];
-    const std::vector<std::string> expected = {
-        "Connecting to 127.0.0.1 on port " + std::to_string(refusedPort), "Disconnected"};
+    const std::vector<std::string> expected
+        = { "Connecting to 127.0.0.1 on port " + std::to_string(refusedPort), "Disconnected" };
     EXPECT_EQ(tab.StatusLines, expected);
     EXPECT_EQ(alice.WindowShown, 1);
     ASSERT_EQ(alice.Offers.size(), 1u);
@@ -197,9 +200,9 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
     TSide bob(Dispatcher, "Bob");
     alice.Server->RequestCall("127.0.0.1", std::to_string(PortOf(bob)), TChatStyle::IM);
     ASSERT_TRUE(Until([&] {
-        return alice.Views.States.size() == 1 && bob.Views.States.size() == 1 &&
-               alice.Views.States[0]->Caption == "Bob" && bob.Views.States[0]->Caption == "Alice" &&
-               alice.Views.States[0]->Marked == TChatStyle::IM;
+        return alice.Views.States.size() == 1 && bob.Views.States.size() == 1
+            && alice.Views.States[0]->Caption == "Bob" && bob.Views.States[0]->Caption == "Alice"
+            && alice.Views.States[0]->Marked == TChatStyle::IM;
     }));
     auto& a = *alice.Views.States[0];
     auto& b = *bob.Views.States[0];
@@ -217,7 +220,8 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
 
     // Bob switches to Realtime; the switch is echoed and both agree.
     b.Owner->Input().UserChoseStyle(TChatStyle::Realtime);
-    ASSERT_TRUE(Until([&] { return a.Style == TChatStyle::Realtime && a.Marked == TChatStyle::Realtime; }));
+    ASSERT_TRUE(
+        Until([&] { return a.Style == TChatStyle::Realtime && a.Marked == TChatStyle::Realtime; }));
     b.Owner->Input().KeyTyped(U'y', false);
     ASSERT_TRUE(Until([&] { return a.Transcript.size() >= 1 && a.Transcript.back() == 'y'; }));
 
@@ -238,9 +242,9 @@ TEST_F(ConversationTest, CloseAllRemovesEveryTabAndHidesTheWindow)
         ASSERT_TRUE(peer.Send("peer\r\n"));
     }
     ASSERT_TRUE(Until([&] {
-        return bob.Views.States.size() == 3 &&
-               std::all_of(bob.Views.States.begin(), bob.Views.States.end(),
-                   [](const auto& state) { return state->Caption == "peer"; });
+        return bob.Views.States.size() == 3
+            && std::all_of(bob.Views.States.begin(), bob.Views.States.end(),
+                [](const auto& state) { return state->Caption == "peer"; });
     }));
     bob.Server->CloseAll();
     ASSERT_TRUE(Until([&] { return bob.Server->ConversationCount() == 0; }));
@@ -265,7 +269,8 @@ TEST_F(ConversationTest, StopEndsEveryConversationWithoutOffers)
     EXPECT_TRUE(bob.Stop());
     const auto took = std::chrono::steady_clock::now() - start;
     std::printf("stop with five conversations took %lld ms\n",
-        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
     EXPECT_TRUE(bob.Offers.empty());
     EXPECT_EQ(bob.Context.LiveConversations.load(), 0);
 }

@@ -38,7 +38,8 @@ protected:
     std::unique_ptr<TMainForm> MakeForm(bool trayAvailable, TMainFormDependencies uses = {})
     {
         uses.OnCloseAccepted = [this] { ++ClosesAccepted; };
-        return std::make_unique<TMainForm>(Settings, trayAvailable, test::Prompts(), std::move(uses));
+        return std::make_unique<TMainForm>(
+            Settings, trayAvailable, test::Prompts(), std::move(uses));
     }
 
     static void ShowAndActivate(QWidget& window)

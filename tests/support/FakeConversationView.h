@@ -33,7 +33,8 @@ public:
         bool Destroyed = false;
     };
 
-    TFakeConversationView(IConversationOwner& owner, std::shared_ptr<TState> state) : State(std::move(state))
+    TFakeConversationView(IConversationOwner& owner, std::shared_ptr<TState> state)
+        : State(std::move(state))
     {
         State->Owner = &owner;
     }
@@ -63,7 +64,7 @@ public:
     }
     void SwitchStyle(TChatStyle, TChatStyle to) override { State->Style = to; }
     void ShowMarkedChoice(TChatStyle style) override { State->Marked = style; }
-    void ChunkDone() override {}
+    void ChunkDone() override { }
     void DrawAttention() override { ++State->Attention; }
 
     void WriteStatusLine(const std::string& text) override
