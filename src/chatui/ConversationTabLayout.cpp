@@ -1,16 +1,8 @@
 #include "chatui/ConversationTabLayout.h"
 
 namespace quillet {
-namespace {
 
-// Positions in pixels, as the tab was designed.
-constexpr int PaneLeft = 5;
-constexpr int PaneTop = 55;
-constexpr int DisconnectTop = 25;
-constexpr int LabelTop = 3;
-constexpr int RightGap = 10;
-
-} // namespace
+using namespace tabpos;
 
 TConversationTabLayout ConversationTabLayout(const TConversationTabMetrics& m)
 {

@@ -1,5 +1,7 @@
 #include "platform/TThread.h"
 
+#include "platform/ExceptionText.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -60,13 +62,7 @@ void TThread::Run()
 
 void TThread::ReportEscaped(const std::exception_ptr& error)
 {
-    std::string message = "Unexpected error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-    }
+    const std::string message = ExceptionText(error);
     std::fprintf(stderr, "quillet: a worker thread ended by an error: %s\n", message.c_str());
     if (!OnError)
         return;
