@@ -32,8 +32,8 @@ constexpr int IMLines = 10000;
 // Words with spaces and a few Windows-1252 letters, no line break.
 std::string RealtimeStream(std::size_t size)
 {
-    static const char* const words[] = {"quick ", "brown ", "fox ", "jumps ", "over ", "the ", "lazy ",
-        "dog ", "caf\xE9 ", "na\xEFve ", "typing ", "while ", "you ", "read ", "it "};
+    static const char* const words[] = { "quick ", "brown ", "fox ", "jumps ", "over ", "the ",
+        "lazy ", "dog ", "caf\xE9 ", "na\xEFve ", "typing ", "while ", "you ", "read ", "it " };
     std::string s;
     s.reserve(size);
     for (std::size_t i = 0; s.size() < size; ++i)
@@ -51,7 +51,7 @@ struct TWindow {
         Rig->Tab->RefreshControls();
         QApplication::processEvents();
     }
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };
@@ -120,7 +120,8 @@ void NaivePerCharacter(benchmark::State& state)
     TWindow window;
     TRichPane& pane = *window.Rig->Tab->Controls().Transcript;
     const QTextCharFormat format = window.Rig->Tab->Fonts().PeerText;
-    const QString text = QString::fromLatin1(RealtimeStream(static_cast<std::size_t>(state.range(0))));
+    const QString text
+        = QString::fromLatin1(RealtimeStream(static_cast<std::size_t>(state.range(0))));
     for (auto _ : state) {
         state.PauseTiming();
         pane.ClearText();

@@ -48,7 +48,7 @@ public:
 
 class TNullSender final : public IByteSender {
 public:
-    void Send(std::string_view) override {}
+    void Send(std::string_view) override { }
     bool WaitWritable(int) override { return true; }
 };
 
@@ -97,7 +97,11 @@ void BM_RealtimeInterpretation(benchmark::State& state)
     state.counters["display_calls_per_iter"]
         = static_cast<double>(display.Calls) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_RealtimeInterpretation)->Arg(1 << 20)->Arg(4096)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealtimeInterpretation)
+    ->Arg(1 << 20)
+    ->Arg(4096)
+    ->Arg(64)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     const int repaints = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     form.show();
     TChatWindowScene scene(form, ticks);

@@ -69,7 +69,7 @@ BENCHMARK(BM_LayerPingPong)->UseRealTime();
 void BM_RawPingPong(benchmark::State& state)
 {
     const int listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
@@ -87,7 +87,7 @@ void BM_RawPingPong(benchmark::State& state)
     ::setsockopt(serverFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 
     auto waitAndReceive = [](int fd, char* buffer, std::size_t room) -> ssize_t {
-        pollfd entry{fd, POLLIN, 0};
+        pollfd entry { fd, POLLIN, 0 };
         while (::poll(&entry, 1, WaitMs) == 0) { }
         return ::recv(fd, buffer, room, 0);
     };
@@ -149,7 +149,11 @@ void BM_CloseConnections(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_CloseConnections)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CloseConnections)
+    ->Arg(1000)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 } // namespace quillet

@@ -10,8 +10,8 @@
 //
 // Usage: bench_startup [runs]   (default 20, of each kind)
 #include "SampleContacts.h"
-#include "support/ProgramSandbox.h"
 #include "shell/TSingleInstance.h"
+#include "support/ProgramSandbox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,7 +62,8 @@ bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
         && settings.write("\n[Users Section]\n" + lines.join()) > 0;
 }
 
-std::optional<TSample> RunOnce(int contacts, bool sorted, bool shown, const QByteArray& moreSettings)
+std::optional<TSample> RunOnce(
+    int contacts, bool sorted, bool shown, const QByteArray& moreSettings)
 {
     TSandbox sandbox;
     if (!sandbox.Prepare(QStringLiteral(QUILLET_BINARY), "Bench")
@@ -149,7 +150,8 @@ int main(int argc, char** argv)
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
         for (TKind& kind : kinds) {
-            if (const auto sample = RunOnce(kind.Contacts, kind.Sorted, kind.Shown, kind.MoreSettings)) {
+            if (const auto sample
+                = RunOnce(kind.Contacts, kind.Sorted, kind.Shown, kind.MoreSettings)) {
                 kind.Startup.push_back(sample->StartupMs);
                 if (kind.Contacts == 0 && !kind.Shown && kind.MoreSettings.isEmpty())
                     handOver.push_back(sample->SecondCopyMs);

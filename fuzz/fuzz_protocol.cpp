@@ -8,8 +8,8 @@
 
 #include "net/ProtocolEngine.h"
 
-#include "support/ProtocolFakes.h"
 #include "platform/CodePage1252.h"
+#include "support/ProtocolFakes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -95,7 +95,7 @@ TResult Run(TChatStyle style, bool caller, std::string_view stream,
         Fail("display contract broken:", display.Faults.front());
     if (display.State.Style != engine.Style())
         Fail("display and engine disagree on the style");
-    return {display.State, sender.Bytes(), engine.PeerName(), engine.Style()};
+    return { display.State, sender.Bytes(), engine.PeerName(), engine.Style() };
 }
 
 } // namespace
@@ -108,15 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t seed = data[1];
     const std::string_view stream(reinterpret_cast<const char*>(data + 2), size - 2);
     const bool caller = (mode & 1) != 0;
-    const std::vector<std::size_t> whole = {stream.size()};
+    const std::vector<std::size_t> whole = { stream.size() };
     const std::vector<std::size_t> cut = ChunkLengths(stream.size(), mode, seed);
 
-    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+    for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         const TResult one = Run(style, caller, stream, whole, false);
         const TResult many = Run(style, caller, stream, cut, false);
         if (!(one.Rendered == many.Rendered))
-            Fail("chunking changed what is shown:", one.Rendered.Transcript + " | "
-                    + many.Rendered.Transcript);
+            Fail("chunking changed what is shown:",
+                one.Rendered.Transcript + " | " + many.Rendered.Transcript);
         if (one.Sent != many.Sent)
             Fail("chunking changed what is sent");
         if (one.PeerName != many.PeerName || one.Style != many.Style)

@@ -1,5 +1,6 @@
 #include "chatui/ConversationTabControls.h"
 
+#include "chatui/ConversationTabLayout.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
 
@@ -10,19 +11,16 @@
 namespace quillet {
 namespace {
 
-// Positions of the controls in pixels, as the tab was designed; ConversationTabLayout moves
-// those that follow the sheet's size.
-constexpr int PaneLeft = 5;
-constexpr int PaneTop = 55;
+using namespace tabpos;
+
+// Where the controls start; ConversationTabLayout moves those that follow the sheet's size.
 constexpr int ChoiceLeft = 70;
 constexpr int ChoiceStep = 15;
 constexpr int ChoiceWidth = 113;
 constexpr int ChoiceHeight = 17;
 constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
-constexpr int DisconnectTop = 25;
 constexpr int LabelLeft = 3;
-constexpr int LabelTop = 3;
 constexpr int PaneDefaultWidth = 185;
 constexpr int PaneDefaultHeight = 89;
 

@@ -3,14 +3,11 @@
 #include <algorithm>
 
 namespace quillet {
+
+using namespace tabpos;
+
 namespace {
 
-// Positions in pixels, as the tab was designed.
-constexpr int PaneLeft = 5;
-constexpr int PaneTop = 55;
-constexpr int DisconnectTop = 25;
-constexpr int LabelTop = 3;
-constexpr int RightGap = 10;
 // What the minimum keeps of the lines that share their width.
 constexpr int MinLineWidth = 60;
 constexpr int MaxTypingLabelShare = 150;

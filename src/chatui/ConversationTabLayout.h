@@ -8,6 +8,15 @@
 
 namespace quillet {
 
+// Positions in pixels, as the tab was designed, that do not follow the sheet's size.
+namespace tabpos {
+inline constexpr int PaneLeft = 5; // left of the transcript and the typing pane
+inline constexpr int PaneTop = 55; // top of the transcript, under the style choices
+inline constexpr int DisconnectTop = 25;
+inline constexpr int LabelTop = 3; // the style caption and the connection info
+inline constexpr int RightGap = 10; // from the right-hand controls to the sheet's edge
+} // namespace tabpos
+
 // What the layout of a conversation's tab depends on besides the style: the sheet's size and
 // the sizes the controls' fonts and texts give them.
 struct TConversationTabMetrics {

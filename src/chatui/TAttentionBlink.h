@@ -15,7 +15,10 @@ public:
     static constexpr TTick ToggleIntervalMs = 200;
     static constexpr int MaxToggles = 4;
 
-    explicit TAttentionBlink(const ITickSource& ticks) : Ticks(ticks) {}
+    explicit TAttentionBlink(const ITickSource& ticks)
+        : Ticks(ticks)
+    {
+    }
 
     // Lights the highlight and starts blinking anew.
     void Start();

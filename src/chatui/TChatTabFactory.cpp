@@ -1,9 +1,9 @@
 #include "chatui/TChatTabFactory.h"
 
-
 namespace quillet {
 
-TChatTabFactory::TChatTabFactory(TChatForm& form, TSkinData* skin, const ITickSource& ticks, TConversationTabHooks hooks)
+TChatTabFactory::TChatTabFactory(
+    TChatForm& form, TSkinData* skin, const ITickSource& ticks, TConversationTabHooks hooks)
     : Form(form)
     , Skin(skin)
     , Ticks(ticks)

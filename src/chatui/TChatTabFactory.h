@@ -12,7 +12,8 @@ class TSkinData;
 class TChatTabFactory final : public IConversationViewFactory {
 public:
     // `skin` may be null. The form, the skin and the tick source outlive every tab made here.
-    TChatTabFactory(TChatForm& form, TSkinData* skin, const ITickSource& ticks, TConversationTabHooks hooks = {});
+    TChatTabFactory(TChatForm& form, TSkinData* skin, const ITickSource& ticks,
+        TConversationTabHooks hooks = {});
 
     std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override;
 

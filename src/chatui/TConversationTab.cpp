@@ -21,9 +21,6 @@
 namespace quillet {
 namespace {
 
-// The info label's top; its left follows the sheet's width.
-constexpr int LabelTop = 3;
-
 const QColor Black(0, 0, 0);
 const QColor White(0xFF, 0xFF, 0xFF);
 const QColor Silver(0xC0, 0xC0, 0xC0);
@@ -271,7 +268,7 @@ void TConversationTab::ShowConnectionInfo(const std::string& text)
         return;
     Ui.InfoLabel->setText(QString::fromStdString(text));
     Ui.InfoLabel->adjustSize();
-    Ui.InfoLabel->move(SheetWidget->width(), LabelTop);
+    Ui.InfoLabel->move(SheetWidget->width(), tabpos::LabelTop);
     LayoutTab();
 }
 

@@ -29,9 +29,9 @@ struct TConversationContext {
     // error box). May be empty.
     std::function<void(const std::exception_ptr& error)> ReportError = nullptr;
     // Set while the program exits: conversations then end without asking anything.
-    std::atomic<bool> ExitInProgress{false};
+    std::atomic<bool> ExitInProgress { false };
     // Conversation objects alive (constructed and not yet freed).
-    std::atomic<int> LiveConversations{0};
+    std::atomic<int> LiveConversations { 0 };
 };
 
 } // namespace quillet

@@ -57,8 +57,7 @@ public:
     }
 
 private:
-    template <typename TMethod, typename... TArgs>
-    void Forward(TMethod method, TArgs&&... args)
+    template <typename TMethod, typename... TArgs> void Forward(TMethod method, TArgs&&... args)
     {
         if (Target != nullptr)
             (Target->*method)(std::forward<TArgs>(args)...);

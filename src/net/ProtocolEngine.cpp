@@ -26,14 +26,14 @@ enum class TByteKind : std::uint8_t {
 };
 
 struct TUtf8Char {
-    std::array<char, 4> Bytes{};
+    std::array<char, 4> Bytes {};
     std::uint8_t Length = 0;
 };
 
 struct TByteTables {
-    std::array<TByteKind, 256> Conversation{}; // Realtime and IM
-    std::array<TByteKind, 256> Preview{};      // IM with preview
-    std::array<TUtf8Char, 256> Utf8{};
+    std::array<TByteKind, 256> Conversation {}; // Realtime and IM
+    std::array<TByteKind, 256> Preview {}; // IM with preview
+    std::array<TUtf8Char, 256> Utf8 {};
 };
 
 // The five bytes Windows-1252 leaves undefined decode to C1 controls, which have no glyph.
@@ -163,7 +163,7 @@ std::string EncodeLine(std::string_view utf8Line)
 } // namespace
 
 TProtocolEngine::TProtocolEngine(IConversationDisplay& display, IByteSender& sender,
-    const ITickSource& ticks, std::string ownName)
+    const ITickSource& ticks, const std::string& ownName)
     : Display(display)
     , Sender(sender)
     , Ticks(ticks)

@@ -46,7 +46,7 @@ class TProtocolEngine final : public IConversationInput {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
     TProtocolEngine(IConversationDisplay& display, IByteSender& sender, const ITickSource& ticks,
-        std::string ownName);
+        const std::string& ownName);
 
     TProtocolEngine(const TProtocolEngine&) = delete;
     TProtocolEngine& operator=(const TProtocolEngine&) = delete;
@@ -125,15 +125,15 @@ private:
     IConversationDisplay& Display;
     IByteSender& Sender;
     const ITickSource& Ticks;
-    std::string Own;     // Windows-1252
-    std::string Peer;    // Windows-1252
+    std::string Own; // Windows-1252
+    std::string Peer; // Windows-1252
     std::string PeerUtf8;
     std::string PeerNameBuffer;
     bool NameComplete = false;
     std::string RunBuffer; // reused between chunks so interpretation allocates rarely
     TChatStyle Marked = TChatStyle::Realtime;
-    std::atomic<TChatStyle> CurrentStyle{TChatStyle::Realtime};
-    std::atomic<bool> Caller{false}; // greeted first; decides who gives way on crossed signals
+    std::atomic<TChatStyle> CurrentStyle { TChatStyle::Realtime };
+    std::atomic<bool> Caller { false }; // greeted first; decides who gives way on crossed signals
 
     // Lock order: TypingGuard, then OutGuard. Neither is held across a send.
     std::mutex OutGuard;
@@ -142,9 +142,9 @@ private:
     bool Sending = false; // guarded by OutGuard: a thread is emptying the outbox
 
     mutable std::mutex TypingGuard;
-    bool Pending = false;     // guarded by TypingGuard
+    bool Pending = false; // guarded by TypingGuard
     bool StoppedSent = false; // guarded by TypingGuard
-    TTick LastKeyTick = 0;    // guarded by TypingGuard
+    TTick LastKeyTick = 0; // guarded by TypingGuard
 };
 
 } // namespace quillet

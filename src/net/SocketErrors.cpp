@@ -7,6 +7,8 @@ namespace quillet {
 
 std::string SocketErrorDesc(std::int32_t code)
 {
+    // One code a line: the table reads as a table.
+    // clang-format off
     switch (code) {
     case 0: return {};
     case 10004: return "Interrupted system call";
@@ -62,10 +64,13 @@ std::string SocketErrorDesc(std::int32_t code)
     case 11004: return "Valid name, no data record of requested type";
     default: return "Other Winsock error (" + std::to_string(code) + ")";
     }
+    // clang-format on
 }
 
 std::int32_t SocketErrorFromErrno(int err)
 {
+    // One code a line: the table reads as a table.
+    // clang-format off
     switch (err) {
     case 0: return 0;
     case EINTR: return 10004;
@@ -118,14 +123,18 @@ std::int32_t SocketErrorFromErrno(int err)
     case EREMOTE: return 10071;
     default: return sockerr::UnmappedErrnoBase + err;
     }
+    // clang-format on
 }
 
 std::int32_t SocketErrorFromResolver(int eaiCode, int err)
 {
+    // One code a line: the table reads as a table.
+    // clang-format off
     switch (eaiCode) {
     case 0: return 0;
     case EAI_NONAME: return 11001;
 #ifdef EAI_ADDRFAMILY
+    // NOLINTNEXTLINE(bugprone-branch-clone): one row per resolver code, as the table reads
     case EAI_ADDRFAMILY: return 11004; // the name exists, but not in the family asked for
 #endif
 #ifdef EAI_NODATA
@@ -142,7 +151,9 @@ std::int32_t SocketErrorFromResolver(int eaiCode, int err)
         const std::int32_t code = SocketErrorFromErrno(err);
         return code != 0 ? code : 11003;
     }
-    default: return 11003;
+    // clang-format on
+    default:
+        return 11003;
     }
 }
 

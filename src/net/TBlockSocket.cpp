@@ -157,7 +157,7 @@ void TBlockSocket::Resolve(
 
     // Before the handle exists a numeric address decides the family; otherwise IPv4 is asked
     // for first, then IPv6.
-    int order[2] = {AF_INET, AF_INET6};
+    int order[2] = { AF_INET, AF_INET6 };
     if (Handle() == -1 && IsNumericIP4(address))
         order[1] = AF_UNSPEC;
     else if (Handle() == -1 && IsNumericIP6(address))
@@ -168,7 +168,8 @@ void TBlockSocket::Resolve(
     for (const int family : order) {
         if (family == AF_UNSPEC)
             break;
-        code = TSocketEndpoint::Resolve(address, port, family, SocketType(), SocketProtocol(), target);
+        code = TSocketEndpoint::Resolve(
+            address, port, family, SocketType(), SocketProtocol(), target);
         if (code == 0)
             break;
     }
@@ -218,7 +219,7 @@ void TBlockSocket::ApplyOption(int fd, const TSocketOption& option)
     // Results are ignored: a failed option is no error of the operation that set it.
     switch (option.Kind) {
     case TSocketOption::TKind::Linger: {
-        linger value{};
+        linger value {};
         value.l_onoff = option.Enabled ? 1 : 0;
         value.l_linger = option.Value / 1000; // whole seconds, rounded down
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &value, sizeof(value));
@@ -234,12 +235,12 @@ void TBlockSocket::ApplyOption(int fd, const TSocketOption& option)
 
 void TBlockSocket::SetLingerOption(bool enabled, std::int32_t timeMs)
 {
-    AddOption({TSocketOption::TKind::Linger, enabled, timeMs});
+    AddOption({ TSocketOption::TKind::Linger, enabled, timeMs });
 }
 
 void TBlockSocket::SetNonBlockingMode(bool nonBlocking)
 {
-    AddOption({TSocketOption::TKind::NonBlocking, nonBlocking, 0});
+    AddOption({ TSocketOption::TKind::NonBlocking, nonBlocking, 0 });
 }
 
 // --- listening side ---
@@ -275,7 +276,7 @@ std::int32_t TBlockSocket::Accept()
 {
     int accepted = -1;
     if (const TDescriptorRef handle = UseHandle()) {
-        sockaddr_storage peer{};
+        sockaddr_storage peer {};
         socklen_t length = sizeof(peer);
         int err = 0;
         do {
@@ -311,7 +312,7 @@ void TBlockSocket::Connect(const std::string& address, const std::string& port)
             int err = errno;
             if (result == -1 && err == EINTR) {
                 // An interrupted blocking connect goes on in the background: wait for its end.
-                pollfd entry{handle->Fd, POLLOUT, 0};
+                pollfd entry { handle->Fd, POLLOUT, 0 };
                 while (::poll(&entry, 1, -1) == -1 && errno == EINTR) { }
                 socklen_t length = sizeof(err);
                 ::getsockopt(handle->Fd, SOL_SOCKET, SO_ERROR, &err, &length);
@@ -402,7 +403,7 @@ bool TBlockSocket::WaitFor(
 {
     bool ready = false;
     if (const TDescriptorRef handle = UseHandle()) {
-        pollfd entry{handle->Fd, events, 0};
+        pollfd entry { handle->Fd, events, 0 };
         const auto start = TClock::now();
         int result = 0;
         int err = 0;
@@ -459,8 +460,8 @@ std::int32_t TBlockSocket::SendBytes(const void* data, std::int32_t length)
             ssize_t sent = 0;
             int err = 0;
             do {
-                sent = ::send(handle->Fd, bytes + total, static_cast<std::size_t>(piece),
-                    MSG_NOSIGNAL);
+                sent = ::send(
+                    handle->Fd, bytes + total, static_cast<std::size_t>(piece), MSG_NOSIGNAL);
                 err = errno;
             } while (sent == -1 && err == EINTR);
             CheckResult(sent, err);

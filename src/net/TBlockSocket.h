@@ -138,12 +138,15 @@ protected:
     // A system descriptor shared by the object and the operations running on it; closed when
     // the last holder lets go.
     struct TDescriptor {
-        explicit TDescriptor(int fd) : Fd(fd) {}
+        explicit TDescriptor(int fd)
+            : Fd(fd)
+        {
+        }
         ~TDescriptor();
         TDescriptor(const TDescriptor&) = delete;
         TDescriptor& operator=(const TDescriptor&) = delete;
         const int Fd;
-        std::atomic<bool> Closed{false};
+        std::atomic<bool> Closed { false };
     };
     using TDescriptorRef = std::shared_ptr<TDescriptor>;
 
@@ -166,24 +169,24 @@ private:
     void CreateSocket(int family);
     void AddOption(const TSocketOption& option);
     static void ApplyOption(int fd, const TSocketOption& option);
-    bool WaitFor(short events, short readyEvents, std::int32_t timeoutMs,
-        THookSocketReason readyReason);
+    bool WaitFor(
+        short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason);
 
     mutable std::mutex Lock;
-    TDescriptorRef Current;                           // guarded by Lock
-    std::vector<TSocketOption> PendingOptions;        // guarded by Lock
-    TSocketEndpoint Local;                            // guarded by Lock
-    TSocketEndpoint Remote;                           // guarded by Lock
+    TDescriptorRef Current; // guarded by Lock
+    std::vector<TSocketOption> PendingOptions; // guarded by Lock
+    TSocketEndpoint Local; // guarded by Lock
+    TSocketEndpoint Remote; // guarded by Lock
     // Threads whose latest operation failed, with its code; a thread absent from the list last
     // succeeded. Entries are removed when a thread's code returns to 0, so the list holds at most
     // the threads currently looking at a failure. Guarded by Lock.
     std::vector<std::pair<std::thread::id, std::int32_t>> ThreadErrors;
 
     std::recursive_mutex SendLock;
-    std::atomic<bool> UsesIPv6Flag{false};
-    std::atomic<std::int32_t> SendMaxChunkSetting{DefaultSendMaxChunk};
-    std::atomic<std::int32_t> ReceivedCount{0};
-    std::atomic<std::int32_t> SentCount{0};
+    std::atomic<bool> UsesIPv6Flag { false };
+    std::atomic<std::int32_t> SendMaxChunkSetting { DefaultSendMaxChunk };
+    std::atomic<std::int32_t> ReceivedCount { 0 };
+    std::atomic<std::int32_t> SentCount { 0 };
 };
 
 } // namespace quillet

@@ -57,7 +57,10 @@ private:
     // The protocol's bytes go onto the socket.
     class TSocketSender final : public IByteSender {
     public:
-        explicit TSocketSender(TTCPBlockSocket& socket) : Socket(socket) {}
+        explicit TSocketSender(TTCPBlockSocket& socket)
+            : Socket(socket)
+        {
+        }
         void Send(std::string_view bytes) override;
         bool WaitWritable(int timeoutMs) override;
 
@@ -79,19 +82,19 @@ private:
     const std::string Own;
 
     TTCPBlockSocket Socket;
-    TSocketSender Sender{Socket};
+    TSocketSender Sender { Socket };
     TDisplayRelay Relay; // passes the protocol's display calls on to View
     TProtocolEngine Engine;
     std::unique_ptr<IConversationView> View; // main thread only
 
-    std::atomic<bool> Connected{false};
-    std::atomic<bool> Disconnected{false};
-    std::atomic<bool> DisconnectClaimed{false};
-    std::atomic<bool> Ended{false};
-    std::atomic<bool> CloseWanted{false};
-    std::atomic<bool> HangupRequested{false};
+    std::atomic<bool> Connected { false };
+    std::atomic<bool> Disconnected { false };
+    std::atomic<bool> DisconnectClaimed { false };
+    std::atomic<bool> Ended { false };
+    std::atomic<bool> CloseWanted { false };
+    std::atomic<bool> HangupRequested { false };
     // The tab was lit for attention and needs its timer passes; written on the main thread.
-    std::atomic<bool> AttentionDue{false};
+    std::atomic<bool> AttentionDue { false };
     std::mutex CloseLock;
     std::condition_variable CloseSignal;
 };

@@ -44,8 +44,7 @@ void TChatServer::Wake()
     }
 }
 
-void TChatServer::RequestCall(const std::string& address, const std::string& port,
-    TChatStyle style)
+void TChatServer::RequestCall(const std::string& address, const std::string& port, TChatStyle style)
 {
     {
         const std::lock_guard<std::mutex> guard(RequestLock);
@@ -93,8 +92,8 @@ void TChatServer::ClientTerminated(TChatClient& sender)
         Hooks.HideChatWindow();
 }
 
-bool TChatServer::StopAndWait(const std::function<void()>& processEvents,
-    std::chrono::milliseconds timeout)
+bool TChatServer::StopAndWait(
+    const std::function<void()>& processEvents, std::chrono::milliseconds timeout)
 {
     Context.ExitInProgress.store(true);
     StopRequested.store(true);
@@ -205,7 +204,7 @@ void TChatServer::WaitForCallersOrRequest()
         ReportListenState();
         return;
     }
-    pollfd fds[2] = {{WakeFd, POLLIN, 0}, {Listening ? Listener.Handle() : -1, POLLIN, 0}};
+    pollfd fds[2] = { { WakeFd, POLLIN, 0 }, { Listening ? Listener.Handle() : -1, POLLIN, 0 } };
     const int ready = ::poll(fds, 2, CallerWaitMs);
     if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
         std::uint64_t count = 0;
@@ -249,16 +248,16 @@ void TChatServer::AcceptWaiting()
             Hooks.ShowChatWindow(false);
     });
     for (const int handle : accepted)
-        Register(new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));
+        Register(
+            new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));
 }
 
 void TChatServer::Register(TChatClient* client)
 {
     // The callbacks are in place before the conversation can end.
     client->SetOnError(Context.ReportError);
-    client->SetOnTerminate([this](TThread& thread) {
-        ClientTerminated(static_cast<TChatClient&>(thread));
-    });
+    client->SetOnTerminate(
+        [this](TThread& thread) { ClientTerminated(static_cast<TChatClient&>(thread)); });
     {
         const std::lock_guard<std::mutex> guard(ListLock);
         Conversations.push_back(client);

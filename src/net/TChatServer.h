@@ -92,14 +92,14 @@ private:
     const std::string Port;
 
     TTCPBlockSocket Listener;
-    bool Listening = false;                // listener thread only
+    bool Listening = false; // listener thread only
     std::string BindProblem; // listener thread only: why the port is not ours
     std::string AcceptProblem; // listener thread only: why the last accept failed
     bool Refusing = false; // listener thread only: callers are being turned away
-    std::optional<std::string> Reported;   // last reason told, "" = listening; listener thread
-    std::atomic<int> BoundPort{0};
+    std::optional<std::string> Reported; // last reason told, "" = listening; listener thread
+    std::atomic<int> BoundPort { 0 };
     std::atomic<int> FailedAccepts { 0 };
-    std::atomic<bool> StopRequested{false};
+    std::atomic<bool> StopRequested { false };
     int WakeFd = -1;
 
     std::mutex RequestLock;

@@ -14,7 +14,7 @@ namespace quillet {
 int TSocketEndpoint::Resolve(const std::string& address, const std::string& port, int family,
     int socketType, int protocol, TSocketEndpoint& target)
 {
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = family;
     hints.ai_socktype = socketType;
     hints.ai_protocol = protocol;
@@ -45,7 +45,7 @@ TSocketEndpoint::TSocketEndpoint(const sockaddr* address, socklen_t length)
 
 TSocketEndpoint TSocketEndpoint::OfLocal(int fd)
 {
-    sockaddr_storage storage{};
+    sockaddr_storage storage {};
     socklen_t length = sizeof(storage);
     if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0)
         return {};
@@ -54,7 +54,7 @@ TSocketEndpoint TSocketEndpoint::OfLocal(int fd)
 
 TSocketEndpoint TSocketEndpoint::OfPeer(int fd)
 {
-    sockaddr_storage storage{};
+    sockaddr_storage storage {};
     socklen_t length = sizeof(storage);
     if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0)
         return {};
@@ -80,12 +80,12 @@ int TSocketEndpoint::Port() const
 {
     // Copied out rather than cast, so that no alignment assumption is made about the storage.
     if (Length >= sizeof(sockaddr_in) && Storage.ss_family == AF_INET) {
-        sockaddr_in in4{};
+        sockaddr_in in4 {};
         std::memcpy(&in4, &Storage, sizeof(in4));
         return ntohs(in4.sin_port);
     }
     if (Length >= sizeof(sockaddr_in6) && Storage.ss_family == AF_INET6) {
-        sockaddr_in6 in6{};
+        sockaddr_in6 in6 {};
         std::memcpy(&in6, &Storage, sizeof(in6));
         return ntohs(in6.sin6_port);
     }

@@ -35,7 +35,7 @@ public:
     socklen_t Size() const { return Length; }
 
 private:
-    sockaddr_storage Storage{};
+    sockaddr_storage Storage {};
     socklen_t Length = 0;
 };
 

@@ -6,7 +6,7 @@ namespace quillet {
 
 long RaiseOpenFileLimit()
 {
-    rlimit limit{};
+    rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return -1;
     if (limit.rlim_cur < limit.rlim_max) {

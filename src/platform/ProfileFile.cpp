@@ -13,9 +13,9 @@
 namespace quillet::profile {
 namespace {
 
-// A settings file cut into lines, each without its line end. The lines are views into the text as read and into the lines
-// a write makes, so reading a file of 65,535 contacts makes no string per line. Neither moves nor
-// copies: the views point into its own members.
+// A settings file cut into lines, each without its line end. The lines are views into the text as
+// read and into the lines a write makes, so reading a file of 65,535 contacts makes no string per
+// line. Neither moves nor copies: the views point into its own members.
 class TParsedFile {
 public:
     explicit TParsedFile(const std::filesystem::path& file);
@@ -48,9 +48,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
+        const auto lower
+            = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -83,7 +82,7 @@ std::optional<TEntryView> EntryOf(std::string_view line)
     const auto eq = t.find('=');
     if (eq == std::string_view::npos)
         return std::nullopt;
-    return TEntryView{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
+    return TEntryView { Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)) };
 }
 
 // What a write may store. Every line of the file is one header or one "key=value": a CR, LF or
@@ -168,7 +167,7 @@ std::optional<TSectionRange> FindSection(const TParsedFile& parsed, std::string_
         std::size_t end = i + 1;
         while (end < parsed.Lines.size() && !SectionName(parsed.Lines[end]))
             ++end;
-        return TSectionRange{i, end};
+        return TSectionRange { i, end };
     }
     return std::nullopt;
 }
@@ -182,8 +181,8 @@ std::size_t InsertionPoint(const TParsedFile& parsed, const TSectionRange& range
     return at;
 }
 
-void AppendSection(TParsedFile& parsed, std::string_view section,
-    const std::vector<TProfileEntry>& entries)
+void AppendSection(
+    TParsedFile& parsed, std::string_view section, const std::vector<TProfileEntry>& entries)
 {
     if (!parsed.Lines.empty() && !Trim(parsed.Lines.back()).empty())
         parsed.Lines.push_back({});
@@ -259,7 +258,7 @@ bool WriteFileAtomically(
         const bool folderClosed = errno == EACCES || errno == EPERM || errno == EROFS;
         return folderClosed && RewriteInPlace(file, content, failAfterBytes);
     }
-    struct stat old {};
+    struct stat old { };
     if (::stat(file.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);
     else
@@ -330,7 +329,7 @@ std::vector<TProfileEntry> ReadSection(const std::filesystem::path& file, std::s
     entries.reserve(range->End - range->Begin - 1);
     for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
         if (auto entry = EntryOf(parsed.Lines[i]))
-            entries.push_back({std::string(entry->Key), std::string(entry->Value)});
+            entries.push_back({ std::string(entry->Key), std::string(entry->Value) });
     }
     return entries;
 }

@@ -4,7 +4,10 @@
 
 namespace quillet {
 
-TQueueDispatcher::TQueueDispatcher() : MainId(std::this_thread::get_id()) {}
+TQueueDispatcher::TQueueDispatcher()
+    : MainId(std::this_thread::get_id())
+{
+}
 
 bool TQueueDispatcher::IsMainThread() const
 {
@@ -44,7 +47,7 @@ void TQueueDispatcher::RunOnMainThread(const std::function<void()>& fn)
                 }
                 D.Cv.notify_all();
             }
-        } signal{*done};
+        } signal { *done };
         fn();
     });
     std::unique_lock<std::mutex> lock(done->Lock);
@@ -67,8 +70,8 @@ void TQueueDispatcher::ProcessFor(std::chrono::milliseconds duration)
     ProcessUntil([] { return false; }, duration);
 }
 
-bool TQueueDispatcher::ProcessUntil(const std::function<bool()>& done,
-    std::chrono::milliseconds timeout)
+bool TQueueDispatcher::ProcessUntil(
+    const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock<std::mutex> lock(Lock);
@@ -81,8 +84,8 @@ bool TQueueDispatcher::ProcessUntil(const std::function<bool()>& done,
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        Wake.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
-                                                     std::chrono::milliseconds(10)),
+        Wake.wait_until(lock,
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(10)),
             [&] { return !Queue.empty(); });
     }
 }

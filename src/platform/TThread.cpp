@@ -1,13 +1,18 @@
 #include "platform/TThread.h"
 
+#include "platform/ExceptionText.h"
+
 #include <cstdio>
 #include <stdexcept>
 
 namespace quillet {
 
-std::atomic<int> TThread::Live{0};
+std::atomic<int> TThread::Live { 0 };
 
-TThread::TThread(IMainThreadDispatcher& dispatcher) : MainDispatcher(dispatcher) {}
+TThread::TThread(IMainThreadDispatcher& dispatcher)
+    : MainDispatcher(dispatcher)
+{
+}
 
 TThread::~TThread()
 {
@@ -57,13 +62,7 @@ void TThread::Run()
 
 void TThread::ReportEscaped(const std::exception_ptr& error)
 {
-    std::string message = "Unexpected error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-    }
+    const std::string message = ExceptionText(error);
     std::fprintf(stderr, "quillet: a worker thread ended by an error: %s\n", message.c_str());
     if (!OnError)
         return;

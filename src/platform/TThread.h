@@ -33,10 +33,16 @@ public:
     // Only before Start: the object is deleted on the main thread after its termination callback.
     void SetFreeOnTerminate(bool value) { FreeOnTerminate = value; }
     // Only before Start.
-    void SetOnTerminate(std::function<void(TThread&)> callback) { OnTerminate = std::move(callback); }
+    void SetOnTerminate(std::function<void(TThread&)> callback)
+    {
+        OnTerminate = std::move(callback);
+    }
     // Only before Start: runs on the main thread with an exception that escaped ThreadMain,
     // before the termination callback.
-    void SetOnError(std::function<void(const std::exception_ptr&)> callback) { OnError = std::move(callback); }
+    void SetOnError(std::function<void(const std::exception_ptr&)> callback)
+    {
+        OnError = std::move(callback);
+    }
 
     void Terminate() { TerminateRequested.store(true); }
     bool Terminated() const { return TerminateRequested.load(); }
@@ -64,8 +70,8 @@ private:
     std::function<void(TThread&)> OnTerminate;
     std::function<void(const std::exception_ptr&)> OnError;
     bool FreeOnTerminate = false;
-    std::atomic<bool> TerminateRequested{false};
-    std::atomic<bool> HasFinished{false};
+    std::atomic<bool> TerminateRequested { false };
+    std::atomic<bool> HasFinished { false };
 
     static std::atomic<int> Live;
 };

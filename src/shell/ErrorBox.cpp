@@ -1,5 +1,7 @@
 #include "shell/ErrorBox.h"
 
+#include "platform/ExceptionText.h"
+
 #include <stdexcept>
 
 namespace quillet {
@@ -14,13 +16,7 @@ std::string ErrorBoxText(std::string_view message)
 
 void ShowErrorBox(IPromptService& prompts, const std::exception_ptr& error)
 {
-    std::string message = "Unexpected error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-    }
+    const std::string message = ExceptionText(error);
     try {
         prompts.ShowError(ErrorBoxText(message));
     } catch (...) {

@@ -17,8 +17,9 @@ const char* const SettingsFileName = "settings.ini";
 
 std::string EnvironmentValue(const char* name)
 {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
+    // Qt's read takes the environment's lock: getenv is not safe while another thread sets a
+    // variable.
+    return qgetenv(name).toStdString();
 }
 
 } // namespace
@@ -27,7 +28,7 @@ std::filesystem::path ResolveSettingsPath(const std::filesystem::path& programFo
     bool installed, const std::string& xdgConfigHome, const std::string& home,
     const std::function<bool(const std::filesystem::path&)>& folderWritable)
 {
-    const std::filesystem::path beside = programFolder / SettingsFileName;
+    std::filesystem::path beside = programFolder / SettingsFileName;
     std::error_code error;
     if (!installed && (std::filesystem::exists(beside, error) || folderWritable(programFolder)))
         return beside;

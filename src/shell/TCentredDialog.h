@@ -6,9 +6,9 @@
 
 namespace quillet {
 
-// A fixed dialog of the program (caption and close box only, no resizing): centred on the primary screen each time it appears, brought
-// forward by FormShow, and without a cancel button, so Esc closes nothing (the close box and the
-// dialog's own buttons do).
+// A fixed dialog of the program (caption and close box only, no resizing): centred on the primary
+// screen each time it appears, brought forward by FormShow, and without a cancel button, so Esc
+// closes nothing (the close box and the dialog's own buttons do).
 class TCentredDialog : public QDialog {
 public:
     explicit TCentredDialog(QWidget* parent = nullptr);

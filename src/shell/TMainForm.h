@@ -34,10 +34,10 @@ class TUsersListingBox;
 struct TMainFormDependencies {
     QDialog* SetupForm = nullptr; // "My Name"; the tray ignores clicks while it is open
     QDialog* AboutForm = nullptr; // "About"
-    QWidget* ChatForm = nullptr;  // shown when the pointer enters the list
+    QWidget* ChatForm = nullptr; // shown when the pointer enters the list
     std::function<int()> ChatTabCount; // the chat window is shown only with a conversation
     TEditRecord* EditRecord = nullptr; // the contact editor
-    TMainFormPhonebook::TDial Dial;    // where Dial sends a call: the listener's call request
+    TMainFormPhonebook::TDial Dial; // where Dial sends a call: the listener's call request
     std::function<void()> CloseAllChats; // closes every open conversation
     // How a dialog is shown modally (exec by default); a test answers without a nested loop.
     std::function<void(QDialog&)> RunModal;

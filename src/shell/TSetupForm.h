@@ -2,7 +2,6 @@
 
 #include "shell/TCentredDialog.h"
 
-
 #include <filesystem>
 
 class QLabel;

@@ -10,7 +10,7 @@ namespace {
 
 struct TStep {
     TTick AfterMs; // since the previous step
-    bool Lit;      // after a pass of the tick source
+    bool Lit; // after a pass of the tick source
 };
 
 struct TBlinkRow {
@@ -21,13 +21,16 @@ struct TBlinkRow {
 };
 
 const TBlinkRow Rows[] = {
-    {"four toggles more than 200 ms apart, then lit until cleared", 100000,
-        {{200, true}, {1, false}, {150, false}, {201, true}, {300, false}, {300, true},
-            {1000, true}, {1000, true}, {5000, true}},
-        4},
-    {"the tick count wraps between two passes", 0xFFFFFF00u, {{0x150, false}, {0x150, true}}, 2},
-    {"passes closer together than the interval never toggle", 100000,
-        {{100, true}, {100, true}, {100, false}, {100, false}, {100, false}, {1, true}}, 2},
+    { "four toggles more than 200 ms apart, then lit until cleared", 100000,
+        { { 200, true }, { 1, false }, { 150, false }, { 201, true }, { 300, false }, { 300, true },
+            { 1000, true }, { 1000, true }, { 5000, true } },
+        4 },
+    { "the tick count wraps between two passes", 0xFFFFFF00u, { { 0x150, false }, { 0x150, true } },
+        2 },
+    { "passes closer together than the interval never toggle", 100000,
+        { { 100, true }, { 100, true }, { 100, false }, { 100, false }, { 100, false },
+            { 1, true } },
+        2 },
 };
 
 TEST(AttentionBlinkTest, BlinksFourTimesAndEndsLit)

@@ -43,7 +43,7 @@ protected:
         return Lit();
     }
 
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
     std::vector<int> Flashes;
     int FlashStops = 0;
@@ -58,7 +58,8 @@ TEST_F(Attention, ABackgroundTabLightsAndBlinksOnItsPage)
     Background->Owner.Engine.ProcessIncoming("news\r");
     ASSERT_TRUE(Lit()) << "lit at once";
     EXPECT_TRUE(Background->Tab->AttentionActive());
-    EXPECT_EQ(Flashes, std::vector<int>{10}) << "the window is not in front, so the taskbar flashes";
+    EXPECT_EQ(Flashes, std::vector<int> { 10 })
+        << "the window is not in front, so the taskbar flashes";
 
     EXPECT_TRUE(TickAfter(200));
     EXPECT_FALSE(TickAfter(1));

@@ -33,7 +33,10 @@ TEST(ChatForm, IsATealWindowWithItsTabsInsideAnEightPixelMargin)
 
 class ChatFormTabs : public ::testing::Test {
 protected:
-    std::unique_ptr<TConversationRig> AddTab() { return std::make_unique<TConversationRig>(Form, Ticks); }
+    std::unique_ptr<TConversationRig> AddTab()
+    {
+        return std::make_unique<TConversationRig>(Form, Ticks);
+    }
 
     void ClickTab(int index)
     {
@@ -41,7 +44,7 @@ protected:
         QTest::mouseClick(&strip, Qt::LeftButton, {}, strip.TabRect(index).center());
     }
 
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
 };
 
@@ -69,7 +72,8 @@ TEST_F(ChatFormTabs, RemovingTheActiveTabLeavesActiveSheetMatchingNoTab)
     EXPECT_NE(Form.ActiveSheet(), first->Tab->Sheet()) << "but not counted as seen";
 
     auto third = AddTab();
-    EXPECT_NE(Form.ActiveSheet(), third->Tab->Sheet()) << "a new tab never inherits a dead one's place";
+    EXPECT_NE(Form.ActiveSheet(), third->Tab->Sheet())
+        << "a new tab never inherits a dead one's place";
 
     first.reset();
     third.reset();
@@ -129,7 +133,7 @@ TEST_F(ChatFormClose, WithoutTabsItClosesWithoutAsking)
 TEST_F(ChatFormClose, NoAndCancelKeepEverything)
 {
     auto tab = AddTab();
-    for (const TAnswer answer : {TAnswer::No, TAnswer::Cancel}) {
+    for (const TAnswer answer : { TAnswer::No, TAnswer::Cancel }) {
         Prompts.Answer = answer;
         EXPECT_FALSE(Form.close());
         EXPECT_TRUE(Form.isVisible());

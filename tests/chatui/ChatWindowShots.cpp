@@ -51,10 +51,10 @@ int main(int argc, char** argv)
     const bool native = argc > 2 && QByteArray(argv[2]) == "native";
     const QString suffix = native ? QStringLiteral("-native.png") : QStringLiteral(".png");
     // Made before the window, as the main window's skin is in the program.
-    const TSkinData skin(native ? skin::TSkinLoad {}
-                                : skin::LoadSkin({}, skin::BuiltinSkinPackage()));
+    const TSkinData skin(
+        native ? skin::TSkinLoad {} : skin::LoadSkin({}, skin::BuiltinSkinPackage()));
 
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     form.show();
 

@@ -31,7 +31,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
 using TCopy = testing::TProgramCopy;
 
 QString TranscriptOf(TConversationTab& tab)
@@ -66,16 +65,18 @@ protected:
     {
         ASSERT_NE(bob.Port(), 0);
         alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), style);
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            return alice.Views.Tabs.size() > index && bob.Views.Tabs.size() > index &&
-                   alice.Tab(index).PeerName() == "Bob" && bob.Tab(index).PeerName() == "Alice" &&
-                   alice.Tab(index).Style() == style && bob.Tab(index).Style() == style &&
-                   Marked(alice.Tab(index), style) && Marked(bob.Tab(index), style);
-        }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return alice.Views.Tabs.size() > index && bob.Views.Tabs.size() > index
+                    && alice.Tab(index).PeerName() == "Bob" && bob.Tab(index).PeerName() == "Alice"
+                    && alice.Tab(index).Style() == style && bob.Tab(index).Style() == style
+                    && Marked(alice.Tab(index), style) && Marked(bob.Tab(index), style);
+            },
+            5000));
     }
 
     TQtMainThreadDispatcher Dispatcher;
-    testing::TFakeTickSource Ticks{500000};
+    testing::TFakeTickSource Ticks { 500000 };
 };
 
 TEST_F(EndToEndTest, RealtimeKeysAndErasuresReachThePeerAsTyped)
@@ -108,11 +109,11 @@ TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
     auto& b = bob.Tab(0);
 
     Type(a, "hi");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().TypingLabel->text() == "Alice is typing..."; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return b.Controls().TypingLabel->text() == "Alice is typing..."; }, 3000));
     Ticks.Value += 2500;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return b.Controls().TypingLabel->text() == "Alice has stopped typing...";
-    }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return b.Controls().TypingLabel->text() == "Alice has stopped typing..."; }, 3000));
     Ticks.Value += 4000;
     EXPECT_TRUE(QTest::qWaitFor([&] { return b.Controls().TypingLabel->text().isEmpty(); }, 3000));
 
@@ -125,14 +126,16 @@ TEST_F(EndToEndTest, ImLinesTypingNoticesAndDisconnect)
 
     // Bob disconnects: both write "Disconnected" once, the button becomes "Close".
     QTest::mouseClick(b.Controls().DisconnectButton, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return a.Controls().DisconnectButton->text() == "Close" &&
-               b.Controls().DisconnectButton->text() == "Close";
-    }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return a.Controls().DisconnectButton->text() == "Close"
+                && b.Controls().DisconnectButton->text() == "Close";
+        },
+        3000));
     EXPECT_EQ(TranscriptOf(a).count("Disconnected"), 1) << TranscriptOf(a).toStdString();
     EXPECT_LE(TranscriptOf(b).count("Disconnected"), 1);
     EXPECT_TRUE(a.Controls().LocalPane->isReadOnly());
-    EXPECT_EQ(alice.Offers, std::vector<std::string>{"Bob"});
+    EXPECT_EQ(alice.Offers, std::vector<std::string> { "Bob" });
 
     // Close removes the tab (once it is no second click of a double click on Disconnect); the
     // last one hides the window.
@@ -165,9 +168,11 @@ TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
 
     // Bob picks Realtime: both switch, both write the notice, both choices end marked.
     QTest::mouseClick(b.Controls().RealtimeChoice, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return a.Style() == TChatStyle::Realtime && a.Controls().RealtimeChoice->isChecked();
-    }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return a.Style() == TChatStyle::Realtime && a.Controls().RealtimeChoice->isChecked();
+        },
+        3000));
     EXPECT_EQ(b.Style(), TChatStyle::Realtime);
     const QString notice = "*** Changed to REAL TIME Chat style ***";
     EXPECT_TRUE(TranscriptOf(a).contains(notice)) << TranscriptOf(a).toStdString();
@@ -177,9 +182,11 @@ TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
 
     // Alice picks IM with preview again: Bob follows.
     QTest::mouseClick(a.Controls().IMPreviewChoice, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return b.Style() == TChatStyle::IMPreview && b.Controls().IMPreviewChoice->isChecked();
-    }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return b.Style() == TChatStyle::IMPreview && b.Controls().IMPreviewChoice->isChecked();
+        },
+        3000));
     EXPECT_EQ(a.Style(), TChatStyle::IMPreview);
 }
 
@@ -233,13 +240,15 @@ TEST_F(EndToEndTest, ClosingTheWindowWithYesEndsThreeConversations)
     EXPECT_FALSE(bob.Form.isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return bob.Server->ConversationCount() == 0; }, 3000));
     // Alice's side sees the three ends.
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        for (std::size_t i = 0; i < 3; ++i) {
-            if (alice.Tab(i).Controls().DisconnectButton->text() != "Close")
-                return false;
-        }
-        return true;
-    }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (std::size_t i = 0; i < 3; ++i) {
+                if (alice.Tab(i).Controls().DisconnectButton->text() != "Close")
+                    return false;
+            }
+            return true;
+        },
+        5000));
 }
 
 // The user types in another window (a password, say) while calls come in and a caller writes:

@@ -45,7 +45,7 @@ protected:
     TProtocolEngine& Engine() { return Rig->Owner.Engine; }
     QString TranscriptText() { return Ui().Transcript->Text(); }
 
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };
@@ -68,9 +68,9 @@ TEST_F(ConversationTab, StartsAsARealtimeTabNamedChat)
 // tab places its controls by it at every size and in every style, and shows the right ones.
 TEST_F(ConversationTab, ControlsArePlacedByTheLayoutAtEverySizeAndStyle)
 {
-    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+    for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         Engine().UserChoseStyle(style);
-        for (const QSize size : {QSize(586, 477), QSize(800, 700), QSize(450, 321)}) {
+        for (const QSize size : { QSize(586, 477), QSize(800, 700), QSize(450, 321) }) {
             Form.resize(size);
             SCOPED_TRACE(static_cast<int>(style));
             SCOPED_TRACE(size.height());
@@ -123,16 +123,19 @@ TEST_F(ConversationTab, StyleNoticeIsFramedByEmptyLinesInTheNoticeFont)
 {
     Tab().WriteStatusLine("Connected");
     Engine().UserChoseStyle(TChatStyle::IM);
-    EXPECT_EQ(TranscriptText(), QStringLiteral("Connected\n\n*** Changed to IM Chat style ***\n\n"));
+    EXPECT_EQ(
+        TranscriptText(), QStringLiteral("Connected\n\n*** Changed to IM Chat style ***\n\n"));
     const auto runs = Runs(*Ui().Transcript);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[1].second.foreground().color(), QColor(0x80, 0x00, 0x00));
     EXPECT_EQ(runs[1].second.fontWeight(), QFont::Bold);
 
     Engine().UserChoseStyle(TChatStyle::IMPreview);
-    EXPECT_TRUE(TranscriptText().endsWith(QStringLiteral("*** Changed to IM WITH PREVIEW Chat style ***\n\n")));
+    EXPECT_TRUE(TranscriptText().endsWith(
+        QStringLiteral("*** Changed to IM WITH PREVIEW Chat style ***\n\n")));
     Engine().UserChoseStyle(TChatStyle::Realtime);
-    EXPECT_TRUE(TranscriptText().endsWith(QStringLiteral("\n\n*** Changed to REAL TIME Chat style ***\n\n")));
+    EXPECT_TRUE(TranscriptText().endsWith(
+        QStringLiteral("\n\n*** Changed to REAL TIME Chat style ***\n\n")));
 }
 
 TEST_F(ConversationTab, NoNoticeInAnEmptyTranscriptOrAfterTheEnd)
@@ -152,7 +155,8 @@ TEST_F(ConversationTab, RealtimeOwnTextMovesIntoTheTranscriptAfterABlank)
     Engine().ProcessIncoming("hello");
     QTest::keyClicks(Ui().LocalPane, QStringLiteral("mine"));
     Engine().UserChoseStyle(TChatStyle::IM);
-    EXPECT_EQ(TranscriptText(), QStringLiteral("hello mine\n\n*** Changed to IM Chat style ***\n\n"));
+    EXPECT_EQ(
+        TranscriptText(), QStringLiteral("hello mine\n\n*** Changed to IM Chat style ***\n\n"));
     EXPECT_TRUE(Ui().LocalPane->IsEmpty());
 }
 
@@ -194,7 +198,8 @@ TEST_F(ConversationTab, IMLinesArriveUnderTheLabelOnce)
     const auto runs = Runs(*Ui().Transcript);
     ASSERT_GE(runs.size(), 2u);
     EXPECT_EQ(runs[0].first, QStringLiteral("Bob: "));
-    EXPECT_EQ(runs[0].second.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial Narrow")});
+    EXPECT_EQ(runs[0].second.fontFamilies().toStringList(),
+        QStringList { QStringLiteral("Arial Narrow") });
     EXPECT_EQ(runs[0].second.foreground().color(), QColor(0x00, 0x00, 0x80));
     EXPECT_EQ(runs[1].first, QStringLiteral("hi"));
     EXPECT_EQ(runs[1].second.foreground().color(), QColor(0x00, 0x00, 0xFF));
@@ -206,7 +211,8 @@ TEST_F(ConversationTab, PreviewLineIsEditedAndCommittedUnderThePeersName)
     Rig->Greet("Bob");
     Engine().UserChoseStyle(TChatStyle::IMPreview);
     Tab().ClearTranscript();
-    Engine().ProcessIncoming("ab\x08" "c\xF7");
+    Engine().ProcessIncoming("ab\x08"
+                             "c\xF7");
     EXPECT_EQ(Ui().PreviewPane->Text(), QString::fromUtf8("ac\xC3\xB7"));
     Engine().ProcessIncoming("\r");
     EXPECT_EQ(TranscriptText(), QString::fromUtf8("Bob: ac\xC3\xB7\n"));
@@ -261,7 +267,7 @@ TEST_F(ConversationTab, CloseIgnoresClicksForADoubleClickIntervalAfterDisconnect
 
 TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)
 {
-    TFakeTickSource ticks{100000};
+    TFakeTickSource ticks { 100000 };
     TChatForm form;
     int mainShown = 0;
     std::vector<int> flashes;
@@ -282,7 +288,7 @@ TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)
     incoming.Greet("Bob");
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(mainShown, 1);
-    EXPECT_EQ(flashes, std::vector<int>{10});
+    EXPECT_EQ(flashes, std::vector<int> { 10 });
     EXPECT_EQ(form.Tabs().PageCaption(incoming.Tab->Sheet()), QStringLiteral("Bob"));
 }
 

@@ -12,8 +12,8 @@
 #include "platform/ProcessLimits.h"
 #include "platform/TThread.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
-#include "support/ProgramCopy.h"
 #include "support/MemoryProbes.h"
+#include "support/ProgramCopy.h"
 #include "support/RawPeer.h"
 #include "support/RunUntil.h"
 
@@ -77,7 +77,10 @@ long long MillisecondsSince(TClock::time_point start)
 
 // The program's side: chat window, tab factory and listener, answering as "Bob".
 struct TCallee : testing::TProgramCopy {
-    explicit TCallee(IMainThreadDispatcher& dispatcher) : TProgramCopy(dispatcher, "Bob") {}
+    explicit TCallee(IMainThreadDispatcher& dispatcher)
+        : TProgramCopy(dispatcher, "Bob")
+    {
+    }
 };
 
 // Rounds of the event loop at the program's pace; the timer looks at `done` every millisecond.

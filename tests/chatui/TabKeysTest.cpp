@@ -51,7 +51,7 @@ protected:
     TRichPane* Transcript() { return Rig->Tab->Controls().Transcript; }
     std::string Sent() const { return Rig->Owner.Sender.Bytes(); }
 
-    TFakeTickSource Ticks{100000};
+    TFakeTickSource Ticks { 100000 };
     TChatForm Form;
     std::unique_ptr<TConversationRig> Rig;
 };
@@ -99,7 +99,7 @@ TEST_F(TabKeys, ClickingSendInIMPreviewAlsoEndsThePeersLine)
 
 TEST_F(TabKeys, ErasingAnEmptyPaneSendsNothingInAnyStyle)
 {
-    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview}) {
+    for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         UseStyle(style);
         QTest::keyClick(Local(), Qt::Key_Backspace);
         QTest::keyClick(Local(), Qt::Key_Backspace, Qt::ControlModifier);
@@ -117,7 +117,7 @@ TEST_F(TabKeys, KeysGoToTheEndWhereverTheCaretIs)
     EXPECT_EQ(Sent(), "abcd");
 
     const QTextCharFormat format = Local()->document()->begin().begin().fragment().charFormat();
-    EXPECT_EQ(format.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(format.fontFamilies().toStringList(), QStringList { QStringLiteral("Arial") });
     EXPECT_EQ(format.fontPointSize(), 11);
 }
 

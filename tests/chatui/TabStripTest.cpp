@@ -58,7 +58,7 @@ TEST(TabStrip, HighlightedTabIsPaintedInTheHighlightColour)
 {
     TTabStrip strip;
     strip.resize(400, 30);
-    for (const char* name : {"Ann", "Bob", "Cy"})
+    for (const char* name : { "Ann", "Bob", "Cy" })
         strip.AddTab(QString::fromLatin1(name));
     strip.resize(400, strip.heightForWidth(400));
     strip.SetHighlighted(2, true);
@@ -86,7 +86,8 @@ TEST(TabStrip, HighlightedTabIsPaintedInTheHighlightColour)
     EXPECT_NE(fillOf(0), fillOf(1)) << "the current tab stands out from the others";
 
     strip.SetHighlighted(2, false);
-    EXPECT_EQ(strip.grab().toImage().pixelColor(strip.TabRect(2).left() + 4, strip.TabRect(2).bottom() - 3),
+    EXPECT_EQ(strip.grab().toImage().pixelColor(
+                  strip.TabRect(2).left() + 4, strip.TabRect(2).bottom() - 3),
         fillOf(1));
 }
 

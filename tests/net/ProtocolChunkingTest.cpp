@@ -21,7 +21,8 @@ struct TOutcome {
     std::vector<std::string> Faults;
 };
 
-TOutcome RunStream(const TStart& start, std::string_view stream, const std::vector<std::size_t>& cuts)
+TOutcome RunStream(
+    const TStart& start, std::string_view stream, const std::vector<std::size_t>& cuts)
 {
     TFakeTickSource ticks(0);
     TRecordingDisplay display;
@@ -41,7 +42,7 @@ TOutcome RunStream(const TStart& start, std::string_view stream, const std::vect
         from = cut;
     }
     engine.ProcessIncoming(stream.substr(from));
-    return {display.State, sender.Bytes(), engine.PeerName(), engine.Style(), display.Faults};
+    return { display.State, sender.Bytes(), engine.PeerName(), engine.Style(), display.Faults };
 }
 
 void ExpectSame(const TOutcome& whole, const TOutcome& cut, const std::vector<std::size_t>& cuts)
@@ -49,17 +50,17 @@ void ExpectSame(const TOutcome& whole, const TOutcome& cut, const std::vector<st
     std::string where;
     for (const std::size_t c : cuts)
         where += std::to_string(c) + " ";
-    EXPECT_EQ(cut.Rendered, whole.Rendered) << "cuts: " << where << "\ntranscript whole: "
-                                            << whole.Rendered.Transcript
-                                            << "\ntranscript cut: " << cut.Rendered.Transcript;
+    EXPECT_EQ(cut.Rendered, whole.Rendered)
+        << "cuts: " << where << "\ntranscript whole: " << whole.Rendered.Transcript
+        << "\ntranscript cut: " << cut.Rendered.Transcript;
     EXPECT_EQ(cut.Sent, whole.Sent) << "cuts: " << where;
     EXPECT_EQ(cut.PeerName, whole.PeerName) << "cuts: " << where;
     EXPECT_EQ(cut.Style, whole.Style) << "cuts: " << where;
     EXPECT_TRUE(cut.Faults.empty()) << cut.Faults.front();
 }
 
-const std::string Alphabet = std::string("ab \t\r\r\n\n\b\x7F\x01\x1B") + Bytes({0x80, 0x81, 0xE9,
-    0xF6, 0xFD, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xF9, 0xFB, 0xFC});
+const std::string Alphabet = std::string("ab \t\r\r\n\n\b\x7F\x01\x1B")
+    + Bytes({ 0x80, 0x81, 0xE9, 0xF6, 0xFD, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xF9, 0xFB, 0xFC });
 
 std::string RandomStream(std::mt19937& rng, std::size_t bodyLength)
 {
@@ -69,7 +70,7 @@ std::string RandomStream(std::mt19937& rng, std::size_t bodyLength)
         s = "\r"; // an empty name first: the name phase goes on
         break;
     case 1:
-        s = Bytes({0xFB}); // a signal byte inside the name is a letter of it
+        s = Bytes({ 0xFB }); // a signal byte inside the name is a letter of it
         break;
     default:
         break;
@@ -82,17 +83,17 @@ std::string RandomStream(std::mt19937& rng, std::size_t bodyLength)
     return s;
 }
 
-const TStart Starts[] = {{false, TChatStyle::Realtime}, {false, TChatStyle::IM},
-    {false, TChatStyle::IMPreview}, {true, TChatStyle::Realtime}, {true, TChatStyle::IM},
-    {true, TChatStyle::IMPreview}};
+const TStart Starts[] = { { false, TChatStyle::Realtime }, { false, TChatStyle::IM },
+    { false, TChatStyle::IMPreview }, { true, TChatStyle::Realtime }, { true, TChatStyle::IM },
+    { true, TChatStyle::IMPreview } };
 
 // Every way of cutting a short stream into chunks renders the same as the stream in one chunk.
 TEST(ProtocolChunking, EveryCutOfShortStreamsRendersTheSame)
 {
     std::mt19937 rng(7);
     std::vector<std::string> streams = {
-        "Bo\r\n" + Bytes({0xFB}) + "hi\r\n" + Bytes({0xFC}) + "\b\r",
-        "\r\nBo\r\n\xF7" + Bytes({0xFA, 0xF9}) + "ab\r",
+        "Bo\r\n" + Bytes({ 0xFB }) + "hi\r\n" + Bytes({ 0xFC }) + "\b\r",
+        "\r\nBo\r\n\xF7" + Bytes({ 0xFA, 0xF9 }) + "ab\r",
     };
     for (int i = 0; i < 4; ++i)
         streams.push_back(RandomStream(rng, 6));

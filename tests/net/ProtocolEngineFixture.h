@@ -25,9 +25,9 @@ inline std::string Bytes(std::initializer_list<unsigned> values)
 class ProtocolEngineTest : public ::testing::Test {
 protected:
     TRecordingDisplay Display;
-    TFakeTickSource Ticks{1000};
-    TFakeByteSender Sender{&Ticks};
-    TProtocolEngine Engine{Display, Sender, Ticks, "Me"};
+    TFakeTickSource Ticks { 1000 };
+    TFakeByteSender Sender { &Ticks };
+    TProtocolEngine Engine { Display, Sender, Ticks, "Me" };
 
     void TearDown() override { EXPECT_TRUE(Display.Faults.empty()) << Display.Faults.front(); }
 
@@ -53,8 +53,8 @@ struct TWiredPair {
     TFakeTickSource Ticks;
     TRecordingDisplay DisplayA, DisplayB;
     TFakeByteSender SenderA, SenderB;
-    TProtocolEngine A{DisplayA, SenderA, Ticks, "Ann"};
-    TProtocolEngine B{DisplayB, SenderB, Ticks, "Ben"};
+    TProtocolEngine A { DisplayA, SenderA, Ticks, "Ann" };
+    TProtocolEngine B { DisplayB, SenderB, Ticks, "Ben" };
     std::vector<std::string> AtoB, BtoA;
 
     // A user's click on a style choice: the tab marks it, then the engine runs the handler.

@@ -56,18 +56,18 @@ TEST_P(GoldenTyping, HiBackspaceIEnterGivesTheWrittenBytes)
     Greeted();
     if (GetParam().Style != TChatStyle::Realtime)
         Choose(GetParam().Style);
-    TTypingPane pane{Engine, {}};
-    for (const char32_t key : {U'h', U'i', U'\b', U'i', U'\r'})
+    TTypingPane pane { Engine, {} };
+    for (const char32_t key : { U'h', U'i', U'\b', U'i', U'\r' })
         pane.Key(key);
     EXPECT_EQ(Sender.Sends(), GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllStyles, GoldenTyping,
-    ::testing::Values(TGoldenTyping{TChatStyle::Realtime, {"h", "i", "\b", "i", "\r"}},
-        TGoldenTyping{TChatStyle::IM,
-            {Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), Bytes({0xF9}), "hi",
-                "\r\n"}},
-        TGoldenTyping{TChatStyle::IMPreview, {"h", "i", "\b", "i", "\r"}}));
+    ::testing::Values(TGoldenTyping { TChatStyle::Realtime, { "h", "i", "\b", "i", "\r" } },
+        TGoldenTyping { TChatStyle::IM,
+            { Bytes({ 0xF9 }), Bytes({ 0xF9 }), Bytes({ 0xF9 }), Bytes({ 0xF9 }), Bytes({ 0xF9 }),
+                "hi", "\r\n" } },
+        TGoldenTyping { TChatStyle::IMPreview, { "h", "i", "\b", "i", "\r" } }));
 
 struct TKeyCase {
     const char* Name;
@@ -94,24 +94,24 @@ TEST_P(KeySending, SendsTheByteOfTheStyleRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, KeySending,
-    ::testing::Values(TKeyCase{"RtBackspaceEmpty", TChatStyle::Realtime, 8, true, ""},
-        TKeyCase{"ImBackspaceEmpty", TChatStyle::IM, 8, true, ""},
-        TKeyCase{"PrDeleteEmpty", TChatStyle::IMPreview, 127, true, ""},
-        TKeyCase{"RtDelete", TChatStyle::Realtime, 127, false, "\x7F"},
-        TKeyCase{"RtEnterEmpty", TChatStyle::Realtime, U'\r', true, "\r"},
-        TKeyCase{"ImEnterEmpty", TChatStyle::IM, U'\r', true, Bytes({0xF9})},
-        TKeyCase{"PrEnterEmpty", TChatStyle::IMPreview, U'\r', true, ""},
-        TKeyCase{"PrEnter", TChatStyle::IMPreview, U'\r', false, "\r"},
-        TKeyCase{"ImLetterIsSignal", TChatStyle::IM, U'x', false, Bytes({0xF9})},
-        TKeyCase{"RtDivide", TChatStyle::Realtime, U'\u00F7', true, "/"},
-        TKeyCase{"RtOSlash", TChatStyle::Realtime, U'\u00F8', true, "o"},
-        TKeyCase{"RtUGrave", TChatStyle::Realtime, U'\u00F9', true, "u"},
-        TKeyCase{"RtUAcute", TChatStyle::Realtime, U'\u00FA', true, "u"},
-        TKeyCase{"PrUCirc", TChatStyle::IMPreview, U'\u00FB', true, "u"},
-        TKeyCase{"PrUDiaeresis", TChatStyle::IMPreview, U'\u00FC', true, "u"},
-        TKeyCase{"RtEAcute", TChatStyle::Realtime, U'\u00E9', true, Bytes({0xE9})},
-        TKeyCase{"RtEuro", TChatStyle::Realtime, U'\u20AC', true, Bytes({0x80})},
-        TKeyCase{"RtUnencodable", TChatStyle::Realtime, U'\u4E16', true, "?"}),
+    ::testing::Values(TKeyCase { "RtBackspaceEmpty", TChatStyle::Realtime, 8, true, "" },
+        TKeyCase { "ImBackspaceEmpty", TChatStyle::IM, 8, true, "" },
+        TKeyCase { "PrDeleteEmpty", TChatStyle::IMPreview, 127, true, "" },
+        TKeyCase { "RtDelete", TChatStyle::Realtime, 127, false, "\x7F" },
+        TKeyCase { "RtEnterEmpty", TChatStyle::Realtime, U'\r', true, "\r" },
+        TKeyCase { "ImEnterEmpty", TChatStyle::IM, U'\r', true, Bytes({ 0xF9 }) },
+        TKeyCase { "PrEnterEmpty", TChatStyle::IMPreview, U'\r', true, "" },
+        TKeyCase { "PrEnter", TChatStyle::IMPreview, U'\r', false, "\r" },
+        TKeyCase { "ImLetterIsSignal", TChatStyle::IM, U'x', false, Bytes({ 0xF9 }) },
+        TKeyCase { "RtDivide", TChatStyle::Realtime, U'\u00F7', true, "/" },
+        TKeyCase { "RtOSlash", TChatStyle::Realtime, U'\u00F8', true, "o" },
+        TKeyCase { "RtUGrave", TChatStyle::Realtime, U'\u00F9', true, "u" },
+        TKeyCase { "RtUAcute", TChatStyle::Realtime, U'\u00FA', true, "u" },
+        TKeyCase { "PrUCirc", TChatStyle::IMPreview, U'\u00FB', true, "u" },
+        TKeyCase { "PrUDiaeresis", TChatStyle::IMPreview, U'\u00FC', true, "u" },
+        TKeyCase { "RtEAcute", TChatStyle::Realtime, U'\u00E9', true, Bytes({ 0xE9 }) },
+        TKeyCase { "RtEuro", TChatStyle::Realtime, U'\u20AC', true, Bytes({ 0x80 }) },
+        TKeyCase { "RtUnencodable", TChatStyle::Realtime, U'\u4E16', true, "?" }),
     [](const auto& testInfo) { return std::string(testInfo.param.Name); });
 
 TEST_F(ProtocolEngineTest, ImKeysStampTheTickAndArmTheTypingSignals)
@@ -129,7 +129,8 @@ TEST_F(ProtocolEngineTest, SendLineSendsTextThenCrLfAndStopsTypingSignals)
     Choose(TChatStyle::IM);
     Engine.KeyTyped(U'a', true);
     Engine.SendLine("gr\xC3\xBC\xC3\xA9 \xE2\x82\xAC"); // "grüé €"
-    EXPECT_EQ(Sender.Sends(), (Sends{Bytes({0xF9}), "gru" + Bytes({0xE9}) + " " + Bytes({0x80}), "\r\n"}));
+    EXPECT_EQ(Sender.Sends(),
+        (Sends { Bytes({ 0xF9 }), "gru" + Bytes({ 0xE9 }) + " " + Bytes({ 0x80 }), "\r\n" }));
     EXPECT_FALSE(Engine.TypingPending());
 }
 
@@ -138,7 +139,7 @@ TEST_F(ProtocolEngineTest, SendLineTurnsLineBreaksIntoCrLfAndDropsErasures)
     Greeted();
     Choose(TChatStyle::IM);
     Engine.SendLine("one\ntwo\r\nthree\rfo\bur\x7F");
-    EXPECT_EQ(Sender.Sends(), (Sends{"one\r\ntwo\r\nthree\r\nfour", "\r\n"}));
+    EXPECT_EQ(Sender.Sends(), (Sends { "one\r\ntwo\r\nthree\r\nfour", "\r\n" }));
 }
 
 TEST_F(ProtocolEngineTest, SendLineAndSendLineEndOnlyActInTheirStyles)
@@ -153,28 +154,28 @@ TEST_F(ProtocolEngineTest, SendLineAndSendLineEndOnlyActInTheirStyles)
     Choose(TChatStyle::IMPreview);
     Engine.SendLine("hi");
     Engine.SendLineEnd();
-    EXPECT_EQ(Sender.Sends(), Sends{"\r"});
+    EXPECT_EQ(Sender.Sends(), Sends { "\r" });
 }
 
 // ---- greeting and name phase ---------------------------------------------------------------
 
 TEST_F(ProtocolEngineTest, CallerGreetsOnceAsOneSendInWindows1252)
 {
-    TProtocolEngine zoe{Display, Sender, Ticks, "Zo\xC3\xAB"};
+    TProtocolEngine zoe { Display, Sender, Ticks, "Zo\xC3\xAB" };
     zoe.SendGreeting();
     zoe.SendGreeting();
     zoe.ProcessIncoming("Bob\r\n");
-    EXPECT_EQ(Sender.Sends(), Sends{"Zo\xEB\r\n"});
+    EXPECT_EQ(Sender.Sends(), Sends { "Zo\xEB\r\n" });
     EXPECT_TRUE(zoe.GreetingSent());
 }
 
 TEST_F(ProtocolEngineTest, OwnNameCannotEndTheGreetingEarlyOrBeEmpty)
 {
-    TProtocolEngine broken{Display, Sender, Ticks, "Bo\rb\n"};
-    TProtocolEngine empty{Display, Sender, Ticks, "\r"};
+    TProtocolEngine broken { Display, Sender, Ticks, "Bo\rb\n" };
+    TProtocolEngine empty { Display, Sender, Ticks, "\r" };
     broken.SendGreeting();
     empty.SendGreeting();
-    EXPECT_EQ(Sender.Sends(), (Sends{"Bob\r\n", "John Doe\r\n"}));
+    EXPECT_EQ(Sender.Sends(), (Sends { "Bob\r\n", "John Doe\r\n" }));
 }
 
 TEST_F(ProtocolEngineTest, CalleeRepliesAtTheNameCrOnly)
@@ -183,7 +184,7 @@ TEST_F(ProtocolEngineTest, CalleeRepliesAtTheNameCrOnly)
     EXPECT_TRUE(Sender.Sends().empty());
     EXPECT_EQ(Display.State.NameCompletions, 0);
     Engine.ProcessIncoming("b\r\nhi\r\n");
-    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
     EXPECT_EQ(Engine.PeerName(), "Bob");
     EXPECT_EQ(Display.Calls.at(1), "name:Bob");
     EXPECT_EQ(Display.State.Transcript, "hi\n");
@@ -196,9 +197,9 @@ TEST_F(ProtocolEngineTest, CalleeHoldsBackWhatItSendsBeforeItsGreeting)
     Engine.KeyTyped(U'y', true);
     EXPECT_TRUE(Sender.Sends().empty());
     Engine.ProcessIncoming("Bob\r\n");
-    EXPECT_EQ(Sender.Sends(), (Sends{"Me\r\n", "x" + Bytes({0xFB, 0xF9})}));
+    EXPECT_EQ(Sender.Sends(), (Sends { "Me\r\n", "x" + Bytes({ 0xFB, 0xF9 }) }));
     Engine.KeyTyped(U'z', false);
-    EXPECT_EQ(Sender.Sends().back(), Bytes({0xF9}));
+    EXPECT_EQ(Sender.Sends().back(), Bytes({ 0xF9 }));
 }
 
 TEST_F(ProtocolEngineTest, GreetingSplitAtEveryPointGivesTheSameName)
@@ -207,32 +208,32 @@ TEST_F(ProtocolEngineTest, GreetingSplitAtEveryPointGivesTheSameName)
     for (std::size_t cut = 1; cut < stream.size(); ++cut) {
         TRecordingDisplay display;
         TFakeByteSender sender;
-        TProtocolEngine engine{display, sender, Ticks, "Me"};
+        TProtocolEngine engine { display, sender, Ticks, "Me" };
         engine.ProcessIncoming(std::string_view(stream).substr(0, cut));
         engine.ProcessIncoming(std::string_view(stream).substr(cut));
         EXPECT_EQ(engine.PeerName(), "Bob") << cut;
         EXPECT_EQ(display.State.Transcript, "x") << cut;
-        EXPECT_EQ(sender.Sends(), Sends{"Me\r\n"}) << cut;
+        EXPECT_EQ(sender.Sends(), Sends { "Me\r\n" }) << cut;
     }
 }
 
 TEST_F(ProtocolEngineTest, GreetingAndStyleByteInOneChunkSwitchOnceAndEchoOnce)
 {
-    Engine.ProcessIncoming("Bob\r\n" + Bytes({0xFB}));
-    EXPECT_EQ(Sender.Sends(), (Sends{"Me\r\n", Bytes({0xFB})}));
+    Engine.ProcessIncoming("Bob\r\n" + Bytes({ 0xFB }));
+    EXPECT_EQ(Sender.Sends(), (Sends { "Me\r\n", Bytes({ 0xFB }) }));
     EXPECT_EQ(Engine.Style(), TChatStyle::IM);
     EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::IM);
-    EXPECT_EQ(Display.Calls,
-        (Sends{"name:Bob", "switch:1>2", "mark:2", "switch:2>2", "chunk-done"}));
+    EXPECT_EQ(
+        Display.Calls, (Sends { "name:Bob", "switch:1>2", "mark:2", "switch:2>2", "chunk-done" }));
 }
 
 TEST_F(ProtocolEngineTest, EmptyNameCrRepliesOnceAndTheNamePhaseGoesOn)
 {
     Engine.ProcessIncoming("\r");
-    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
     EXPECT_EQ(Engine.PeerName(), "");
     Engine.ProcessIncoming("\nBob\r\nhi");
-    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
     EXPECT_EQ(Engine.PeerName(), "\nBob"); // the LF after the empty name starts the name
     EXPECT_EQ(Engine.PeerNameUtf8(), "Bob");
     EXPECT_EQ(Display.CountCalls("name:"), 2u);
@@ -249,7 +250,7 @@ TEST_F(ProtocolEngineTest, NameIsCappedSoAPeerWithoutCrCannotGrowMemory)
     Engine.ProcessIncoming("zz\r\nhi");
     EXPECT_EQ(Engine.PeerName(), std::string(TProtocolEngine::MaxNameBytes, 'a'));
     EXPECT_EQ(Display.State.Transcript, "hi");
-    EXPECT_EQ(Sender.Sends(), Sends{"Me\r\n"});
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
 }
 
 TEST_F(ProtocolEngineTest, NameKeepsItsBytesButIsShownWithoutControls)
@@ -279,8 +280,8 @@ TEST_F(ProtocolEngineTest, RealtimeTextArrivesAsOneRunPerStretch)
     Greeted();
     Engine.ProcessIncoming("he\x01l\nlo\x1B\x81\t!\bx\x7F\ry");
     EXPECT_EQ(Display.Calls,
-        (Sends{"peer:hello\t!", "erase", "peer:x", "erase", "newline", "notice:", "peer:y",
-            "chunk-done", "attention"}));
+        (Sends { "peer:hello\t!", "erase", "peer:x", "erase", "newline", "notice:", "peer:y",
+            "chunk-done", "attention" }));
     EXPECT_EQ(Display.State.Transcript, "hello\t\ny");
 }
 
@@ -295,7 +296,7 @@ TEST_F(ProtocolEngineTest, ImLineShowsTheLabelOnceThenTextThenNewLineAndEmptiesT
 {
     Greeted();
     Choose(TChatStyle::IM);
-    Engine.ProcessIncoming(Bytes({0xF9}));
+    Engine.ProcessIncoming(Bytes({ 0xF9 }));
     EXPECT_EQ(Display.State.Notice, "Bob is typing...");
     Engine.ProcessIncoming("hel");
     Engine.ProcessIncoming("lo\r\n");
@@ -307,13 +308,13 @@ TEST_F(ProtocolEngineTest, ImLineShowsTheLabelOnceThenTextThenNewLineAndEmptiesT
 TEST_F(ProtocolEngineTest, TypingNoticesFollowTheSignalsInRealtimeAndIm)
 {
     Greeted();
-    const std::vector<std::pair<unsigned, std::string>> steps = {
-        {0xF9, "Bob is typing..."}, {0xF7, "Bob has stopped typing..."}, {0xF8, ""}};
-    for (const TChatStyle style : {TChatStyle::Realtime, TChatStyle::IM}) {
+    const std::vector<std::pair<unsigned, std::string>> steps
+        = { { 0xF9, "Bob is typing..." }, { 0xF7, "Bob has stopped typing..." }, { 0xF8, "" } };
+    for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM }) {
         if (style != Engine.Style())
             Choose(style);
         for (const auto& [signal, notice] : steps) {
-            Engine.ProcessIncoming(Bytes({signal}));
+            Engine.ProcessIncoming(Bytes({ signal }));
             EXPECT_EQ(Display.State.Notice, notice) << signal;
         }
     }
@@ -324,7 +325,7 @@ TEST_F(ProtocolEngineTest, PreviewTakesTypingSignalsAsCharactersAndCommitsAtCr)
 {
     Greeted();
     Choose(TChatStyle::IMPreview);
-    Engine.ProcessIncoming("ab" + Bytes({0xF7, 0xF8, 0xF9}) + "c\b");
+    Engine.ProcessIncoming("ab" + Bytes({ 0xF7, 0xF8, 0xF9 }) + "c\b");
     EXPECT_EQ(Display.State.Preview, "ab\xC3\xB7\xC3\xB8\xC3\xB9");
     EXPECT_EQ(Display.CountCalls("preview:"), 1u);
     Engine.ProcessIncoming("\r\n");
@@ -336,21 +337,22 @@ TEST_F(ProtocolEngineTest, PreviewTakesTypingSignalsAsCharactersAndCommitsAtCr)
 TEST_F(ProtocolEngineTest, TypedStyleByteInRealtimeSwitchesThePeerAndIsNotShown)
 {
     Greeted();
-    Engine.ProcessIncoming("a" + Bytes({0xFA}) + "b");
+    Engine.ProcessIncoming("a" + Bytes({ 0xFA }) + "b");
     EXPECT_EQ(Display.State.Transcript, "ab");
-    EXPECT_EQ(Display.Calls, (Sends{"peer:a", "switch:1>1", "peer:b", "chunk-done"}));
+    EXPECT_EQ(Display.Calls, (Sends { "peer:a", "switch:1>1", "peer:b", "chunk-done" }));
     EXPECT_TRUE(Sender.Sends().empty());
 }
 
 TEST_F(ProtocolEngineTest, StyleSignalMidChunkGovernsTheBytesAfterIt)
 {
     Greeted();
-    Engine.ProcessIncoming("a" + Bytes({0xFB}) + "b\r\n" + Bytes({0xFC}) + "c" + Bytes({0xF9}));
+    Engine.ProcessIncoming(
+        "a" + Bytes({ 0xFB }) + "b\r\n" + Bytes({ 0xFC }) + "c" + Bytes({ 0xF9 }));
     EXPECT_EQ(Display.Calls[0], "peer:a");
     EXPECT_EQ(Display.Calls[4], "peer+label:b");
     EXPECT_EQ(Display.State.Transcript, "a\n[style 2]\nBob: b\n[style 3]\n");
     EXPECT_EQ(Display.State.Preview, "c\xC3\xB9");
-    EXPECT_EQ(Sender.Sends(), (Sends{Bytes({0xFB}), Bytes({0xFC})}));
+    EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFB }), Bytes({ 0xFC }) }));
 }
 
 } // namespace

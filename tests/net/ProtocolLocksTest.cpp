@@ -5,8 +5,8 @@
 // both threads would wait for each other for ever.
 #include "net/ProtocolEngine.h"
 
-#include "support/ProtocolFakes.h"
 #include "platform/QueueDispatcher.h"
+#include "support/ProtocolFakes.h"
 
 #include <gtest/gtest.h>
 

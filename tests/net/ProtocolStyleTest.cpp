@@ -25,24 +25,24 @@ TEST_P(StyleEcho, CalleeRepliesOnlyWhenTheChoiceWasNotMarked)
     if (GetParam().Marked != TChatStyle::Realtime)
         Choose(GetParam().Marked);
     const auto signal = static_cast<unsigned>(249 + int(GetParam().Received));
-    Engine.ProcessIncoming(Bytes({signal}));
+    Engine.ProcessIncoming(Bytes({ signal }));
     const Sends expected
-        = GetParam().Marked == GetParam().Received ? Sends{} : Sends{Bytes({signal})};
+        = GetParam().Marked == GetParam().Received ? Sends {} : Sends { Bytes({ signal }) };
     EXPECT_EQ(Sender.Sends(), expected);
     EXPECT_EQ(Engine.Style(), GetParam().Received);
     EXPECT_EQ(Engine.MarkedChoice(), GetParam().Received);
     EXPECT_EQ(Display.State.Marked, GetParam().Received);
     // A second identical signal is never answered.
     Sender.Clear();
-    Engine.ProcessIncoming(Bytes({signal}));
+    Engine.ProcessIncoming(Bytes({ signal }));
     EXPECT_TRUE(Sender.Sends().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPairs, StyleEcho, ::testing::ValuesIn([] {
     std::vector<TEchoCase> cases;
-    for (const auto m : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview})
-        for (const auto r : {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview})
-            cases.push_back({m, r});
+    for (const auto m : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview })
+        for (const auto r : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview })
+            cases.push_back({ m, r });
     return cases;
 }()));
 
@@ -53,8 +53,8 @@ TEST_F(ProtocolEngineTest, UserChoiceMarksSwitchesThenSignals)
     Greeted();
     Display.UserMarked(TChatStyle::IM);
     Engine.UserChoseStyle(TChatStyle::IM);
-    EXPECT_EQ(Display.Calls, Sends{"switch:1>2"});
-    EXPECT_EQ(Sender.Sends(), Sends{Bytes({0xFB})});
+    EXPECT_EQ(Display.Calls, Sends { "switch:1>2" });
+    EXPECT_EQ(Sender.Sends(), Sends { Bytes({ 0xFB }) });
     EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::IM);
 }
 
@@ -63,7 +63,7 @@ TEST_F(ProtocolEngineTest, StartStyleAnnouncementDoesNotMark)
     Engine.SendGreeting();
     Sender.Clear();
     Engine.AnnounceStartStyle(TChatStyle::IMPreview);
-    EXPECT_EQ(Sender.Sends(), Sends{Bytes({0xFC})});
+    EXPECT_EQ(Sender.Sends(), Sends { Bytes({ 0xFC }) });
     EXPECT_EQ(Engine.Style(), TChatStyle::IMPreview);
     EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::Realtime);
 }
@@ -83,10 +83,10 @@ TEST(ProtocolEnginePair, CallerWithStartStyleImAndTheEchoes)
     pair.A.SendGreeting();
     pair.A.AnnounceStartStyle(TChatStyle::IM);
     pair.Pump();
-    EXPECT_EQ(pair.AtoB, (Sends{"Ann\r\n" + Bytes({0xFB}), Bytes({0xFB})}));
-    EXPECT_EQ(pair.BtoA, (Sends{"Ben\r\n" + Bytes({0xFB})}));
-    EXPECT_EQ(pair.SenderB.Sends(), (Sends{"Ben\r\n", Bytes({0xFB})}));
-    for (const TProtocolEngine* e : {&pair.A, &pair.B}) {
+    EXPECT_EQ(pair.AtoB, (Sends { "Ann\r\n" + Bytes({ 0xFB }), Bytes({ 0xFB }) }));
+    EXPECT_EQ(pair.BtoA, (Sends { "Ben\r\n" + Bytes({ 0xFB }) }));
+    EXPECT_EQ(pair.SenderB.Sends(), (Sends { "Ben\r\n", Bytes({ 0xFB }) }));
+    for (const TProtocolEngine* e : { &pair.A, &pair.B }) {
         EXPECT_EQ(e->Style(), TChatStyle::IM);
         EXPECT_EQ(e->MarkedChoice(), TChatStyle::IM);
     }
@@ -100,7 +100,7 @@ TEST(ProtocolEnginePair, CallerWithStartStyleRealtimeIsNotEchoed)
     pair.A.SendGreeting();
     pair.A.AnnounceStartStyle(TChatStyle::Realtime);
     pair.Pump();
-    EXPECT_EQ(pair.SenderA.Bytes(), "Ann\r\n" + Bytes({0xFA}));
+    EXPECT_EQ(pair.SenderA.Bytes(), "Ann\r\n" + Bytes({ 0xFA }));
     EXPECT_EQ(pair.SenderB.Bytes(), "Ben\r\n");
     EXPECT_EQ(pair.B.Style(), TChatStyle::Realtime);
 }
@@ -110,7 +110,7 @@ TEST_F(ProtocolEngineTest, CallerFollowsThePeersChoiceWithoutAnswering)
     Engine.SendGreeting();
     Engine.ProcessIncoming("Bob\r\n");
     Sender.Clear();
-    Engine.ProcessIncoming(Bytes({0xFC}));
+    Engine.ProcessIncoming(Bytes({ 0xFC }));
     EXPECT_TRUE(Sender.Sends().empty());
     EXPECT_EQ(Engine.Style(), TChatStyle::IMPreview);
     EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::IMPreview);
@@ -122,8 +122,8 @@ TEST_F(ProtocolEngineTest, CallerAnswersTheAcknowledgementOfItsStartStyleOnce)
     Engine.SendGreeting();
     Engine.AnnounceStartStyle(TChatStyle::IM);
     Sender.Clear();
-    Engine.ProcessIncoming("Bob\r\n" + Bytes({0xFB, 0xFB}));
-    EXPECT_EQ(Sender.Sends(), Sends{Bytes({0xFB})});
+    Engine.ProcessIncoming("Bob\r\n" + Bytes({ 0xFB, 0xFB }));
+    EXPECT_EQ(Sender.Sends(), Sends { Bytes({ 0xFB }) });
     EXPECT_EQ(Engine.MarkedChoice(), TChatStyle::IM);
 }
 
@@ -149,10 +149,11 @@ void ExpectSettled(TWiredPair& pair)
 TEST(ProtocolEnginePair, CrossedChoicesSettleOnOneStyle)
 {
     const std::vector<std::vector<TPairStep>> cases = {
-        {{true, TChatStyle::IM}, {false, TChatStyle::IMPreview}},
-        {{false, TChatStyle::IM}, {false, TChatStyle::IMPreview}},
-        {{true, TChatStyle::IM}, {true, TChatStyle::IMPreview}},
-        {{true, TChatStyle::IMPreview}, {false, TChatStyle::IM}, {false, TChatStyle::Realtime}},
+        { { true, TChatStyle::IM }, { false, TChatStyle::IMPreview } },
+        { { false, TChatStyle::IM }, { false, TChatStyle::IMPreview } },
+        { { true, TChatStyle::IM }, { true, TChatStyle::IMPreview } },
+        { { true, TChatStyle::IMPreview }, { false, TChatStyle::IM },
+            { false, TChatStyle::Realtime } },
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
@@ -175,7 +176,7 @@ TEST(ProtocolEnginePair, CrossedChoicesSettleOnOneStyle)
 TEST(ProtocolEnginePair, RandomInterleavingsAlwaysSettle)
 {
     std::mt19937 rng(20240611);
-    const TChatStyle styles[] = {TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview};
+    const TChatStyle styles[] = { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview };
     for (int run = 0; run < 300; ++run) {
         SCOPED_TRACE(run);
         TWiredPair pair;

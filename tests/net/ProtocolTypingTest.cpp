@@ -52,36 +52,36 @@ TEST_P(TypingSignals, FollowTheTimeSinceTheLastKey)
     }
 }
 
-const std::string Typing = Bytes({0xF9});
-const std::string Stopped = Bytes({0xF7});
-const std::string Cleared = Bytes({0xF8});
+const std::string Typing = Bytes({ 0xF9 });
+const std::string Stopped = Bytes({ 0xF7 });
+const std::string Cleared = Bytes({ 0xF8 });
 
 const std::vector<TTypingStep> PauseSteps = {
-    {TAction::Key, 0, Typing},
-    {TAction::Tick, 100, ""},
-    {TAction::Tick, 2000, ""},
-    {TAction::Tick, 2001, Stopped},
-    {TAction::Tick, 3000, ""},
-    {TAction::Tick, 6000, ""},
-    {TAction::Tick, 6001, Cleared},
-    {TAction::Tick, 9000, ""},
+    { TAction::Key, 0, Typing },
+    { TAction::Tick, 100, "" },
+    { TAction::Tick, 2000, "" },
+    { TAction::Tick, 2001, Stopped },
+    { TAction::Tick, 3000, "" },
+    { TAction::Tick, 6000, "" },
+    { TAction::Tick, 6001, Cleared },
+    { TAction::Tick, 9000, "" },
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TypingSignals,
-    ::testing::Values(TTypingCase{"Pause", 1000, PauseSteps},
+    ::testing::Values(TTypingCase { "Pause", 1000, PauseSteps },
         // LastKeyTick + 2000 wraps past zero here: a plain comparison of tick values would send
         // both signals at the first tick.
-        TTypingCase{"PauseAcrossTheWrap", 0xFFFFFF00u, PauseSteps},
-        TTypingCase{"SendBeforeTwoSeconds", 5000,
-            {{TAction::Key, 0, Typing}, {TAction::Line, 1000, "hi\r\n"},
-                {TAction::Tick, 2500, ""}, {TAction::Tick, 7000, ""}}},
-        TTypingCase{"LongPauseSendsBoth", 0xFFFFF000u,
-            {{TAction::Key, 0, Typing}, {TAction::Tick, 7000, Stopped + Cleared},
-                {TAction::Tick, 9000, ""}}},
-        TTypingCase{"NewKeyStartsANewPause", 40,
-            {{TAction::Key, 0, Typing}, {TAction::Tick, 2001, Stopped},
-                {TAction::Key, 3000, Typing}, {TAction::Tick, 4000, ""},
-                {TAction::Tick, 5001, Stopped}, {TAction::Tick, 9001, Cleared}}}),
+        TTypingCase { "PauseAcrossTheWrap", 0xFFFFFF00u, PauseSteps },
+        TTypingCase { "SendBeforeTwoSeconds", 5000,
+            { { TAction::Key, 0, Typing }, { TAction::Line, 1000, "hi\r\n" },
+                { TAction::Tick, 2500, "" }, { TAction::Tick, 7000, "" } } },
+        TTypingCase { "LongPauseSendsBoth", 0xFFFFF000u,
+            { { TAction::Key, 0, Typing }, { TAction::Tick, 7000, Stopped + Cleared },
+                { TAction::Tick, 9000, "" } } },
+        TTypingCase { "NewKeyStartsANewPause", 40,
+            { { TAction::Key, 0, Typing }, { TAction::Tick, 2001, Stopped },
+                { TAction::Key, 3000, Typing }, { TAction::Tick, 4000, "" },
+                { TAction::Tick, 5001, Stopped }, { TAction::Tick, 9001, Cleared } } }),
     [](const auto& testInfo) { return std::string(testInfo.param.Name); });
 
 TEST_F(ProtocolEngineTest, TypingTickWaitsForTheConnectionOnlyWhenSignalsAreDue)
@@ -132,12 +132,12 @@ TEST(ProtocolEngineThreads, TypingTickOnTheConversationThreadAgreesWithTheKeys)
     engine.UserChoseStyle(TChatStyle::IM);
     sender.Clear();
 
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop { false };
     std::thread conversation([&] {
         while (!stop.load())
             engine.TypingTick();
     });
-    const TTick pauses[] = {50, 2500, 700, 6500, 30};
+    const TTick pauses[] = { 50, 2500, 700, 6500, 30 };
     for (int i = 0; i < 400; ++i) {
         ticks.Advance(pauses[i % 5]);
         if (i % 37 == 36)

@@ -13,17 +13,17 @@ namespace {
 TEST(GetErrorDesc, FixedTexts)
 {
     const std::pair<int, const char*> rows[] = {
-        {10004, "Interrupted system call"},
-        {10022, "Invalid argument"},
-        {10035, "Operation would block"},
-        {10036, "Operation now in progress"},
-        {10038, "Socket operation on nonsocket"},
-        {10048, "Address already in use"},
-        {10053, "Software caused connection abort"},
-        {10054, "Connection reset by peer"},
-        {10060, "Connection timed out"},
-        {10061, "Connection refused"},
-        {11001, "Host not found"},
+        { 10004, "Interrupted system call" },
+        { 10022, "Invalid argument" },
+        { 10035, "Operation would block" },
+        { 10036, "Operation now in progress" },
+        { 10038, "Socket operation on nonsocket" },
+        { 10048, "Address already in use" },
+        { 10053, "Software caused connection abort" },
+        { 10054, "Connection reset by peer" },
+        { 10060, "Connection timed out" },
+        { 10061, "Connection refused" },
+        { 11001, "Host not found" },
     };
     for (const auto& [code, text] : rows)
         EXPECT_EQ(TBlockSocket::GetErrorDesc(code), text) << code;
@@ -32,8 +32,8 @@ TEST(GetErrorDesc, FixedTexts)
 
 TEST(GetErrorDesc, ExactlyTheListedCodesHaveTextsOfTheirOwn)
 {
-    std::set<int> listed = {10004, 10009, 10013, 10014, 10022, 10024, 10091, 10092, 10093, 10101,
-        11001, 11002, 11003, 11004};
+    std::set<int> listed = { 10004, 10009, 10013, 10014, 10022, 10024, 10091, 10092, 10093, 10101,
+        11001, 11002, 11003, 11004 };
     for (int code = 10035; code <= 10071; ++code)
         listed.insert(code);
     ASSERT_EQ(listed.size(), 51u);
@@ -58,37 +58,37 @@ TEST(GetErrorDesc, ExactlyTheListedCodesHaveTextsOfTheirOwn)
 TEST(SocketErrorFromErrno, MapsOntoWindowsSocketsNumbering)
 {
     const std::pair<int, int> rows[] = {
-        {0, 0},
-        {EINTR, 10004},
-        {EACCES, 10013},
-        {EFAULT, 10014},
-        {EINVAL, 10022},
-        {EMFILE, 10024},
-        {EAGAIN, 10035},
-        {EWOULDBLOCK, 10035},
-        {EINPROGRESS, 10036},
-        {EALREADY, 10037},
-        {EBADF, 10038},
-        {ENOTSOCK, 10038},
-        {EMSGSIZE, 10040},
-        {EOPNOTSUPP, 10045},
-        {EAFNOSUPPORT, 10047},
-        {EADDRINUSE, 10048},
-        {EADDRNOTAVAIL, 10049},
-        {ENETDOWN, 10050},
-        {ENETUNREACH, 10051},
-        {ENETRESET, 10052},
-        {ECONNABORTED, 10053},
-        {ECONNRESET, 10054},
-        {EPIPE, 10054},
-        {ENOBUFS, 10055},
-        {EISCONN, 10056},
-        {ENOTCONN, 10057},
-        {ESHUTDOWN, 10058},
-        {ETIMEDOUT, 10060},
-        {ECONNREFUSED, 10061},
-        {EHOSTDOWN, 10064},
-        {EHOSTUNREACH, 10065},
+        { 0, 0 },
+        { EINTR, 10004 },
+        { EACCES, 10013 },
+        { EFAULT, 10014 },
+        { EINVAL, 10022 },
+        { EMFILE, 10024 },
+        { EAGAIN, 10035 },
+        { EWOULDBLOCK, 10035 },
+        { EINPROGRESS, 10036 },
+        { EALREADY, 10037 },
+        { EBADF, 10038 },
+        { ENOTSOCK, 10038 },
+        { EMSGSIZE, 10040 },
+        { EOPNOTSUPP, 10045 },
+        { EAFNOSUPPORT, 10047 },
+        { EADDRINUSE, 10048 },
+        { EADDRNOTAVAIL, 10049 },
+        { ENETDOWN, 10050 },
+        { ENETUNREACH, 10051 },
+        { ENETRESET, 10052 },
+        { ECONNABORTED, 10053 },
+        { ECONNRESET, 10054 },
+        { EPIPE, 10054 },
+        { ENOBUFS, 10055 },
+        { EISCONN, 10056 },
+        { ENOTCONN, 10057 },
+        { ESHUTDOWN, 10058 },
+        { ETIMEDOUT, 10060 },
+        { ECONNREFUSED, 10061 },
+        { EHOSTDOWN, 10064 },
+        { EHOSTUNREACH, 10065 },
     };
     for (const auto& [err, code] : rows)
         EXPECT_EQ(SocketErrorFromErrno(err), code) << "errno " << err;

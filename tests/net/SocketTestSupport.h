@@ -31,10 +31,11 @@ public:
     void Attach(TBlockSocket& socket)
     {
         Socket = &socket;
-        socket.OnStatus = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
-            const std::lock_guard guard(Lock);
-            Reports.emplace_back(reason, value);
-        };
+        socket.OnStatus
+            = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
+                  const std::lock_guard guard(Lock);
+                  Reports.emplace_back(reason, value);
+              };
     }
     std::vector<TReport> Take()
     {
@@ -78,7 +79,8 @@ struct TConnectedPair {
     TTCPBlockSocket Client;
     TTCPBlockSocket Server;
 
-    explicit TConnectedPair(const std::string& address = "127.0.0.1") : Listener(address)
+    explicit TConnectedPair(const std::string& address = "127.0.0.1")
+        : Listener(address)
     {
         Client.Connect(address, Listener.Port);
         EXPECT_EQ(Client.ErrorCode(), 0);

@@ -25,7 +25,7 @@ int NoDelay(int fd)
 
 linger Linger(int fd)
 {
-    linger value{-1, -1};
+    linger value { -1, -1 };
     socklen_t length = sizeof(value);
     ::getsockopt(fd, SOL_SOCKET, SO_LINGER, &value, &length);
     return value;
@@ -43,11 +43,11 @@ TEST(TBlockSocketConnect, RefusedConnectReportsInOrder)
 
     const std::string where = "127.0.0.1:" + port;
     const std::vector<TReport> expected = {
-        {R::HR_ResolvingBegin, where},
-        {R::HR_ResolvingEnd, where},
-        {R::HR_SocketCreate, "IPv4"},
-        {R::HR_Error, "10061,Connection refused"},
-        {R::HR_Connect, where},
+        { R::HR_ResolvingBegin, where },
+        { R::HR_ResolvingEnd, where },
+        { R::HR_SocketCreate, "IPv4" },
+        { R::HR_Error, "10061,Connection refused" },
+        { R::HR_Connect, where },
     };
     EXPECT_EQ(log.Take(), expected);
     EXPECT_EQ(socket.ErrorCode(), 10061);
@@ -63,10 +63,10 @@ TEST(TBlockSocketConnect, ResolveFailureCreatesNoSocket)
 
     const std::string where = "127.0.0.1:no-such-service-here";
     const std::vector<TReport> expected = {
-        {R::HR_ResolvingBegin, where},
-        {R::HR_ResolvingEnd, where},
-        {R::HR_Error, "11001,Host not found"},
-        {R::HR_Connect, where},
+        { R::HR_ResolvingBegin, where },
+        { R::HR_ResolvingEnd, where },
+        { R::HR_Error, "11001,Host not found" },
+        { R::HR_Connect, where },
     };
     EXPECT_EQ(log.Take(), expected);
     EXPECT_EQ(socket.Handle(), -1);
@@ -82,7 +82,7 @@ TEST(TBlockSocketConnect, HostNameResolvesIPv4First)
     socket.Connect("localhost", listener.Port);
 
     ASSERT_EQ(socket.ErrorCode(), 0);
-    EXPECT_EQ(log.Values(R::HR_SocketCreate), std::vector<std::string>{"IPv4"});
+    EXPECT_EQ(log.Values(R::HR_SocketCreate), std::vector<std::string> { "IPv4" });
     EXPECT_TRUE(log.Values(R::HR_Error).empty());
     EXPECT_FALSE(socket.UsesIPv6());
     EXPECT_EQ(socket.PeerAddressText(), "127.0.0.1");
@@ -100,7 +100,7 @@ TEST(TBlockSocketConnect, IPv6LoopbackWhenAvailable)
     log.Attach(client);
     client.Connect("::1", listener.Port);
     ASSERT_EQ(client.ErrorCode(), 0);
-    EXPECT_EQ(log.Values(R::HR_SocketCreate), std::vector<std::string>{"IPv6"});
+    EXPECT_EQ(log.Values(R::HR_SocketCreate), std::vector<std::string> { "IPv6" });
     EXPECT_TRUE(client.UsesIPv6());
     EXPECT_EQ(client.PeerAddressText(), "::1");
 
@@ -124,7 +124,7 @@ TEST(TBlockSocketConnect, AcceptAndAdoptTakeOverTheConnection)
     const int handle = listener.Socket.Accept();
     ASSERT_GE(handle, 0);
     EXPECT_EQ(listener.Socket.ErrorCode(), 0);
-    const std::vector<TReport> expected = {{R::HR_CanRead, ""}, {R::HR_Accept, ""}};
+    const std::vector<TReport> expected = { { R::HR_CanRead, "" }, { R::HR_Accept, "" } };
     EXPECT_EQ(listenerLog.Take(), expected);
     EXPECT_EQ(listener.Socket.RemoteEndpoint().Port(), client.LocalPort());
 
@@ -182,7 +182,8 @@ TEST(TBlockSocketReceive, PeerSendsThenClosesInOrder)
     EXPECT_EQ(received, "abc");
     EXPECT_EQ(chunk, "");
     EXPECT_EQ(code, 10054);
-    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string>{"10054,Connection reset by peer"});
+    EXPECT_EQ(
+        log.Values(R::HR_Error), std::vector<std::string> { "10054,Connection reset by peer" });
     EXPECT_EQ(pair.Server.BytesReceived(), 3);
 }
 
@@ -197,7 +198,7 @@ TEST(TBlockSocketReceive, NothingWithinTimeoutGives10060)
     EXPECT_EQ(chunk, "");
     EXPECT_EQ(pair.Server.ErrorCode(), 10060);
     EXPECT_GE(elapsed, 250);
-    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string>{"10060,Connection timed out"});
+    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string> { "10060,Connection timed out" });
 }
 
 TEST(TBlockSocketReceive, OneReceiveTakesAtMost65536Bytes)
@@ -231,7 +232,7 @@ TEST(TBlockSocketSend, LargeSendIsHandedOverInPiecesOf65536)
     reader.join();
 
     EXPECT_EQ(pair.Client.ErrorCode(), 0);
-    EXPECT_EQ(log.Values(R::HR_WriteCount), (std::vector<std::string>{"65536", "34464"}));
+    EXPECT_EQ(log.Values(R::HR_WriteCount), (std::vector<std::string> { "65536", "34464" }));
     EXPECT_EQ(pair.Client.BytesSent(), 100000);
     EXPECT_TRUE(received == block) << "received " << received.size() << " bytes, not intact";
 }
@@ -299,7 +300,7 @@ TEST(TBlockSocketLifecycle, CloseTwiceOnlyReportsCloseTheSecondTime)
     EXPECT_EQ(pair.Client.ErrorCode(), 0);
 
     pair.Client.Close();
-    const std::vector<TReport> expected = {{R::HR_SocketClose, ""}};
+    const std::vector<TReport> expected = { { R::HR_SocketClose, "" } };
     EXPECT_EQ(log.Take(), expected);
 }
 
@@ -380,7 +381,7 @@ TEST(TBlockSocketListen, SecondBindFailsAndSocketKeepsListening)
     log.Take();
     listener.Bind("127.0.0.1", port);
     EXPECT_EQ(listener.ErrorCode(), 10022);
-    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string>{"10022,Invalid argument"});
+    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string> { "10022,Invalid argument" });
     EXPECT_TRUE(log.Values(R::HR_SocketCreate).empty()) << "the existing handle is kept";
     listener.Listen();
     EXPECT_EQ(listener.ErrorCode(), 0);

@@ -76,7 +76,7 @@ std::vector<std::pair<int, int>> OpenRawConnections(TTCPBlockSocket& listener, i
     std::vector<std::pair<int, int>> ends;
     for (int i = 0; i < count; ++i) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<std::uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -240,7 +240,7 @@ TEST(TBlockSocketThreads, EachThreadReadsTheCodeOfItsOwnOperation)
 TEST(TBlockSocketThreads, SendWhileOtherThreadReceives)
 {
     TConnectedPair pair;
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop { false };
     std::string fromClient;
     std::thread receiver([&] {
         while (!stop.load()) {

@@ -30,7 +30,9 @@ TEST(CodePage1252, UnencodableCharactersBecomeQuestionMarks)
     EXPECT_FALSE(cp1252::Encode(U'\u0416').has_value()); // Cyrillic Zhe
     EXPECT_FALSE(cp1252::Encode(U'\U0001F600').has_value());
     EXPECT_EQ(cp1252::EncodeTyped(U'\u0416'), '?');
-    EXPECT_EQ(cp1252::FromUtf8("a\xD0\x96" "b\xF0\x9F\x98\x80"), "a?b?");
+    EXPECT_EQ(cp1252::FromUtf8("a\xD0\x96"
+                               "b\xF0\x9F\x98\x80"),
+        "a?b?");
     // Broken UTF-8: a lone continuation byte and a truncated sequence.
     EXPECT_EQ(cp1252::FromUtf8("x\x80y\xC3"), "x?y?");
 }

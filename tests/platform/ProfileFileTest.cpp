@@ -30,10 +30,7 @@ protected:
         ::chmod(Dir.c_str(), 0755);
         fs::remove_all(Dir);
     }
-    void Put(const std::string& content) const
-    {
-        std::ofstream(File, std::ios::binary) << content;
-    }
+    void Put(const std::string& content) const { std::ofstream(File, std::ios::binary) << content; }
     std::string Get() const
     {
         std::ifstream in(File, std::ios::binary);
@@ -78,10 +75,11 @@ TEST_F(ProfileFileTest, SectionEntriesComeInFileOrder)
 {
     Put("[Users Section]\r\nZoe=1.2.3.4,2323,1\r\n; a comment\r\nadam = 5.6.7.8\r\nno equals\r\n"
         "Bob=\r\n[Settings]\r\nUser name=me\r\n");
-    const std::vector<TProfileEntry> expected = {
-        {"Zoe", "1.2.3.4,2323,1"}, {"adam", "5.6.7.8"}, {"Bob", ""}};
+    const std::vector<TProfileEntry> expected
+        = { { "Zoe", "1.2.3.4,2323,1" }, { "adam", "5.6.7.8" }, { "Bob", "" } };
     EXPECT_EQ(profile::ReadSection(File, "users section"), expected);
-    EXPECT_EQ(profile::ListSections(File), (std::vector<std::string>{"Users Section", "Settings"}));
+    EXPECT_EQ(
+        profile::ListSections(File), (std::vector<std::string> { "Users Section", "Settings" }));
 }
 
 TEST_F(ProfileFileTest, WriteCreatesFileAndSection)
@@ -96,11 +94,12 @@ TEST_F(ProfileFileTest, WriteReplacesOneValueAndKeepsTheRest)
     Put("; top\r\n[Users Section]\r\nAnn=10.0.0.7,2323,2\r\n\r\n[Settings]\r\nuser NAME=old\r\n"
         "Other=kept\r\n");
     ASSERT_TRUE(profile::WriteString(File, "settings", "User name", "new"));
-    EXPECT_EQ(Get(), "; top\r\n[Users Section]\r\nAnn=10.0.0.7,2323,2\r\n\r\n[Settings]\r\n"
-                     "User name=new\r\nOther=kept\r\n");
+    EXPECT_EQ(Get(),
+        "; top\r\n[Users Section]\r\nAnn=10.0.0.7,2323,2\r\n\r\n[Settings]\r\n"
+        "User name=new\r\nOther=kept\r\n");
     ASSERT_TRUE(profile::WriteString(File, "Users Section", "Bob", "1.1.1.1,2323,3"));
     EXPECT_EQ(profile::ReadSection(File, "Users Section"),
-        (std::vector<TProfileEntry>{{"Ann", "10.0.0.7,2323,2"}, {"Bob", "1.1.1.1,2323,3"}}));
+        (std::vector<TProfileEntry> { { "Ann", "10.0.0.7,2323,2" }, { "Bob", "1.1.1.1,2323,3" } }));
     EXPECT_EQ(profile::ReadString(File, "Settings", "Other", ""), "kept");
 }
 
@@ -114,7 +113,7 @@ TEST_F(ProfileFileTest, LongValuesAreReadBackWhole)
 TEST_F(ProfileFileTest, ReplaceSectionWritesEveryEntryOnce)
 {
     Put("[Settings]\nUser name=me\n[Users Section]\nold=1\n[Tail]\nt=1\n");
-    const std::vector<TProfileEntry> entries = {{"Bob", "a,2323,3"}, {"bob", "b,2323,1"}};
+    const std::vector<TProfileEntry> entries = { { "Bob", "a,2323,3" }, { "bob", "b,2323,1" } };
     ASSERT_TRUE(profile::ReplaceSection(File, "Users Section", entries));
     EXPECT_EQ(profile::ReadSection(File, "Users Section"), entries);
     EXPECT_EQ(profile::ReadString(File, "Tail", "t", ""), "1");
@@ -122,7 +121,7 @@ TEST_F(ProfileFileTest, ReplaceSectionWritesEveryEntryOnce)
 
     ASSERT_TRUE(profile::EraseSection(File, "users section"));
     EXPECT_FALSE(profile::SectionExists(File, "Users Section"));
-    EXPECT_EQ(profile::ListSections(File), (std::vector<std::string>{"Settings", "Tail"}));
+    EXPECT_EQ(profile::ListSections(File), (std::vector<std::string> { "Settings", "Tail" }));
 }
 
 TEST_F(ProfileFileTest, InterruptedWriteLeavesTheOldFileIntact)
@@ -242,7 +241,7 @@ TEST_F(ProfileFileTest, RewriteKeepsThePermissions)
     Put("[Settings]\n");
     ASSERT_EQ(::chmod(File.c_str(), 0600), 0);
     ASSERT_TRUE(profile::WriteString(File, "Settings", "User name", "Ann"));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(File.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

@@ -1,5 +1,5 @@
-#include "platform/QueueDispatcher.h"
 #include "platform/TThread.h"
+#include "platform/QueueDispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,9 @@ using namespace std::chrono_literals;
 class TProbeThread final : public TThread {
 public:
     TProbeThread(IMainThreadDispatcher& d, std::atomic<int>& destroyed, bool throwInBody)
-        : TThread(d), Destroyed(destroyed), Throw(throwInBody)
+        : TThread(d)
+        , Destroyed(destroyed)
+        , Throw(throwInBody)
     {
     }
     ~TProbeThread() override { Destroyed.fetch_add(1); }
@@ -39,7 +41,7 @@ private:
 TEST(TThread, FreeOnTerminateRunsCallbackOnMainThreadThenFrees)
 {
     TQueueDispatcher dispatcher;
-    std::atomic<int> destroyed{0};
+    std::atomic<int> destroyed { 0 };
     bool callbackOnMain = false;
     bool sawRanOnMain = false;
     const int liveBefore = TThread::LiveCount();
@@ -59,7 +61,7 @@ TEST(TThread, FreeOnTerminateRunsCallbackOnMainThreadThenFrees)
 TEST(TThread, ABodyThatThrowsIsReportedThenTerminates)
 {
     TQueueDispatcher dispatcher;
-    std::atomic<int> destroyed{0};
+    std::atomic<int> destroyed { 0 };
     std::vector<std::string> steps;
     auto* thread = new TProbeThread(dispatcher, destroyed, true);
     thread->SetFreeOnTerminate(true);
@@ -67,7 +69,8 @@ TEST(TThread, ABodyThatThrowsIsReportedThenTerminates)
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
-            steps.push_back(std::string(dispatcher.IsMainThread() ? "main: " : "worker: ") + e.what());
+            steps.push_back(
+                std::string(dispatcher.IsMainThread() ? "main: " : "worker: ") + e.what());
         }
     });
     thread->SetOnTerminate([&](TThread&) { steps.push_back("terminated"); });
@@ -75,14 +78,14 @@ TEST(TThread, ABodyThatThrowsIsReportedThenTerminates)
     thread->Start();
     EXPECT_TRUE(dispatcher.ProcessUntil([&] { return destroyed.load() == 1; }, 30s));
     const std::string errorOutput = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(steps, (std::vector<std::string>{"main: body failed", "terminated"}));
+    EXPECT_EQ(steps, (std::vector<std::string> { "main: body failed", "terminated" }));
     EXPECT_NE(errorOutput.find("body failed\n"), std::string::npos) << errorOutput;
 }
 
 TEST(TThread, ABodyThatThrowsWithoutAnErrorCallbackStillTerminates)
 {
     TQueueDispatcher dispatcher;
-    std::atomic<int> destroyed{0};
+    std::atomic<int> destroyed { 0 };
     bool terminated = false;
     auto* thread = new TProbeThread(dispatcher, destroyed, true);
     thread->SetFreeOnTerminate(true);
@@ -97,7 +100,7 @@ TEST(TThread, ABodyThatThrowsWithoutAnErrorCallbackStillTerminates)
 TEST(TThread, OwnedThreadIsJoinedByWaitFor)
 {
     TQueueDispatcher dispatcher;
-    std::atomic<int> destroyed{0};
+    std::atomic<int> destroyed { 0 };
     {
         TProbeThread thread(dispatcher, destroyed, false);
         thread.Start();

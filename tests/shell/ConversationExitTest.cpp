@@ -1,8 +1,8 @@
 // The real program holding conversations: it is started in a sandbox as a user would run it,
 // answers raw callers on its port, and is asked to end with SIGTERM; and it answers calls also
 // when its phonebook holds an entry it has to complain about.
-#include "support/ProgramSandbox.h"
 #include "ShellTestSupport.h"
+#include "support/ProgramSandbox.h"
 
 #include "platform/ProgramDefaults.h"
 #include "support/RawPeer.h"
@@ -33,7 +33,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::TRawPeer;
 namespace fs = std::filesystem;
-
 
 // True when the program could listen on its port: a socket of our own can bind it the way the
 // program does (any address, address reuse on) and nothing answers a call there.

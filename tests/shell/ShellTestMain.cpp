@@ -14,7 +14,10 @@ namespace {
 TRecordingPrompts* RecordingPrompts = nullptr;
 
 class TClearPrompts final : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override { Prompts().Clear(IPromptService::TAnswer::Cancel); }
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        Prompts().Clear(IPromptService::TAnswer::Cancel);
+    }
 };
 } // namespace
 

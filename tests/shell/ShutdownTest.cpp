@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
-#include <chrono>
 #include <thread>
 
 namespace quillet {

@@ -42,7 +42,8 @@ protected:
     std::unique_ptr<TMainForm> MakeForm(bool trayAvailable, TMainFormDependencies uses = {})
     {
         uses.OnCloseAccepted = [this] { ++ClosesAccepted; };
-        return std::make_unique<TMainForm>(Settings, trayAvailable, test::Prompts(), std::move(uses));
+        return std::make_unique<TMainForm>(
+            Settings, trayAvailable, test::Prompts(), std::move(uses));
     }
 
     static void ShowAndActivate(QWidget& window)
@@ -312,7 +313,8 @@ std::vector<std::uint8_t> OlderSkin()
 TEST_F(TMainFormTest, SkinFileChoosesTheSkinAndOneMessageSaysWhenItCannotBeUsed)
 {
     const auto write = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
-        test::WriteWholeFile(Settings.parent_path() / name, std::string(bytes.begin(), bytes.end()));
+        test::WriteWholeFile(
+            Settings.parent_path() / name, std::string(bytes.begin(), bytes.end()));
     };
     write("mine.skin", NamedSkin("Mine"));
     write("old.skin", OlderSkin());

@@ -1,5 +1,5 @@
-#include "support/ProgramSandbox.h"
 #include "ShellTestSupport.h"
+#include "support/ProgramSandbox.h"
 
 #include "shell/TSingleInstance.h"
 

@@ -77,7 +77,8 @@ Bytes OfVersion(const QByteArray& container, quint32 version)
 
 QByteArray ToQt(const Bytes& bytes)
 {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    return QByteArray(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 TEST(BuiltinSkin, IsAPackageOfVersion20000WhoseEveryNamedBitmapDecodes)
@@ -116,12 +117,13 @@ TEST(BuiltinSkin, IsAPackageOfVersion20000WhoseEveryNamedBitmapDecodes)
     EXPECT_EQ(images, SkinPartCount) << "one bitmap for every part the engine paints";
 
     // Every part the engine paints, with as many frames as the engine counts for it.
-    const std::pair<TSkinPartKind, int> parts[] = { { TSkinPartKind::PushButton, frames::ButtonCount },
-        { TSkinPartKind::CheckBox, frames::MarkCount }, { TSkinPartKind::RadioButton, frames::MarkCount },
-        { TSkinPartKind::GroupBox, 1 }, { TSkinPartKind::Tab, frames::TabCount },
-        { TSkinPartKind::TabPane, 1 }, { TSkinPartKind::ScrollButton, frames::ScrollCount },
-        { TSkinPartKind::HorzScroll, 1 }, { TSkinPartKind::VertScroll, 1 },
-        { TSkinPartKind::HorzScrollThumb, frames::ScrollCount },
+    const std::pair<TSkinPartKind, int> parts[] = { { TSkinPartKind::PushButton,
+                                                        frames::ButtonCount },
+        { TSkinPartKind::CheckBox, frames::MarkCount },
+        { TSkinPartKind::RadioButton, frames::MarkCount }, { TSkinPartKind::GroupBox, 1 },
+        { TSkinPartKind::Tab, frames::TabCount }, { TSkinPartKind::TabPane, 1 },
+        { TSkinPartKind::ScrollButton, frames::ScrollCount }, { TSkinPartKind::HorzScroll, 1 },
+        { TSkinPartKind::VertScroll, 1 }, { TSkinPartKind::HorzScrollThumb, frames::ScrollCount },
         { TSkinPartKind::VertScrollThumb, frames::ScrollCount },
         { TSkinPartKind::SunkEdge, frames::EdgeCount }, { TSkinPartKind::MenuItem, 1 },
         { TSkinPartKind::MenuBackground, 1 } };
@@ -144,15 +146,16 @@ TEST(BuiltinSkin, IsAPackageOfVersion20000WhoseEveryNamedBitmapDecodes)
     EXPECT_EQ(load.Skin->Name, "Quillet");
     EXPECT_TRUE(load.Problem.empty());
     for (std::size_t i = 0; i < SkinPartCount; ++i)
-        EXPECT_TRUE(load.Skin->Part(static_cast<TSkinPartKind>(i)).Skinned()) << SkinPartSections[i];
+        EXPECT_TRUE(load.Skin->Part(static_cast<TSkinPartKind>(i)).Skinned())
+            << SkinPartSections[i];
 }
 
 // A small package: a push button part and a check box part with bitmaps, a radio button part
 // naming an image that is not a bitmap, and a scroll button part naming one that is missing.
 Bytes SmallPackage(const char* name = "Small")
 {
-    const std::string description = std::string("[Skins]\r\nVersion=150\r\n[TitlebarSkin]\r\nSkinName=")
-        + name
+    const std::string description
+        = std::string("[Skins]\r\nVersion=150\r\n[TitlebarSkin]\r\nSkinName=") + name
         + "\r\n[PushButton]\r\nImage=folder\\button.bmp\r\nFrame=6\r\n"
           "[CheckBox]\r\nImage=check.BMP\r\nFrame=8\r\n"
           "[RadioButton]\r\nImage=radio.png\r\n"
@@ -198,9 +201,11 @@ class LoadSkinTest : public ::testing::Test {
 protected:
     std::filesystem::path File(const char* name, const Bytes& bytes)
     {
-        const std::filesystem::path path = std::filesystem::path(Folder.path().toStdString()) / name;
+        const std::filesystem::path path
+            = std::filesystem::path(Folder.path().toStdString()) / name;
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     static std::string Quoted(const std::filesystem::path& path)
@@ -283,8 +288,9 @@ TEST_F(LoadSkinTest, ABuiltInPackageOfAnotherVersionLeavesTheProgramUnskinned)
     const auto missing = std::filesystem::path(Folder.path().toStdString()) / "gone.skin";
     const TSkinLoad both = LoadSkin({ TSkinChoice::TKind::File, missing }, QByteArray("junk"));
     EXPECT_EQ(both.Skin, nullptr);
-    EXPECT_TRUE(both.Problem.starts_with(Quoted(missing) + "was not found. The built-in skin cannot "
-                                                           "be read either ("))
+    EXPECT_TRUE(both.Problem.starts_with(Quoted(missing)
+        + "was not found. The built-in skin cannot "
+          "be read either ("))
         << both.Problem;
 }
 
@@ -298,7 +304,7 @@ struct TDescriptionCase {
     bool Tile;
 };
 
-class DescriptionRules : public ::testing::TestWithParam<TDescriptionCase> {};
+class DescriptionRules : public ::testing::TestWithParam<TDescriptionCase> { };
 
 TEST_P(DescriptionRules, ReadIntoThePartRecord)
 {
@@ -322,15 +328,21 @@ TEST_P(DescriptionRules, ReadIntoThePartRecord)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sections, DescriptionRules,
-    ::testing::Values(
-        TDescriptionCase { "Plain", "[Tabs]\nImage=a.bmp\nLeftWidth=3\nTopHeight=4\nRightWidth=5\nBottomHeight=6\nFrame=4\nTrans=1\nTile=1",
-            TSkinPartKind::Tab, { 3, 4, 5, 6 }, 4, true, true },
-        TDescriptionCase { "NoFrameIsOne", "[Tabs]\nImage=a.bmp", TSkinPartKind::Tab, {}, 1, false, false },
-        TDescriptionCase { "FrameZeroIsOne", "[Tabs]\nImage=a.bmp\nFrame=0", TSkinPartKind::Tab, {}, 1, false, false },
-        TDescriptionCase { "NegativeFrameIsOne", "[Tabs]\nImage=a.bmp\nFrame=-3", TSkinPartKind::Tab, {}, 1, false, false },
-        TDescriptionCase { "TileAboveOneIsOff", "[Tabs]\nImage=a.bmp\nTile=2", TSkinPartKind::Tab, {}, 1, false, false },
-        TDescriptionCase { "NegativeBandsAreNone", "[Tabs]\nImage=a.bmp\nLeftWidth=-4\nTopHeight=0x2",
-            TSkinPartKind::Tab, { 0, 2, 0, 0 }, 1, false, false },
+    ::testing::Values(TDescriptionCase { "Plain",
+                          "[Tabs]\nImage=a.bmp\nLeftWidth=3\nTopHeight=4\nRightWidth="
+                          "5\nBottomHeight=6\nFrame=4\nTrans=1\nTile=1",
+                          TSkinPartKind::Tab, { 3, 4, 5, 6 }, 4, true, true },
+        TDescriptionCase {
+            "NoFrameIsOne", "[Tabs]\nImage=a.bmp", TSkinPartKind::Tab, {}, 1, false, false },
+        TDescriptionCase { "FrameZeroIsOne", "[Tabs]\nImage=a.bmp\nFrame=0", TSkinPartKind::Tab, {},
+            1, false, false },
+        TDescriptionCase { "NegativeFrameIsOne", "[Tabs]\nImage=a.bmp\nFrame=-3",
+            TSkinPartKind::Tab, {}, 1, false, false },
+        TDescriptionCase { "TileAboveOneIsOff", "[Tabs]\nImage=a.bmp\nTile=2", TSkinPartKind::Tab,
+            {}, 1, false, false },
+        TDescriptionCase { "NegativeBandsAreNone",
+            "[Tabs]\nImage=a.bmp\nLeftWidth=-4\nTopHeight=0x2", TSkinPartKind::Tab, { 0, 2, 0, 0 },
+            1, false, false },
         TDescriptionCase { "PaneBandsAtMostFour",
             "[tab.pane]\nimage=a.bmp\nleftwidth=9\ntopheight=4\nrightwidth=5\nbottomheight=1",
             TSkinPartKind::TabPane, { 4, 4, 4, 1 }, 1, false, false },

@@ -48,7 +48,8 @@ struct TConversationRig {
     TConversationRig(TChatForm& form, const ITickSource& ticks, TConversationTabHooks hooks = {})
         : Owner(ticks)
     {
-        Tab = std::make_unique<TConversationTab>(form, Owner, "Alice", nullptr, ticks, std::move(hooks));
+        Tab = std::make_unique<TConversationTab>(
+            form, Owner, "Alice", nullptr, ticks, std::move(hooks));
         Owner.Relay.SetTarget(Tab.get());
     }
     // The peer's greeting, as the wire delivers it.

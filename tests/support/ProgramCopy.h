@@ -28,7 +28,10 @@ namespace quillet::testing {
 // its panes.
 class TTabTracker final : public IConversationViewFactory {
 public:
-    TTabTracker(TChatForm& form, const ITickSource& ticks) : Real(form, nullptr, ticks) {}
+    TTabTracker(TChatForm& form, const ITickSource& ticks)
+        : Real(form, nullptr, ticks)
+    {
+    }
 
     std::unique_ptr<IConversationView> CreateView(IConversationOwner& owner) override
     {
@@ -45,7 +48,8 @@ public:
     // only later); null otherwise.
     TConversationTab* Tab(std::size_t index) const
     {
-        if (index >= Tabs.size() || Sheets[index].isNull() || Sheets[index]->PageControl() == nullptr)
+        if (index >= Tabs.size() || Sheets[index].isNull()
+            || Sheets[index]->PageControl() == nullptr)
             return nullptr;
         return Tabs[index];
     }
@@ -62,7 +66,8 @@ public:
     }
     bool AllSheetsGone() const
     {
-        return std::all_of(Sheets.begin(), Sheets.end(), [](const auto& sheet) { return sheet.isNull(); });
+        return std::all_of(
+            Sheets.begin(), Sheets.end(), [](const auto& sheet) { return sheet.isNull(); });
     }
 
     std::function<void(TConversationTab&)> OnCreated;
@@ -101,8 +106,8 @@ public:
     }
     ~TProgramCopy()
     {
-        Server->StopAndWait(
-            [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, std::chrono::seconds(10));
+        Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); },
+            std::chrono::seconds(10));
         Server.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -114,7 +119,10 @@ public:
     TConversationTab& Tab(std::size_t index) { return *Views.Tabs.at(index); }
     bool TabAlive(std::size_t index) const { return Views.Tab(index) != nullptr; }
     // No conversation is left, not even one still ending.
-    bool Idle() const { return Server->ConversationCount() == 0 && Context.LiveConversations.load() == 0; }
+    bool Idle() const
+    {
+        return Server->ConversationCount() == 0 && Context.LiveConversations.load() == 0;
+    }
 
     TAnsweringPrompts Prompts;
     TChatForm Form;

@@ -13,7 +13,7 @@ bool TProgramSandbox::Prepare(const QString& binary, const std::string& userName
     if (!Root.isValid())
         return false;
     QDir root(Root.path());
-    for (const char* folder : {"bin", "runtime", "config", "home"}) {
+    for (const char* folder : { "bin", "runtime", "config", "home" }) {
         if (!root.mkpath(folder))
             return false;
     }

@@ -23,7 +23,8 @@ public:
 
     // Starts a copy. Its standard output is dropped, its standard error goes to `errorFile`
     // (dropped as well when empty): the offscreen platform's complaints would bury any report.
-    void Start(QProcess& process, const QStringList& arguments, const QString& errorFile = {}) const;
+    void Start(
+        QProcess& process, const QStringList& arguments, const QString& errorFile = {}) const;
     // The same, on a process of its own, once it has started (or failed to).
     std::unique_ptr<QProcess> Start(const QStringList& arguments, const QString& errorFile) const;
 

@@ -222,12 +222,15 @@ public:
         TTick At = 0;
     };
 
-    explicit TFakeByteSender(const ITickSource* clock = nullptr) : Clock(clock) {}
+    explicit TFakeByteSender(const ITickSource* clock = nullptr)
+        : Clock(clock)
+    {
+    }
 
     void Send(std::string_view bytes) override
     {
         std::lock_guard lock(Guard);
-        Sent.push_back({std::string(bytes), Clock ? Clock->Now() : 0});
+        Sent.push_back({ std::string(bytes), Clock ? Clock->Now() : 0 });
     }
 
     bool WaitWritable(int timeoutMs) override
@@ -278,9 +281,9 @@ public:
         Taken = 0;
     }
 
-    std::atomic<bool> Writable{true};
-    std::atomic<int> WaitCalls{0};
-    std::atomic<int> LastWaitMs{0};
+    std::atomic<bool> Writable { true };
+    std::atomic<int> WaitCalls { 0 };
+    std::atomic<int> LastWaitMs { 0 };
 
 private:
     const ITickSource* Clock;
@@ -292,7 +295,10 @@ private:
 // A clock the test sets by hand. Safe to read from any thread.
 class TFakeTickSource final : public ITickSource {
 public:
-    explicit TFakeTickSource(TTick start = 0) : Value(start) {}
+    explicit TFakeTickSource(TTick start = 0)
+        : Value(start)
+    {
+    }
     TTick Now() const override { return Value.load(); }
     void Set(TTick t) { Value.store(t); }
     void Advance(TTick ms) { Value.fetch_add(ms); }

@@ -13,7 +13,10 @@
 
 namespace quillet::testing {
 
-TRawPeer::TRawPeer(TRawPeer&& other) noexcept : Fd(std::exchange(other.Fd, -1)) {}
+TRawPeer::TRawPeer(TRawPeer&& other) noexcept
+    : Fd(std::exchange(other.Fd, -1))
+{
+}
 
 TRawPeer& TRawPeer::operator=(TRawPeer&& other) noexcept
 {
@@ -28,9 +31,9 @@ bool TRawPeer::Connect(int port)
     if (Fd < 0)
         return false;
     NoDelay();
-    const timeval limit{20, 0};
+    const timeval limit { 20, 0 };
     ::setsockopt(Fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -64,7 +67,7 @@ std::string TRawPeer::Receive(std::size_t count, std::chrono::milliseconds timeo
             std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now())
                 .count());
-        pollfd p{Fd, POLLIN, 0};
+        pollfd p { Fd, POLLIN, 0 };
         if (::poll(&p, 1, static_cast<int>(left)) <= 0)
             break;
         char buffer[4096];
@@ -78,7 +81,7 @@ std::string TRawPeer::Receive(std::size_t count, std::chrono::milliseconds timeo
 
 ssize_t TRawPeer::ReceiveSome(std::string& into, int timeoutMs) const
 {
-    pollfd entry{Fd, POLLIN, 0};
+    pollfd entry { Fd, POLLIN, 0 };
     if (::poll(&entry, 1, timeoutMs) <= 0)
         return 0;
     char buffer[4096];
@@ -90,7 +93,7 @@ ssize_t TRawPeer::ReceiveSome(std::string& into, int timeoutMs) const
 
 bool TRawPeer::ClosedByPeer(std::chrono::milliseconds timeout) const
 {
-    pollfd p{Fd, POLLIN, 0};
+    pollfd p { Fd, POLLIN, 0 };
     if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
         return false;
     char byte = 0;
@@ -99,7 +102,7 @@ bool TRawPeer::ClosedByPeer(std::chrono::milliseconds timeout) const
 
 void TRawPeer::Reset()
 {
-    const linger hard{1, 0};
+    const linger hard { 1, 0 };
     ::setsockopt(Fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     Close();
 }

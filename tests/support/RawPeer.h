@@ -14,7 +14,10 @@ class TRawPeer {
 public:
     TRawPeer() = default;
     // Takes over a connected socket.
-    explicit TRawPeer(int fd) : Fd(fd) {}
+    explicit TRawPeer(int fd)
+        : Fd(fd)
+    {
+    }
     TRawPeer(const TRawPeer&) = delete;
     TRawPeer& operator=(const TRawPeer&) = delete;
     TRawPeer(TRawPeer&& other) noexcept;

@@ -19,12 +19,14 @@ void TQtMainThreadDispatcher::RunOnMainThread(const std::function<void()>& fn)
     }
     // The blocking call returns once the event that carries fn has been handled, also when fn
     // throws and the exception is reported by the application's notify.
-    QMetaObject::invokeMethod(this, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
 }
 
 void TQtMainThreadDispatcher::Post(std::function<void()> fn)
 {
-    QMetaObject::invokeMethod(this, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
 }
 
 } // namespace quillet
