@@ -320,9 +320,14 @@ bool TTabStrip::event(QEvent* event)
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const int index = TabAt(help->pos());
-        if (const QString text = ToolTip(index); !text.isEmpty())
-            QToolTip::showText(help->globalPos(), text, this, TabRect(index));
-        else
+        if (const QString text = ToolTip(index); !text.isEmpty()) {
+            // A tool tip that looks like markup is shown as rich text; a peer's name must show
+            // as it is, so the text goes as escaped rich text.
+            const QString shown = QStringLiteral("<p style='white-space:pre'>")
+                + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))
+                + QStringLiteral("</p>");
+            QToolTip::showText(help->globalPos(), shown, this, TabRect(index));
+        } else
             QToolTip::hideText();
         return true;
     }

@@ -10,10 +10,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -193,6 +196,22 @@ TEST(ChatWindowTabCaptions, TheAddressUntilTheNameAndBothInTheToolTip)
         EXPECT_EQ(form.Tabs().PageCaption(&sheet), QString::fromUtf8(row.Caption));
         EXPECT_EQ(form.Tabs().PageToolTip(&sheet), QString::fromUtf8(row.ToolTip));
     }
+
+    // Shown as it is, even a name that looks like markup.
+    TConversationRig eve(form, ticks);
+    eve.Tab->ShowPeerAddress("192.168.1.20", "2323");
+    eve.Greet("<b>Eve</b>");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TTabStrip& strip = form.Tabs().Strip();
+    const QPoint at = strip.TabRect(1).center();
+    QHelpEvent help(QEvent::ToolTip, at, strip.mapToGlobal(at));
+    QApplication::sendEvent(&strip, &help);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    EXPECT_EQ(shown.toPlainText(), QStringLiteral("<b>Eve</b>\n192.168.1.20, port 2323"));
+    QToolTip::hideText();
 
     TConversationRig nameless(form, ticks);
     nameless.Tab->ShowPeerAddress("10.0.0.7", "4000");
