@@ -43,6 +43,6 @@ TPackageRead ReadSkinPackage(std::span<const std::uint8_t> container);
 TSkinLoad LoadSkin(const TSkinChoice& choice, const QByteArray& builtinPackage);
 
 // Skin files larger than this are refused unread.
-constexpr std::uintmax_t MaxSkinFileBytes = 64 * 1024 * 1024;
+constexpr std::uintmax_t MaxSkinFileBytes = std::uintmax_t { 64 } * 1024 * 1024;
 
 } // namespace quillet::skin
