@@ -4,11 +4,15 @@
 # not linked (a layer above, or a sibling) is then not found at compile time instead of working
 # by luck.
 #
-# quillet_export_headers(<target> [HEADERS <path>...] [GLOBS <pattern>...] [EXCLUDE <path>...])
-# Paths and patterns are relative to src/.
+# quillet_export_headers(<target> [ROOT <folder>] [HEADERS <path>...] [GLOBS <pattern>...]
+#                        [EXCLUDE <path>...])
+# Paths and patterns are relative to ROOT, src/ unless given.
 function(quillet_export_headers target)
-  cmake_parse_arguments(E "" "" "HEADERS;GLOBS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(E "" "ROOT" "HEADERS;GLOBS;EXCLUDE" ${ARGN})
   set(root ${PROJECT_SOURCE_DIR}/src)
+  if(E_ROOT)
+    set(root ${E_ROOT})
+  endif()
   set(headers ${E_HEADERS})
   foreach(pattern IN LISTS E_GLOBS)
     file(GLOB found RELATIVE ${root} CONFIGURE_DEPENDS ${root}/${pattern})
@@ -21,7 +25,7 @@ function(quillet_export_headers target)
   file(REMOVE_RECURSE ${folder})
   foreach(header IN LISTS headers)
     if(NOT EXISTS ${root}/${header})
-      message(FATAL_ERROR "${target}: no header src/${header}")
+      message(FATAL_ERROR "${target}: no header ${root}/${header}")
     endif()
     get_filename_component(directory ${folder}/${header} DIRECTORY)
     file(MAKE_DIRECTORY ${directory})
