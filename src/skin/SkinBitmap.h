@@ -11,9 +11,9 @@ namespace quillet::skin {
 // size is checked before anything is decoded. Skin bitmaps are strips of small frames; these
 // limits are far above any real one.
 struct TSkinBitmapLimits {
-    static constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t MaxFileBytes = std::size_t { 16 } * 1024 * 1024;
     static constexpr int MaxSide = 4096;
-    static constexpr qint64 MaxPixels = 4 * 1024 * 1024;
+    static constexpr qint64 MaxPixels = qint64 { 4 } * 1024 * 1024;
     // Megabytes any one image decode may allocate (Qt's image reader refuses beyond it).
     static constexpr int AllocationLimitMb = 32;
 };

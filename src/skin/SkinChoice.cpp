@@ -1,7 +1,8 @@
 #include "skin/SkinChoice.h"
 
+#include <QByteArray>
+
 #include <algorithm>
-#include <cstdlib>
 
 namespace quillet::skin {
 
@@ -22,9 +23,9 @@ TSkinChoice SkinChoiceFromSetting(std::string_view value, const std::filesystem:
 
     std::filesystem::path file(value);
     // "~/" is the home folder, as in a shell.
-    const char* home = std::getenv("HOME");
-    if (value.starts_with("~/") && home != nullptr && *home != '\0')
-        file = std::filesystem::path(home) / value.substr(2);
+    const QByteArray home = qgetenv("HOME");
+    if (value.starts_with("~/") && !home.isEmpty())
+        file = std::filesystem::path(home.toStdString()) / value.substr(2);
     else if (file.is_relative())
         file = baseFolder / file;
     return { TSkinChoice::TKind::File, file.lexically_normal() };
