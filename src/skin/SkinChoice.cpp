@@ -1,8 +1,8 @@
 #include "skin/SkinChoice.h"
 
-#include <QByteArray>
+#include "skin/SkinText.h"
 
-#include <algorithm>
+#include <QByteArray>
 
 namespace quillet::skin {
 
@@ -15,10 +15,7 @@ TSkinChoice SkinChoiceFromSetting(std::string_view value, const std::filesystem:
         value.remove_suffix(1);
     if (value.empty())
         return {};
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    constexpr std::string_view none = "none";
-    if (std::equal(value.begin(), value.end(), none.begin(), none.end(),
-            [&](char a, char b) { return lower(a) == b; }))
+    if (text::EqualsNoCase(value, "none"))
         return { TSkinChoice::TKind::None, {} };
 
     std::filesystem::path file(value);
