@@ -1,6 +1,7 @@
 // The contact store against real settings files: reading, writing back, lookup, order and the
 // entries the file can hold.
 #include "support/RecordPrinter.h"
+#include "support/ScratchFolder.h"
 
 #include "phonebook/PhonebookText.h"
 #include "phonebook/TPhonebook.h"
@@ -44,15 +45,6 @@ void WriteFile(const fs::path& file, const std::string& content)
 
 class PhonebookStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "quillet-phonebook-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Folder = pattern;
-        Settings = Folder / "settings.ini";
-    }
-    void TearDown() override { fs::remove_all(Folder); }
-
     // A copy of the program starting with this file: what its phonebook reads.
     TUsers Restart(std::optional<std::string>* problem = nullptr) const
     {
@@ -63,8 +55,9 @@ protected:
         return phonebook.UsersList;
     }
 
-    fs::path Folder;
-    fs::path Settings;
+    testing::TScratchFolder Scratch { "quillet-phonebook" };
+    const fs::path Folder = Scratch.Path;
+    const fs::path Settings = Folder / "settings.ini";
 };
 
 // --- reading

@@ -1,5 +1,7 @@
 #include "platform/ProfileFile.h"
 
+#include "support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,18 +20,8 @@ using profile::TProfileEntry;
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string tmpl = (fs::temp_directory_path() / "quillet-profile-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        Dir = tmpl;
-        File = Dir / "settings.ini";
-    }
-    void TearDown() override
-    {
-        ::chmod(Dir.c_str(), 0755);
-        fs::remove_all(Dir);
-    }
+    // A test may close the folder to writing; the scratch folder removes it afterwards.
+    void TearDown() override { ::chmod(Dir.c_str(), 0755); }
     void Put(const std::string& content) const { std::ofstream(File, std::ios::binary) << content; }
     std::string Get() const
     {
@@ -39,8 +31,9 @@ protected:
         return s.str();
     }
 
-    fs::path Dir;
-    fs::path File;
+    quillet::testing::TScratchFolder Scratch { "quillet-profile" };
+    const fs::path Dir = Scratch.Path;
+    const fs::path File = Dir / "settings.ini";
 };
 
 TEST_F(ProfileFileTest, MissingFileReadsAsDefaults)

@@ -2,6 +2,7 @@
 
 #include "SkinTestData.h"
 #include "skin/SkinPackageWriter.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,6 @@ using namespace quillet::testing;
 
 class SkinToolTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string tmpl = (fs::temp_directory_path() / "quillet-skin-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        Dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     int Run(std::vector<std::string> args)
     {
         Out.str({});
@@ -46,7 +39,8 @@ protected:
     }
     std::string P(const char* name) const { return (Dir / name).string(); }
 
-    fs::path Dir;
+    TScratchFolder Scratch { "quillet-skin" };
+    const fs::path Dir = Scratch.Path;
     std::ostringstream Out;
     std::ostringstream Err;
 };
