@@ -98,8 +98,8 @@ void RepairField(std::string& field, const std::string& caption, bool trimFront,
         changes.push_back(caption + " held line breaks or other control characters, now left out");
     }
     if (text.find_first_of(",=") != std::string::npos) {
-        text.erase(std::remove_if(text.begin(), text.end(),
-                       [](char c) { return c == ',' || c == '='; }),
+        text.erase(
+            std::remove_if(text.begin(), text.end(), [](char c) { return c == ',' || c == '='; }),
             text.end());
         changes.push_back(caption + " held \",\" or \"=\", now left out");
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sys/stat.h>
 
 namespace quillet {
@@ -395,6 +396,71 @@ TEST(PhonebookEditingTest, TheEditorClosesOnlyThroughItsButtonsEscAndTheCloseBox
     editor.show();
     editor.Button1->click();
     EXPECT_EQ(editor.result(), QDialog::Accepted);
+}
+
+// Any sequence of adds, edits, deletes and offers, with names and fields made of pieces that
+// trouble the file format: after each step the list shows exactly what a restart would read, and
+// no save ever fails.
+TEST(PhonebookEditingTest, AfterAnySequenceOfChangesTheListEqualsTheFileAndEverySaveSucceeds)
+{
+    const std::vector<std::string> pieces = { "a", "Z", "7", " ", "\t", "\r", "\n",
+        std::string(1, '\0'), "=", ",", ";", "[", "]", "\"", "\\", "\x7f", "\xC3\xA9",
+        "\xE2\x82\xAC", "\xF0\x9F\x99\x82", "\xC2\xA0", "1", "10.0.0.", "Bob" };
+    std::mt19937 random(16);
+    const auto text = [&] {
+        std::string s;
+        for (auto n = random() % 5; n > 0; --n)
+            s += pieces[random() % pieces.size()];
+        return s;
+    };
+    const auto typeAnything = [&] {
+        // Mostly the default port: a typed one is rarely a port number.
+        const std::string port = random() % 4 == 0 ? text() : std::string();
+        return TPhonebookRig::Ok([name = text(), address = text(), port](TEditRecord& e) {
+            e.UserNameEdit->setText(QString::fromStdString(name));
+            e.IPAddrEdit->setText(QString::fromStdString(address));
+            if (!port.empty()) {
+                e.PortDefaultCheckbox->setChecked(false);
+                e.PortEdit->setText(QString::fromStdString(port));
+            }
+        });
+    };
+    TPhonebookRig rig({ "Ann=10.0.0.7", "Bob=10.0.0.8,5000,2" });
+    for (int step = 0; step < 1000; ++step) {
+        SCOPED_TRACE(step);
+        // Whatever the editor shows again after a refusal is cancelled.
+        rig.EditorSteps = { typeAnything(), TPhonebookRig::Cancel() };
+        if (!rig.Rows().empty())
+            rig.Select(rig.Rows()[random() % rig.Rows().size()]);
+        rig.Prompts.Answer = random() % 2 == 0 ? TAnswer::Yes : TAnswer::No;
+        try {
+            switch (random() % 8) {
+            case 0:
+            case 1:
+            case 2:
+                rig.Phonebook.AddLabelClick();
+                break;
+            case 3:
+            case 4:
+                rig.Phonebook.EditLabelClick();
+                break;
+            case 5:
+                rig.Phonebook.DeleteLabelClick();
+                break;
+            default:
+                rig.Phonebook.OfferAddUser(text(), "10.1.0." + std::to_string(random() % 4),
+                    static_cast<TChatStyle>(1 + random() % 3));
+                rig.Prompts.AnswerBackground(rig.Prompts.Answer);
+                break;
+            }
+        } catch (const std::exception& error) {
+            FAIL() << error.what();
+        }
+        ASSERT_EQ(rig.Users(), rig.StoredSorted());
+        ASSERT_EQ(rig.Phonebook.Phonebook().ReadUsers().Repaired, std::nullopt);
+        rig.Phonebook.UpdateUsersList();
+    }
+    EXPECT_GT(rig.Rows().size(), 20U); // the sequence did build a phonebook
 }
 
 } // namespace
