@@ -404,6 +404,10 @@ std::string TMainForm::GetUserNameFromIni() const
 
 void TMainForm::CheckUserName()
 {
+    // A settings path that is no usable file can store no name: the start says so, and the
+    // program runs under the default name rather than asking for ever.
+    if (profile::FileProblem(SettingsFile))
+        return;
     // The file is read again after every showing: only a name really stored ends the loop.
     while (!Closed && GetUserNameFromIni().empty()) {
         if (Uses.SetupForm == nullptr)

@@ -134,7 +134,8 @@ public:
     // The own name: "User name" in section "Settings", read anew each time.
     std::string GetUserNameFromIni() const;
     // Returns once a non-empty own name is stored, showing the own-name dialog as often as it
-    // takes, or when the program is ending.
+    // takes, or when the program is ending; at once when the settings path is no usable file
+    // (a folder, a file over 64 MiB), which could store no name.
     void CheckUserName();
 
     void setVisible(bool visible) override;

@@ -382,7 +382,15 @@ TEST_F(TMainFormTest, AStyleThatIsNoNumberIsReportedOnceWhenTheEventLoopRuns)
 TEST_F(TMainFormTest, ASettingsPathThatIsAFolderIsSaidAtStartAndNoSaveKeepsAContact)
 {
     fs::create_directory(Settings);
-    auto form = MakeForm(true);
+    QDialog setupForm;
+    TMainFormDependencies uses;
+    uses.SetupForm = &setupForm;
+    int showings = 0;
+    uses.RunModal = [&showings](QDialog&) { ++showings; };
+    auto form = MakeForm(true, uses);
+    // No name can be stored: the program does not ask for one again and again.
+    form->CheckUserName();
+    EXPECT_EQ(showings, 0);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(Notices(IPromptService::TNotice::Message),
