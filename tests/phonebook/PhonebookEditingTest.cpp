@@ -1,12 +1,12 @@
 // Adding, editing and deleting contacts through the real contact editor, the list's selection
 // and enabled states, as a user at the main window meets them.
 #include "support/PhonebookRig.h"
+#include "support/TroublesomeText.h"
 
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <sys/stat.h>
 
 namespace quillet {
@@ -403,19 +403,11 @@ TEST(PhonebookEditingTest, TheEditorClosesOnlyThroughItsButtonsEscAndTheCloseBox
 // no save ever fails.
 TEST(PhonebookEditingTest, AfterAnySequenceOfChangesTheListEqualsTheFileAndEverySaveSucceeds)
 {
-    const std::vector<std::string> pieces = { "a", "Z", "7", " ", "\t", "\r", "\n",
-        std::string(1, '\0'), "=", ",", ";", "[", "]", "\"", "\\", "\x7f", "\xC3\xA9",
-        "\xE2\x82\xAC", "\xF0\x9F\x99\x82", "\xC2\xA0", "1", "10.0.0.", "Bob" };
-    std::mt19937 random(16);
-    const auto text = [&] {
-        std::string s;
-        for (auto n = random() % 5; n > 0; --n)
-            s += pieces[random() % pieces.size()];
-        return s;
-    };
+    testing::TTroublesomeText random(16);
+    const auto text = [&random] { return random.Next(5); };
     const auto typeAnything = [&] {
         // Mostly the default port: a typed one is rarely a port number.
-        const std::string port = random() % 4 == 0 ? text() : std::string();
+        const std::string port = random.Below(4) == 0 ? text() : std::string();
         return TPhonebookRig::Ok([name = text(), address = text(), port](TEditRecord& e) {
             e.UserNameEdit->setText(QString::fromStdString(name));
             e.IPAddrEdit->setText(QString::fromStdString(address));
@@ -431,10 +423,10 @@ TEST(PhonebookEditingTest, AfterAnySequenceOfChangesTheListEqualsTheFileAndEvery
         // Whatever the editor shows again after a refusal is cancelled.
         rig.EditorSteps = { typeAnything(), TPhonebookRig::Cancel() };
         if (!rig.Rows().empty())
-            rig.Select(rig.Rows()[random() % rig.Rows().size()]);
-        rig.Prompts.Answer = random() % 2 == 0 ? TAnswer::Yes : TAnswer::No;
+            rig.Select(rig.Rows()[random.Below(static_cast<unsigned>(rig.Rows().size()))]);
+        rig.Prompts.Answer = random.Below(2) == 0 ? TAnswer::Yes : TAnswer::No;
         try {
-            switch (random() % 8) {
+            switch (random.Below(8)) {
             case 0:
             case 1:
             case 2:
@@ -448,8 +440,8 @@ TEST(PhonebookEditingTest, AfterAnySequenceOfChangesTheListEqualsTheFileAndEvery
                 rig.Phonebook.DeleteLabelClick();
                 break;
             default:
-                rig.Phonebook.OfferAddUser(text(), "10.1.0." + std::to_string(random() % 4),
-                    static_cast<TChatStyle>(1 + random() % 3));
+                rig.Phonebook.OfferAddUser(text(), "10.1.0." + std::to_string(random.Below(4)),
+                    static_cast<TChatStyle>(1 + random.Below(3)));
                 rig.Prompts.AnswerBackground(rig.Prompts.Answer);
                 break;
             }

@@ -2,6 +2,7 @@
 // entries the file can hold.
 #include "support/RecordPrinter.h"
 #include "support/ScratchFolder.h"
+#include "support/TroublesomeText.h"
 
 #include "phonebook/ContactRules.h"
 #include "phonebook/PhonebookText.h"
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -410,23 +410,13 @@ TEST_F(PhonebookStoreTest, AChangeWhoseSaveFailsIsUndone)
 // returns can be written back.
 TEST_F(PhonebookStoreTest, EveryStorableEntryReadsBackIdentically)
 {
-    const std::vector<std::string> pieces
-        = { "a", "Z", "7", " ", "\t", "\r", "\n", std::string(1, '\0'), "=", ",", ";", "[", "]",
-              "\"", "#", "\\", "\x7f", "\xC3\xA9", "\xE2\x82\xAC", "\xC5\x81", "\xF0\x9F\x99\x82",
-              "\xC2\xA0", "\xE2\x80\xA8", "\xE9", "\xFF" };
-    std::mt19937 random(20240611);
-    const auto text = [&] {
-        std::string s;
-        for (auto n = random() % 6; n > 0; --n)
-            s += pieces[random() % pieces.size()];
-        return s;
-    };
+    testing::TTroublesomeText text(20240611);
     TPhonebook phonebook(Settings);
     TUsers repaired;
     for (int i = 0; i < 20000; ++i) {
         // As the editor and the offer take them: trimmed.
-        TUserRecordType entry { TrimControls(text()), TrimControls(text()), TrimControls(text()),
-            static_cast<TChatStyle>(1 + random() % 3) };
+        TUserRecordType entry { TrimControls(text.Next()), TrimControls(text.Next()),
+            TrimControls(text.Next()), static_cast<TChatStyle>(1 + text.Below(3)) };
         if (!StorageProblem(entry)) {
             phonebook.UsersList.push_back(std::move(entry));
         } else {
