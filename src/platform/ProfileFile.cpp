@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillet::profile {
@@ -324,7 +324,7 @@ std::optional<std::string> FileProblem(const std::filesystem::path& file)
     if (::stat(file.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
-        return std::string("it cannot be read: ") + std::strerror(errno);
+        return "it cannot be read: " + std::generic_category().message(errno);
     }
     if (S_ISDIR(st.st_mode))
         return "it is a folder, not a file";
@@ -337,7 +337,7 @@ std::optional<std::string> FileProblem(const std::filesystem::path& file)
     if (static_cast<std::uintmax_t>(st.st_size) > MaxFileSize)
         return "it is larger than 64 MiB, far larger than any settings file";
     if (::access(file.c_str(), R_OK) != 0)
-        return std::string("it cannot be read: ") + std::strerror(errno);
+        return "it cannot be read: " + std::generic_category().message(errno);
     return std::nullopt;
 }
 
