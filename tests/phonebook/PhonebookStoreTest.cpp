@@ -247,7 +247,6 @@ TEST_F(PhonebookStoreTest, EditorEntriesAreCheckedInOrder)
         { { ";Cy", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
         { { "[Cy]", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
         { { " [x]", "9", "2323", IM }, { "Name can not start or end with a blank" } },
-        { { "Bob ", "9", "2323", IM }, { "Name can not start or end with a blank" } },
         { { "Cy;[x]", "9", "2323", IM }, {} },
         { { "Cy\nDee", "9", "2323", IM },
             { "Name can not contain line breaks or other control characters" } },

@@ -31,9 +31,10 @@ public:
 
 private:
     std::mt19937 Random;
-    const std::vector<std::string> Pieces = { "a", "Z", "7", "Bob", "10.0.0.", " ", "\t", "\r",
-        "\n", std::string(1, '\0'), "=", ",", ";", "[", "]", "\"", "#", "\\", "\x7f", "\xC3\xA9",
-        "\xE2\x82\xAC", "\xC5\x81", "\xF0\x9F\x99\x82", "\xC2\xA0", "\xE2\x80\xA8", "\xE9", "\xFF" };
+    const std::vector<std::string> Pieces
+        = { "a", "Z", "7", "Bob", "10.0.0.", " ", "\t", "\r", "\n", std::string(1, '\0'), "=", ",",
+              ";", "[", "]", "\"", "#", "\\", "\x7f", "\xC3\xA9", "\xE2\x82\xAC", "\xC5\x81",
+              "\xF0\x9F\x99\x82", "\xC2\xA0", "\xE2\x80\xA8", "\xE9", "\xFF" };
 };
 
 } // namespace quillet::testing
