@@ -327,8 +327,9 @@ TEST_F(ProfileFileTest, AKillDuringASaveLeavesAWholeFileAndATemporaryRemovedAtSt
         const std::string now = Get();
         EXPECT_TRUE(now == generations[0] || now == generations[1] || now == generations[2])
             << "a torn file of " << now.size() << " bytes";
-        leftOver += temporaries();
-        EXPECT_EQ(profile::RemoveStaleTemporaries(File), temporaries());
+        const std::size_t left = temporaries();
+        leftOver += left;
+        EXPECT_EQ(profile::RemoveStaleTemporaries(File), left);
         EXPECT_EQ(temporaries(), 0U);
     }
     EXPECT_GT(leftOver, 0U); // the kills did land in the middle of saves
