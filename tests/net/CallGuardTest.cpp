@@ -5,11 +5,7 @@
 #include "ConversationSide.h"
 #include "net/SocketErrors.h"
 #include "support/StalledNameService.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/UnansweredPort.h"
 
 #include <algorithm>
 
@@ -20,6 +16,7 @@ using namespace std::chrono_literals;
 using testing::TRawPeer;
 using testing::TSide;
 using testing::TStalledNameService;
+using testing::TUnansweredPort;
 
 class CallGuardTest : public testing::TConversationFixture {
 protected:
@@ -28,42 +25,10 @@ protected:
         TSide& side, const std::string& address, const std::string& port)
     {
         side.Server->RequestCall(address, port, TChatStyle::IM);
-        EXPECT_TRUE(Until([&] { return !side.Views.States.empty() && side.Views.States[0]->Ended; },
-            10s));
+        EXPECT_TRUE(
+            Until([&] { return !side.Views.States.empty() && side.Views.States[0]->Ended; }, 10s));
         return *side.Views.States.at(0);
     }
-};
-
-// A loopback port where calls get no answer: a listener whose queue is full (one connection it
-// never takes) drops every later call's first packet, as a black-holed address does.
-class TUnansweredPort {
-public:
-    TUnansweredPort()
-    {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(Listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(Listener, 0);
-        ::getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
-        Port = std::to_string(ntohs(address.sin_port));
-        Ready = ::connect(Filler, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    }
-    ~TUnansweredPort()
-    {
-        ::close(Filler);
-        ::close(Listener);
-    }
-    TUnansweredPort(const TUnansweredPort&) = delete;
-    TUnansweredPort& operator=(const TUnansweredPort&) = delete;
-
-    std::string Port;
-    bool Ready = false;
-
-private:
-    int Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int Filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 };
 
 // A call that never connected: the connecting line, "Disconnected", then why, in plain words;
@@ -96,7 +61,8 @@ TEST_F(CallGuardTest, AFailedCallSaysWhyAndKeepsTheDialedAddressInItsHeader)
         TSide alice(Dispatcher, "Alice", limits);
         const auto& tab = DialAndWaitForTheEnd(alice, row.Address, row.Port);
         const std::vector<std::string> expected
-            = { "Connecting to " + row.Address + " on port " + row.Port, "Disconnected", row.Reason };
+            = { "Connecting to " + row.Address + " on port " + row.Port, "Disconnected",
+                  row.Reason };
         EXPECT_EQ(tab.StatusLines, expected);
         EXPECT_EQ(tab.Info, "IP: " + row.Address + " -- PORT: " + row.Port);
         EXPECT_EQ(tab.PeerAddress, row.Address + " " + row.Port);
@@ -161,7 +127,8 @@ TEST_F(CallGuardTest, TheCapCountsLiveConnectionsAndOneAddressGetsOnlyItsShare)
     EXPECT_EQ(Receive(*carol, 5, 5s), "Bob\r\n") << "another address is answered";
 
     auto dave = call("127.0.0.3");
-    EXPECT_TRUE(Until([&] { return bob.Server->LiveConnectionCount() == 5; }));
+    EXPECT_TRUE(Until([&] { return bob.Views.States.size() == 5; }));
+    EXPECT_EQ(bob.Server->LiveConnectionCount(), 5u);
     auto late = call("127.0.0.4");
     EXPECT_TRUE(Until([&] { return late->ClosedByPeer(0ms); })) << "over the cap";
     EXPECT_TRUE(Until([&] {

@@ -6,14 +6,11 @@
 #include "net/CallFailure.h"
 #include "net/SocketErrors.h"
 #include "support/StalledNameService.h"
+#include "support/UnansweredPort.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <future>
 
@@ -24,47 +21,14 @@ using namespace sockettest;
 using namespace std::chrono_literals;
 using R = THookSocketReason;
 using testing::TStalledNameService;
-
-// A loopback port where a call gets no answer at all: the listener takes one connection into its
-// queue and never accepts it, so the system drops every later call's first packet.
-class TBlackHole {
-public:
-    TBlackHole()
-    {
-        Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(Listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(Listener, 0);
-        ::getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
-        Port = std::to_string(ntohs(address.sin_port));
-        Filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        Filled = ::connect(Filler, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    }
-    ~TBlackHole()
-    {
-        ::close(Filler);
-        ::close(Listener);
-    }
-    TBlackHole(const TBlackHole&) = delete;
-    TBlackHole& operator=(const TBlackHole&) = delete;
-
-    std::string Port;
-    bool Filled = false;
-
-private:
-    int Listener = -1;
-    int Filler = -1;
-};
+using testing::TUnansweredPort;
 
 // Runs socket.Connect on a thread of its own; true once it has returned within the bound.
 class TConnectOnThread {
 public:
     TConnectOnThread(TTCPBlockSocket& socket, std::string address, std::string port)
-        : Done(std::async(std::launch::async,
-            [&socket, address = std::move(address), port = std::move(port)] {
+        : Done(std::async(
+            std::launch::async, [&socket, address = std::move(address), port = std::move(port)] {
                 socket.Connect(address, port);
                 return socket.ErrorCode();
             }))
@@ -138,17 +102,17 @@ TEST(ConnectAttempt, TheTimeLimitCoversTheLookup)
 
 TEST(ConnectAttempt, AnAddressThatNeverAnswersIsGivenUpAtTheTimeLimit)
 {
-    TBlackHole hole;
-    ASSERT_TRUE(hole.Filled);
+    TUnansweredPort unanswered;
+    ASSERT_TRUE(unanswered.Ready);
     TTCPBlockSocket socket;
     socket.SetNonBlockingMode(false);
     socket.SetConnectTimeout(200);
     TStatusLog log;
     log.Attach(socket);
-    socket.Connect("127.0.0.1", hole.Port);
+    socket.Connect("127.0.0.1", unanswered.Port);
 
     EXPECT_EQ(socket.ErrorCode(), sockerr::TimedOut);
-    const std::string where = "127.0.0.1:" + hole.Port;
+    const std::string where = "127.0.0.1:" + unanswered.Port;
     const std::vector<TReport> expected = {
         { R::HR_ResolvingBegin, where },
         { R::HR_ResolvingEnd, where },
@@ -163,10 +127,10 @@ TEST(ConnectAttempt, AnAddressThatNeverAnswersIsGivenUpAtTheTimeLimit)
 
 TEST(ConnectAttempt, CloseEndsTheWaitForAnAddressThatNeverAnswers)
 {
-    TBlackHole hole;
-    ASSERT_TRUE(hole.Filled);
+    TUnansweredPort unanswered;
+    ASSERT_TRUE(unanswered.Ready);
     TTCPBlockSocket socket;
-    TConnectOnThread attempt(socket, "127.0.0.1", hole.Port);
+    TConnectOnThread attempt(socket, "127.0.0.1", unanswered.Port);
     ASSERT_TRUE(WaitForHandle(socket));
     socket.Close();
     ASSERT_TRUE(attempt.Returned()) << "the system's own time-out is minutes";
@@ -211,8 +175,10 @@ TEST(CallFailureReason, SaysWhyInPlainWords)
         { sockerr::NotSocket, "10.0.0.7", "2323", 20000, "" }, // the user called it off
         { 10061, "10.0.0.7", "5000", 20000,
             "The other computer refused the call: nothing answers on port 5000." },
-        { 11001, "bob.example", "2323", 20000, "The host name \"bob.example\" could not be found." },
-        { 11004, "bob.example", "2323", 20000, "The host name \"bob.example\" could not be found." },
+        { 11001, "bob.example", "2323", 20000,
+            "The host name \"bob.example\" could not be found." },
+        { 11004, "bob.example", "2323", 20000,
+            "The host name \"bob.example\" could not be found." },
         { 11002, "bob.example", "2323", 20000,
             "The host name \"bob.example\" could not be found: the name service did not "
             "answer." },
