@@ -283,45 +283,6 @@ TEST_F(ReliabilityTest, ThreeThousandCallersAtOnceGetAThousandConversationsAndTh
     }
 }
 
-// A flood from one computer: a thousand callers that connect and say nothing, a thousand that
-// hang up at once. It may hold no more than its share, so a caller from another computer is
-// answered while it lasts, and once the silent ones' time to say their names is up nothing of
-// the flood is left.
-TEST_F(ReliabilityTest, AFloodFromOneAddressLocksNobodyOutAndLeavesNoTabs)
-{
-    constexpr int FloodSize = 1000;
-    if (RaiseOpenFileLimit() < 2 * FloodSize + 200)
-        GTEST_SKIP() << "needs " << 2 * FloodSize + 200 << " open files";
-    TCallLimits limits;
-    limits.NameTimeout = 1s;
-    testing::TProgramCopy bob(Dispatcher, "Bob", TSteadyTickSource::Instance(), limits);
-    std::vector<std::unique_ptr<TRawPeer>> silent;
-    for (int i = 0; i < FloodSize; ++i) {
-        silent.push_back(std::make_unique<TRawPeer>());
-        ASSERT_TRUE(silent.back()->Connect(bob.Port(), "127.0.0.1"));
-        TRawPeer resetting;
-        ASSERT_TRUE(resetting.Connect(bob.Port(), "127.0.0.1"));
-        resetting.Reset();
-    }
-
-    TRawPeer carol;
-    ASSERT_TRUE(carol.Connect(bob.Port(), "127.0.0.2"));
-    ASSERT_TRUE(carol.Send("Carol\r\n"));
-    EXPECT_TRUE(WaitForBytes(carol, "Bob\r\n", 30000)) << "locked out by the flood";
-    EXPECT_LE(bob.Form.TabCount(), static_cast<int>(limits.MaxPerAddress) + 1);
-
-    const auto allClosed = [&] {
-        return std::all_of(
-            silent.begin(), silent.end(), [](const auto& peer) { return peer->ClosedByPeer(0ms); });
-    };
-    EXPECT_TRUE(RunUntil(allClosed, 60s)) << "a silent caller is still held";
-    EXPECT_TRUE(RunUntil([&] { return bob.Server->ConversationCount() == 1; }, 30s));
-    EXPECT_EQ(bob.Form.TabCount(), 1);
-    EXPECT_EQ(bob.Views.Greeted(), 1u);
-    EXPECT_TRUE(bob.ListenReasons.empty() || bob.ListenReasons.back().empty())
-        << "one computer's flood is no reason to tell the user callers are turned away";
-}
-
 // A caller that streams text without ever ending a line.
 class StreamingCallerTest : public ReliabilityTest {
 protected:

@@ -50,79 +50,30 @@ bool WaitForHandle(const TTCPBlockSocket& socket)
     return socket.Handle() != -1;
 }
 
-TEST(ConnectAttempt, CloseEndsALookupThatGetsNoAnswerAndItsLateAnswerIsDropped)
-{
-    TLoopbackListener target;
-    ASSERT_TRUE(target.Listening());
-    TStalledNameService names;
-    TTCPBlockSocket socket;
-    socket.SetHostLookup(names.Function());
-    TStatusLog log;
-    log.Attach(socket);
-
-    TConnectOnThread attempt(socket, "quillet.test", target.Port);
-    ASSERT_TRUE(names.WaitUntilAsked(10s));
-    socket.Close();
-    ASSERT_TRUE(attempt.Returned()) << "the lookup still holds the attempt";
-    EXPECT_EQ(attempt.Code(), sockerr::NotSocket);
-    // The Close reports from the main thread, at a moment of its own between these.
-    std::vector<TReport> reports = log.Take();
-    const auto closes = std::erase(reports, TReport { R::HR_SocketClose, "" });
-    EXPECT_EQ(closes, 1u);
-    const std::string where = "quillet.test:" + target.Port;
-    const std::vector<TReport> expected = {
-        { R::HR_ResolvingBegin, where },
-        { R::HR_ResolvingEnd, where },
-        { R::HR_Error, "10038,Socket operation on nonsocket" },
-        { R::HR_Connect, where },
-    };
-    EXPECT_EQ(reports, expected);
-
-    // The name service answers after all: nothing comes of it.
-    names.Release();
-    ASSERT_TRUE(names.WaitUntilAllAnswered(10s));
-    EXPECT_FALSE(target.Socket.WaitReadable(300)) << "the late answer was dialed";
-    EXPECT_EQ(socket.Handle(), -1);
-    EXPECT_TRUE(log.Take().empty());
-}
-
-TEST(ConnectAttempt, TheTimeLimitCoversTheLookup)
-{
-    TStalledNameService names;
-    TTCPBlockSocket socket;
-    socket.SetHostLookup(names.Function());
-    socket.SetConnectTimeout(100);
-    TStatusLog log;
-    log.Attach(socket);
-    socket.Connect("quillet.test", "2323");
-    EXPECT_EQ(socket.ErrorCode(), sockerr::TimedOut);
-    EXPECT_EQ(log.Values(R::HR_Error), std::vector<std::string> { "10060,Connection timed out" });
-    EXPECT_EQ(socket.Handle(), -1) << "no socket for a name that was never found";
-}
-
-TEST(ConnectAttempt, AnAddressThatNeverAnswersIsGivenUpAtTheTimeLimit)
+// The time limit holds for the whole attempt, the lookup of a name included. A handle made for
+// the attempt is left blocking, as it was set: the conversation's sends rely on it.
+TEST(ConnectAttempt, TheTimeLimitEndsALookupOrAWaitThatGetsNoAnswer)
 {
     TUnansweredPort unanswered;
     ASSERT_TRUE(unanswered.Ready);
-    TTCPBlockSocket socket;
-    socket.SetNonBlockingMode(false);
-    socket.SetConnectTimeout(200);
-    TStatusLog log;
-    log.Attach(socket);
-    socket.Connect("127.0.0.1", unanswered.Port);
-
-    EXPECT_EQ(socket.ErrorCode(), sockerr::TimedOut);
-    const std::string where = "127.0.0.1:" + unanswered.Port;
-    const std::vector<TReport> expected = {
-        { R::HR_ResolvingBegin, where },
-        { R::HR_ResolvingEnd, where },
-        { R::HR_SocketCreate, "IPv4" },
-        { R::HR_Error, "10060,Connection timed out" },
-        { R::HR_Connect, where },
-    };
-    EXPECT_EQ(log.Take(), expected);
-    ASSERT_NE(socket.Handle(), -1);
-    EXPECT_EQ(::fcntl(socket.Handle(), F_GETFL) & O_NONBLOCK, 0) << "left blocking, as it was set";
+    TStalledNameService names;
+    for (const bool byName : { true, false }) {
+        TTCPBlockSocket socket;
+        if (byName)
+            socket.SetHostLookup(names.Function());
+        socket.SetNonBlockingMode(false);
+        socket.SetConnectTimeout(150);
+        TStatusLog log;
+        log.Attach(socket);
+        socket.Connect(byName ? "quillet.test" : "127.0.0.1", unanswered.Port);
+        EXPECT_EQ(socket.ErrorCode(), sockerr::TimedOut);
+        EXPECT_EQ(
+            log.Values(R::HR_Error), std::vector<std::string> { "10060,Connection timed out" });
+        if (byName)
+            EXPECT_EQ(socket.Handle(), -1) << "no socket for a name that was never found";
+        else
+            EXPECT_EQ(::fcntl(socket.Handle(), F_GETFL) & O_NONBLOCK, 0);
+    }
 }
 
 TEST(ConnectAttempt, CloseEndsTheWaitForAnAddressThatNeverAnswers)
@@ -177,23 +128,17 @@ TEST(CallFailureReason, SaysWhyInPlainWords)
             "The other computer refused the call: nothing answers on port 5000." },
         { 11001, "bob.example", "2323", 20000,
             "The host name \"bob.example\" could not be found." },
-        { 11004, "bob.example", "2323", 20000,
-            "The host name \"bob.example\" could not be found." },
         { 11002, "bob.example", "2323", 20000,
             "The host name \"bob.example\" could not be found: the name service did not "
             "answer." },
         // The resolver fails for a port it cannot read as well: that is what is wrong then.
         { 11001, "10.0.0.7", "99999x", 20000,
             "\"99999x\" is not a port number (a whole number from 1 to 65535)." },
-        { 11001, "10.0.0.7", "65536", 20000,
-            "\"65536\" is not a port number (a whole number from 1 to 65535)." },
         { 10060, "10.255.255.1", "2323", 20000, "No answer from 10.255.255.1 within 20 seconds." },
         { 10060, "10.255.255.1", "2323", 1000, "No answer from 10.255.255.1 within 1 second." },
         { 10060, "10.255.255.1", "2323", 300, "No answer from 10.255.255.1 within 0.3 seconds." },
         { 10060, "10.255.255.1", "2323", 0, "No answer from 10.255.255.1." },
         { 10051, "10.0.0.7", "2323", 20000, "The network cannot reach 10.0.0.7." },
-        { 10065, "10.0.0.7", "2323", 20000, "The network cannot reach 10.0.0.7." },
-        { 10050, "10.0.0.7", "2323", 20000, "The network cannot reach 10.0.0.7." },
         { 10013, "10.0.0.7", "2323", 20000, "The call failed: Permission denied." },
     };
     for (const TRow& row : rows) {

@@ -41,11 +41,6 @@ public:
         };
     }
 
-    bool WaitUntilAsked(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(Lock);
-        return Changed.wait_for(lock, timeout, [this] { return Asked > 0; });
-    }
     void Release()
     {
         const std::lock_guard guard(Lock);
