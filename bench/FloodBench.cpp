@@ -108,7 +108,8 @@ TCall Call(const std::string& from, const std::string& name, std::chrono::second
 
 // Calls again a second after each time it is turned away, until answered or `limit` has passed;
 // the wait counts from the first call.
-TCall CallUntilAnswered(const std::string& from, const std::string& name, std::chrono::seconds limit)
+TCall CallUntilAnswered(
+    const std::string& from, const std::string& name, std::chrono::seconds limit)
 {
     QElapsedTimer clock;
     clock.start();

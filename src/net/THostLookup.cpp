@@ -38,8 +38,7 @@ void THostLookup::Start(THostLookupFunction lookup, std::string address, std::st
     std::vector<int> families, int socketType, int protocol)
 {
     std::thread([state = State, lookup = std::move(lookup), address = std::move(address),
-                    port = std::move(port), families = std::move(families), socketType,
-                    protocol] {
+                    port = std::move(port), families = std::move(families), socketType, protocol] {
         int code = 0;
         TSocketEndpoint target;
         for (const int family : families) {

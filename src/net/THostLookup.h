@@ -15,8 +15,8 @@ namespace quillet {
 // `socketType` and `protocol`: 0 and the endpoint, or a socket error code.
 // TSocketEndpoint::Resolve (the system resolver) is the program's; tests put a name service of
 // their own in its place.
-using THostLookupFunction = std::function<int(const std::string& address,
-    const std::string& port, int family, int socketType, int protocol, TSocketEndpoint& target)>;
+using THostLookupFunction = std::function<int(const std::string& address, const std::string& port,
+    int family, int socketType, int protocol, TSocketEndpoint& target)>;
 
 // One host-name lookup that its caller can stop waiting for.
 //
