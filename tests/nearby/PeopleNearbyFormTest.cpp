@@ -62,7 +62,8 @@ TEST_F(PeopleNearbyForm, AnEmptyListSaysWhy)
         TNearbyServiceState State;
         const char* Says;
     } rows[] = {
-        { TNearbyServiceState::NotRunning, "needs the Avahi service (avahi-daemon), and it is not running" },
+        { TNearbyServiceState::NotRunning,
+            "needs the Avahi service (avahi-daemon), and it is not running" },
         { TNearbyServiceState::Running, "Nobody nearby is visible yet" },
         { TNearbyServiceState::Connecting, "Looking for people nearby" },
     };
@@ -140,9 +141,12 @@ TEST_F(PeopleNearbyForm, TheLineUnderTheListSaysWhetherOthersSeeThisCopy)
         const char* Says;
     } rows[] = {
         { false, "", false, "Others cannot see you. Menu > Visible Nearby shows you to them." },
-        { true, "", false, "Others will see you as soon as Quillet answers calls and the Avahi service runs." },
+        { true, "", false,
+            "Others will see you as soon as Quillet answers calls and the Avahi service runs." },
         { true, "Ann #2", false, "Others nearby see you as \u201CAnn #2\u201D." },
-        { true, "<b>Ann</b>", true, "Others nearby see you as \u201C<b>Ann</b>\u201D. More people are around than the list holds; it shows " },
+        { true, "<b>Ann</b>", true,
+            "Others nearby see you as \u201C<b>Ann</b>\u201D. More people are around than the list "
+            "holds; it shows " },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Says);

@@ -117,7 +117,8 @@ TEST_F(PeopleNearbyShell, APersonIsDialedInTheirContactsStyleOrAsANewContactWoul
         dialed.clear();
         nearby->Dial({ row.Name, { "x.local", "169.254.23.1", 2424 } });
         ASSERT_EQ(dialed.size(), 1u);
-        EXPECT_EQ(dialed[0], std::make_tuple(std::string("169.254.23.1"), std::string("2424"), row.Expected));
+        EXPECT_EQ(dialed[0],
+            std::make_tuple(std::string("169.254.23.1"), std::string("2424"), row.Expected));
     }
 }
 
@@ -208,13 +209,15 @@ TEST_F(PeopleNearbyMenu, AddToPhonebookOpensTheEditorFilledWithThePerson)
     uses.RunModal = [&](QDialog& dialog) {
         ASSERT_EQ(&dialog, &editor);
         editor.FormShow(); // as showing it runs it
-        shown.emplace_back(editor.UserNameEdit->text(), editor.IPAddrEdit->text(), editor.PortEdit->text());
+        shown.emplace_back(
+            editor.UserNameEdit->text(), editor.IPAddrEdit->text(), editor.PortEdit->text());
         editor.Button1Click();
     };
     auto form = MakeForm(uses);
     form->AddNearbyContact("Bob Miller", "169.254.23.2", "2424");
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], std::make_tuple(QString("Bob Miller"), QString("169.254.23.2"), QString("2424")));
+    EXPECT_EQ(
+        shown[0], std::make_tuple(QString("Bob Miller"), QString("169.254.23.2"), QString("2424")));
     const TUserRecordType* bob = form->PhonebookHandlers().Phonebook().FindUser("Bob Miller");
     ASSERT_NE(bob, nullptr);
     EXPECT_EQ(bob->IPAddress, "169.254.23.2");
@@ -223,7 +226,8 @@ TEST_F(PeopleNearbyMenu, AddToPhonebookOpensTheEditorFilledWithThePerson)
 
     // The same person again: Add's own check refuses the name, and the next Add is empty.
     form->AddNearbyContact("Bob Miller", "169.254.23.2", "2424");
-    EXPECT_EQ(test::Prompts().Messages, std::vector<std::string> { "Name already exists. Can not add" });
+    EXPECT_EQ(
+        test::Prompts().Messages, std::vector<std::string> { "Name already exists. Can not add" });
     form->PhonebookHandlers().AddLabelClick();
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[2], std::make_tuple(QString(), QString(), QString("2323")));
