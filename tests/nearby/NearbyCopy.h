@@ -38,18 +38,21 @@ public:
     bool Start(const TAvahiSandbox& sandbox, const std::string& side)
     {
         QProcessEnvironment environment = Box.Environment();
-        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(sandbox.Value(side + "_BUS")));
+        environment.insert(
+            "DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(sandbox.Value(side + "_BUS")));
         Process.setProcessEnvironment(environment);
         Process.setStandardErrorFile(Box.Root.path() + "/stderr.log");
         Process.start("ip",
-            { "netns", "exec", QString::fromStdString(sandbox.Value(side + "_NETNS")), Box.Program });
+            { "netns", "exec", QString::fromStdString(sandbox.Value(side + "_NETNS")),
+                Box.Program });
         if (!Process.waitForStarted(10000))
             return false;
         return WaitFor("ping", [](const QString& answer) { return answer == "ok"; });
     }
 
     // Sends one command; its answer, or "" when none came in time.
-    QString Ask(const QString& command, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    QString Ask(
+        const QString& command, std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
         Process.write((command + "\n").toUtf8());
         QElapsedTimer elapsed;

@@ -79,10 +79,10 @@ void Open()
     static bool watching = false;
     if (!watching) {
         watching = true;
-        QObject::connect(model, &QAbstractItemModel::rowsInserted, model,
-            [model] { RecordSeen(*model); });
-        QObject::connect(model, &QAbstractItemModel::modelReset, model,
-            [model] { RecordSeen(*model); });
+        QObject::connect(
+            model, &QAbstractItemModel::rowsInserted, model, [model] { RecordSeen(*model); });
+        QObject::connect(
+            model, &QAbstractItemModel::modelReset, model, [model] { RecordSeen(*model); });
     }
     RecordSeen(*model);
     Answer("ok");
@@ -152,9 +152,9 @@ void Run(const QString& command)
         Answer(line);
     } else if (command == "state") {
         TPeopleNearbyForm* form = NearbyForm();
-        Answer(form == nullptr ? QString("no window")
-                               : "state\t" + form->PeopleList->EmptyText() + "\t"
-                + form->StatusLabel->text());
+        Answer(form == nullptr
+                ? QString("no window")
+                : "state\t" + form->PeopleList->EmptyText() + "\t" + form->StatusLabel->text());
     } else if (command == "dial") {
         Dial();
     } else if (command == "tabs") {
@@ -192,8 +192,8 @@ void ReadCommands(QSocketNotifier& notifier)
 void InstallRemoteControl()
 {
     auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
-        [notifier] { ReadCommands(*notifier); });
+    QObject::connect(
+        notifier, &QSocketNotifier::activated, notifier, [notifier] { ReadCommands(*notifier); });
 }
 
 } // namespace

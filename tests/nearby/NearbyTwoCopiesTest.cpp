@@ -29,7 +29,8 @@ protected:
     void TearDown() override
     {
         if (HasFailure()) {
-            std::cerr << "--- Ann's standard error:\n" << Ann.ErrorLog() << "--- Bob's:\n"
+            std::cerr << "--- Ann's standard error:\n"
+                      << Ann.ErrorLog() << "--- Bob's:\n"
                       << Bob.ErrorLog() << "--- last answers: " << Ann.LastAnswer.toStdString()
                       << " / " << Bob.LastAnswer.toStdString() << '\n';
         }
@@ -65,9 +66,8 @@ TEST_F(NearbyTwoCopies, BobFindsAnnDialsHerAndSeesHerGoWhenSheHidesOrEnds)
     ASSERT_TRUE(Bob.WaitFor("rows", [](const QString& a) { return Is(a, {}); }));
     ASSERT_EQ(Ann.Ask("visible"), "ok 1");
     ASSERT_TRUE(Bob.WaitFor("rows", [&](const QString& a) { return Is(a, { annRow }); }));
-    ASSERT_TRUE(Ann.WaitFor("state", [](const QString& a) {
-        return a.endsWith("Others nearby see you as \u201CAnn\u201D.");
-    }));
+    ASSERT_TRUE(Ann.WaitFor("state",
+        [](const QString& a) { return a.endsWith("Others nearby see you as \u201CAnn\u201D."); }));
 
     // Bob, who is not visible, never showed in Ann's list, nor did Ann herself.
     EXPECT_TRUE(Is(Ann.Ask("seen"), {}));
