@@ -106,7 +106,7 @@ public:
         Pending = row;
     }
     void AfterRemove() override { Rows.erase(Rows.begin() + static_cast<std::ptrdiff_t>(Pending)); }
-    void BeforeReset() override {}
+    void BeforeReset() override { }
     void AfterReset() override
     {
         Rows.clear();
@@ -114,7 +114,7 @@ public:
             Rows.push_back(People.Row(i));
     }
     void RowChanged(std::size_t row) override { Rows.at(row) = People.Row(row); }
-    void StatusChanged() override {}
+    void StatusChanged() override { }
 
     const TNearbyPeople& People;
     std::vector<TNearbyPerson> Rows;
@@ -136,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (at + 3 <= input.size()) {
         const auto kind = static_cast<std::uint8_t>(input[at]);
         const int interface = static_cast<std::uint8_t>(input[at + 1]) % 4;
-        const std::size_t length
-            = std::min<std::size_t>(static_cast<std::uint8_t>(input[at + 2]), input.size() - at - 3);
+        const std::size_t length = std::min<std::size_t>(
+            static_cast<std::uint8_t>(input[at + 2]), input.size() - at - 3);
         std::string raw(input.substr(at + 3, length));
         at += 3 + length;
 

@@ -5,6 +5,7 @@
 //
 //   ping      "ok", once the event loop runs
 //   open      Menu > People Nearby
+//   close     closes the People Nearby window
 //   visible   Menu > Visible Nearby; "ok 1" or "ok 0", the check mark after it
 //   rows      "rows" and a tab before each row "name|address|port"
 //   seen      "seen" and a tab before every name the list ever showed since "open"
@@ -140,6 +141,11 @@ void Run(const QString& command)
         Answer("ok");
     } else if (command == "open") {
         Open();
+    } else if (command == "close") {
+        TPeopleNearbyForm* form = NearbyForm();
+        if (form != nullptr)
+            form->close();
+        Answer(form != nullptr ? "ok" : "no window");
     } else if (command == "visible") {
         MainForm->VisibleNearbyItem->trigger();
         Answer(MainForm->VisibleNearbyItem->isChecked() ? "ok 1" : "ok 0");

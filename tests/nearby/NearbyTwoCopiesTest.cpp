@@ -3,7 +3,7 @@
 // that nothing is announced on this machine's network. Copy A (Ann) is visible, copy B (Bob)
 // is not.
 
-#include "NearbyCopy.h"
+#include "support/NearbyCopy.h"
 
 #include <gtest/gtest.h>
 

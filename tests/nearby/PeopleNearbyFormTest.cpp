@@ -84,15 +84,21 @@ TEST_F(PeopleNearbyForm, TheListHasTheKeyboardAndTheFirstPersonIsSelected)
     EXPECT_FALSE(Form.DialButton->isEnabled());
     EXPECT_FALSE(Form.AddButton->isEnabled());
 
-    // People arrive after the window opened: the first one is selected where the user looks.
+    // People arrive after the window opened: the top row is selected, where the user looks.
     Service.Appear("Bob", "10.0.0.2");
     Service.Appear("Ann", "10.0.0.1");
     ASSERT_TRUE(Form.SelectedPerson().has_value());
+    EXPECT_EQ(Form.SelectedPerson()->Name, "Ann");
     EXPECT_TRUE(Form.DialButton->isEnabled());
     EXPECT_TRUE(Form.AddButton->isEnabled());
+    // Once the user has picked someone, newcomers do not take the selection away.
+    QTest::keyClick(Form.PeopleList, Qt::Key_Down);
+    Service.Appear("Abe", "10.0.0.3");
+    EXPECT_EQ(Form.SelectedPerson()->Name, "Bob");
 
     Service.Leave("Ann");
     Service.Leave("Bob");
+    Service.Leave("Abe");
     EXPECT_FALSE(Form.SelectedPerson().has_value());
     EXPECT_FALSE(Form.DialButton->isEnabled());
 }

@@ -27,6 +27,8 @@ TPeopleNearbyForm::TPeopleNearbyForm(TNearbyPeople& people, QWidget* parent)
     setSizeGripEnabled(true);
 
     PeopleList->setModel(Model);
+    PeopleList->installEventFilter(this);
+    PeopleList->viewport()->installEventFilter(this);
     PeopleList->setItemDelegate(new TNearbyPersonDelegate(PeopleList));
     PeopleList->setAccessibleName(QStringLiteral("People nearby"));
     StatusLabel->setTextFormat(Qt::PlainText);
@@ -142,6 +144,7 @@ void TPeopleNearbyForm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!Browsing) {
         Browsing = true;
+        UserPicked = false;
         if (OnShown)
             OnShown();
     }
@@ -160,6 +163,15 @@ void TPeopleNearbyForm::hideEvent(QHideEvent* event)
         OnClosed();
 }
 
+bool TPeopleNearbyForm::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((watched == PeopleList && type == QEvent::KeyPress)
+        || (watched == PeopleList->viewport() && type == QEvent::MouseButtonPress))
+        UserPicked = true;
+    return QDialog::eventFilter(watched, event);
+}
+
 void TPeopleNearbyForm::ShowStatus()
 {
     const TNearbyPeople& people = Model->People();
@@ -169,7 +181,8 @@ void TPeopleNearbyForm::ShowStatus()
 
 void TPeopleNearbyForm::FollowRows()
 {
-    if (Model->rowCount() > 0 && !PeopleList->currentIndex().isValid())
+    const QModelIndex current = PeopleList->currentIndex();
+    if (Model->rowCount() > 0 && (!current.isValid() || (!UserPicked && current.row() != 0)))
         PeopleList->setCurrentIndex(Model->index(0));
     const bool selected = SelectedPerson().has_value();
     DialButton->setEnabled(selected);

@@ -56,14 +56,17 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowStatus();
-    // The first row becomes current when nothing is, and the buttons follow the selection.
+    // Until the user picks a row, the top row is the selected one, also as people arrive; the
+    // buttons follow the selection.
     void FollowRows();
 
     TNearbyPeopleModel* Model;
     bool Browsing = false;
+    bool UserPicked = false; // the user moved the selection since the window opened
     bool VisibleChosen = false;
 };
 
