@@ -62,7 +62,8 @@ bool Lists(const QString& rows, bool ann)
 
 bool WaitBobLists(TNearbyCopy& bob, bool ann)
 {
-    return bob.WaitFor("rows", [ann](const QString& rows) { return Lists(rows, ann); }, 30s);
+    return bob.WaitFor(
+        "rows", [ann](const QString& rows) { return Lists(rows, ann); }, 30s);
 }
 
 // Milliseconds until Bob's list does (or does not) show Ann, from `since`; -1 after 30 s.

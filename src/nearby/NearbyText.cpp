@@ -1,5 +1,6 @@
 #include "nearby/NearbyText.h"
 
+#include "platform/CodePage1252.h"
 #include "platform/ProgramDefaults.h"
 
 #include <cstdint>
@@ -68,25 +69,6 @@ bool IsDropped(char32_t c)
         || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsBlank(char32_t c)
 {
     return c == ' ' || c == 0xA0 || c == 0x3000;
@@ -110,11 +92,11 @@ std::string Clean(std::string_view text, bool replaceInvalid, std::size_t maxByt
             continue;
         if (IsBlank(c)) {
             if (!out.empty())
-                AppendUtf8(blanks, c);
+                cp1252::AppendUtf8(blanks, c);
             continue;
         }
         std::string next = blanks;
-        AppendUtf8(next, c);
+        cp1252::AppendUtf8(next, c);
         if (out.size() + next.size() > maxBytes)
             break;
         out += next;

@@ -129,27 +129,24 @@ void TAvahiNearby::SetListener(INearbyListener* listener)
     Main->Listener = listener;
     ++Main->Session;
     const TPollLock lock(Poll);
-    if (BrowseSession != 0)
-        BrowseSession = Main->Session;
-    // The new listener hears the state at once, without waiting for it to change.
+    // The new listener hears the state at once, without waiting for it to change, and every
+    // sighting anew from a new browser.
     Report([state = State](INearbyListener& to) { to.ServiceStateChanged(state); }, false);
     Report([name = Announced](INearbyListener& to) { to.AnnouncedAs(name); }, false);
+    if (BrowseSession != 0) {
+        DropBrowser();
+        BrowseSession = Main->Session;
+        EnsureBrowser();
+    }
 }
 
 void TAvahiNearby::StartBrowsing()
 {
     const unsigned session = ++Main->Session;
     const TPollLock lock(Poll);
-    if (BrowseSession != 0 && Browser != nullptr) {
-        // Already browsing: the sightings reported so far belong to the ended session, so the
-        // browser is made anew and reports them again.
-        avahi_service_browser_free(Browser);
-        Browser = nullptr;
-        for (auto& [resolver, sighting] : Resolving)
-            avahi_service_resolver_free(resolver);
-        Resolving.clear();
-        ToResolve.clear();
-    }
+    // Already browsing: the sightings reported so far belong to the ended session, so the
+    // browser is made anew and reports them again.
+    DropBrowser();
     BrowseSession = session;
     EnsureBrowser();
 }
@@ -159,14 +156,7 @@ void TAvahiNearby::StopBrowsing()
     ++Main->Session;
     const TPollLock lock(Poll);
     BrowseSession = 0;
-    for (auto& [resolver, sighting] : Resolving)
-        avahi_service_resolver_free(resolver);
-    Resolving.clear();
-    ToResolve.clear();
-    if (Browser != nullptr) {
-        avahi_service_browser_free(Browser);
-        Browser = nullptr;
-    }
+    DropBrowser();
 }
 
 void TAvahiNearby::Announce(const std::string& instanceName, std::uint16_t port)
@@ -371,7 +361,7 @@ void TAvahiNearby::DropGroup()
     SetAnnounced("");
 }
 
-void TAvahiNearby::DropObjects()
+void TAvahiNearby::DropBrowser()
 {
     for (auto& [resolver, sighting] : Resolving)
         avahi_service_resolver_free(resolver);
@@ -381,6 +371,11 @@ void TAvahiNearby::DropObjects()
         avahi_service_browser_free(Browser);
         Browser = nullptr;
     }
+}
+
+void TAvahiNearby::DropObjects()
+{
+    DropBrowser();
     if (Group != nullptr) {
         avahi_entry_group_free(Group);
         Group = nullptr;

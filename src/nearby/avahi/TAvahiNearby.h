@@ -86,6 +86,9 @@ private:
     void EnsureBrowser();
     void Register();
     void DropGroup();
+    // The browser with its resolutions, done and waiting.
+    void DropBrowser();
+    // Everything made on the client: browser, resolutions and announcement.
     void DropObjects();
     void SetState(TNearbyServiceState state);
     void SetAnnounced(const std::string& name);
