@@ -17,7 +17,6 @@
 #include "skin/SkinLoader.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDialog>
