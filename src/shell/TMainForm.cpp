@@ -1,5 +1,6 @@
 #include "shell/TMainForm.h"
 
+#include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDefaults.h"
@@ -7,6 +8,7 @@
 #include "platform/qt/ShowWithoutActivating.h"
 #include "shell/ErrorBox.h"
 #include "shell/MainFormLayout.h"
+#include "shell/NearbySetting.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
@@ -19,6 +21,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -172,12 +175,20 @@ void TMainForm::CreateMenus()
     MainMenu1 = menuBar();
     MenuGroup = MainMenu1->addMenu(QStringLiteral("&Menu"));
     SetupItem = MenuGroup->addAction(QStringLiteral("&My Name"));
+    PeopleNearbyItem = MenuGroup->addAction(QStringLiteral("People &Nearby"));
+    VisibleNearbyItem = MenuGroup->addAction(QStringLiteral("&Visible Nearby"));
+    VisibleNearbyItem->setCheckable(true);
+    VisibleNearbyItem->setChecked(ReadVisibleNearby(SettingsFile));
     About1 = MenuGroup->addAction(QStringLiteral("&About"));
     N1 = MenuGroup->addSeparator();
     Exit1 = MenuGroup->addAction(QStringLiteral("E&xit"));
     QObject::connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
         [this] { MainMenu1->setActiveAction(MenuGroup->menuAction()); });
     QObject::connect(SetupItem, &QAction::triggered, this, [this] { SetupItemClick(); });
+    QObject::connect(
+        PeopleNearbyItem, &QAction::triggered, this, [this] { PeopleNearbyItemClick(); });
+    QObject::connect(
+        VisibleNearbyItem, &QAction::triggered, this, [this] { VisibleNearbyItemClick(); });
     QObject::connect(About1, &QAction::triggered, this, [this] { About1Click(); });
     QObject::connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
 
@@ -332,8 +343,37 @@ void TMainForm::HideMenuClick()
 
 void TMainForm::SetupItemClick()
 {
-    if (Uses.SetupForm != nullptr)
-        Uses.RunModal(*Uses.SetupForm);
+    if (Uses.SetupForm == nullptr)
+        return;
+    Uses.RunModal(*Uses.SetupForm);
+    if (Uses.NearbySettingsChanged)
+        Uses.NearbySettingsChanged();
+}
+
+void TMainForm::PeopleNearbyItemClick()
+{
+    if (Uses.ShowPeopleNearby)
+        Uses.ShowPeopleNearby();
+}
+
+void TMainForm::VisibleNearbyItemClick()
+{
+    // The action has checked itself already; what the file holds decides.
+    const bool visible = VisibleNearbyItem->isChecked();
+    if (!WriteVisibleNearby(SettingsFile, visible)) {
+        VisibleNearbyItem->setChecked(!visible);
+        Prompts.ShowError(ErrorBoxText("Unable to write to " + SettingsFile.string()));
+        return;
+    }
+    if (Uses.NearbySettingsChanged)
+        Uses.NearbySettingsChanged();
+}
+
+void TMainForm::AddNearbyContact(
+    const std::string& name, const std::string& address, const std::string& port)
+{
+    RunPhonebookHandler(
+        [&] { Phonebook->AddContactWithEditor(name, address, port, TChatStyle::IMPreview); });
 }
 
 void TMainForm::About1Click()

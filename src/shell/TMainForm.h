@@ -39,6 +39,9 @@ struct TMainFormDependencies {
     TEditRecord* EditRecord = nullptr; // the contact editor
     TMainFormPhonebook::TDial Dial; // where Dial sends a call: the listener's call request
     std::function<void()> CloseAllChats; // closes every open conversation
+    std::function<void()> ShowPeopleNearby; // Menu > People Nearby
+    // "Visible Nearby" or the own name may have changed: the announcement follows them.
+    std::function<void()> NearbySettingsChanged;
     // How a dialog is shown modally (exec by default); a test answers without a nested loop.
     std::function<void(QDialog&)> RunModal;
     // Runs when a close has gone through; by default it ends every running event loop.
@@ -72,6 +75,8 @@ public:
     QMenuBar* MainMenu1;
     QMenu* MenuGroup;
     QAction* SetupItem;
+    QAction* PeopleNearbyItem;
+    QAction* VisibleNearbyItem; // checked: this copy is announced to people nearby
     QAction* About1;
     QAction* N1;
     QAction* Exit1;
@@ -109,6 +114,10 @@ public:
     void ShowMenuClick();
     void HideMenuClick();
     void SetupItemClick();
+    void PeopleNearbyItemClick();
+    // Turns "Visible Nearby" over and stores it; a failed write is shown in the error box and
+    // leaves the choice as it was.
+    void VisibleNearbyItemClick();
     void About1Click();
     // Exit, in the menu bar and in the tray's menu: the program ends.
     void Exit1Click();
@@ -126,6 +135,10 @@ public:
     void ShowListenState(bool listening, const std::string& reason);
     void HighLightLabel(TLinkLabel& label);
     void UnHighLightLabel(TLinkLabel& label);
+
+    // Add, with the contact editor filled with a person found nearby.
+    void AddNearbyContact(
+        const std::string& name, const std::string& address, const std::string& port);
 
     // The phonebook half of the window: the contacts and the handlers of the list, the labels
     // and Dial.
