@@ -13,6 +13,7 @@
 // nanoseconds): it varies much less with the machine's load than the wall time.
 //
 // Usage: bench_startup [runs]   (default 20, of each kind)
+// The program started is this build's, or the one $QUILLET_BENCH_PROGRAM names.
 #include "SampleContacts.h"
 #include "shell/TSingleInstance.h"
 #include "support/ProgramSandbox.h"
@@ -92,11 +93,11 @@ bool AddPhonebook(const TSandbox& sandbox, int contacts, bool sorted)
 }
 
 std::optional<TSample> RunOnce(
-    int contacts, bool sorted, bool shown, const QByteArray& moreSettings)
+    const QString& program, int contacts, bool sorted, bool shown, const QByteArray& moreSettings)
 {
     TSandbox sandbox;
-    if (!sandbox.Prepare(QStringLiteral(QUILLET_BINARY), "Bench")
-        || !AppendSettings(sandbox, moreSettings) || !AddPhonebook(sandbox, contacts, sorted))
+    if (!sandbox.Prepare(program, "Bench") || !AppendSettings(sandbox, moreSettings)
+        || !AddPhonebook(sandbox, contacts, sorted))
         return std::nullopt;
 
     QProcess first;
@@ -158,6 +159,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const QString program
+        = qEnvironmentVariable("QUILLET_BENCH_PROGRAM", QStringLiteral(QUILLET_BINARY));
     constexpr int FullPhonebook = 65535;
 
     struct TKind {
@@ -183,7 +186,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         for (TKind& kind : kinds) {
             if (const auto sample
-                = RunOnce(kind.Contacts, kind.Sorted, kind.Shown, kind.MoreSettings)) {
+                = RunOnce(program, kind.Contacts, kind.Sorted, kind.Shown, kind.MoreSettings)) {
                 kind.Startup.push_back(sample->StartupMs);
                 if (sample->ProcessorMs)
                     kind.Processor.push_back(*sample->ProcessorMs);
