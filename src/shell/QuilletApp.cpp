@@ -4,11 +4,13 @@
 #include "chatui/TChatTabFactory.h"
 #include "net/TChatServer.h"
 #include "phonebook/TEditRecord.h"
+#include "platform/ExceptionText.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDefaults.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "shell/CommandLine.h"
+#include "shell/ErrorBox.h"
 #include "shell/Forms.h"
 #include "shell/InstalledTree.h"
 #include "shell/SettingsPath.h"
@@ -17,6 +19,7 @@
 #include "shell/Shutdown.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
+#include "shell/TOwnNameReader.h"
 #include "shell/TQuilletApplication.h"
 #include "shell/TSetupForm.h"
 #include "shell/TSingleInstance.h"
@@ -77,18 +80,21 @@ struct TWindows {
 class TConversations {
 public:
     TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown)
-        : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
-            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
+        : OwnName(settingsPath, std::string(DefaultUserName))
+        , Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
+              TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
-            [settingsPath] {
-                return profile::ReadString(
-                    settingsPath, "Settings", "User name", std::string(DefaultUserName));
-            },
+            [this] { return OwnName.Read(); },
             [](const std::string& name, const std::string& address, TChatStyle style) {
                 MainForm->OfferAddUser(name, address, style);
             },
+            // The conversation failed on its own, not at the user's doing: the box must not
+            // take the keyboard.
             [](const std::exception_ptr& error) {
-                TQuilletApplication::RunHandler([&error] { std::rethrow_exception(error); });
+                if (auto* app = dynamic_cast<TQuilletApplication*>(QCoreApplication::instance())) {
+                    app->PromptService().ShowInBackground(
+                        ErrorBoxText(ExceptionText(error)), IPromptService::TNotice::Error);
+                }
             } }
     {
         TChatServerHooks hooks;
@@ -109,6 +115,7 @@ public:
     ~TConversations() { ChatServer = nullptr; }
 
 private:
+    TOwnNameReader OwnName;
     TQtMainThreadDispatcher Dispatcher;
     TChatTabFactory Tabs;
     TConversationContext Context;
@@ -182,6 +189,9 @@ int RunQuillet(int argc, char** argv)
     // Every conversation holds a connection: let the program have as many as the system allows.
     RaiseOpenFileLimit();
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
+    // Saves cut short by a crash or a kill leave their temporary files; this copy is the only
+    // one of this user that saves, so any there now is stale.
+    profile::RemoveStaleTemporaries(settingsPath);
     TWindows windows;
     CreateWindows(windows, settingsPath, app.PromptService());
     TShutdownSteps shutdown;

@@ -75,10 +75,8 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
 {
     // First, so that every control is made under the skin's style.
     SkinData1 = new TSkinData(LoadSkinAtStart(SettingsFile), this);
-    if (!SkinData1->LoadProblem().empty()) {
-        QTimer::singleShot(
-            0, this, [this, text = SkinData1->LoadProblem()] { Prompts.ShowMessage(text); });
-    }
+    if (!SkinData1->LoadProblem().empty())
+        ShowAtStart(SkinData1->LoadProblem(), IPromptService::TNotice::Message);
 
     if (!Uses.RunModal)
         Uses.RunModal = [](QDialog& dialog) { dialog.exec(); };
@@ -227,11 +225,28 @@ void TMainForm::CreatePhonebook()
     DeleteLabel->OnClick
         = [this, &handlers] { RunPhonebookHandler([&] { handlers.DeleteLabelClick(); }); };
 
-    // The start goes on whatever the file holds; the problem is shown once the event loop runs.
-    if (const std::optional<std::string> problem = Phonebook->LoadUsers()) {
-        QTimer::singleShot(
-            0, this, [this, text = ErrorBoxText(*problem)] { Prompts.ShowError(text); });
+    Phonebook->SetErrorReporter(
+        [this](const std::exception_ptr& error) { ShowErrorBox(Prompts, error); });
+
+    // The start goes on whatever the file holds. What it found is shown in the background once
+    // the event loop runs: a program starting with the session must not take the keyboard.
+    const TPhonebook::TReadReport report = Phonebook->LoadUsers();
+    if (const std::optional<std::string> problem = profile::FileProblem(SettingsFile)) {
+        ShowAtStart("Quillet cannot use its settings file " + SettingsFile.string() + ": "
+                + *problem
+                + ". It runs without your name and phonebook and writes nothing there until that "
+                  "is mended.",
+            IPromptService::TNotice::Message);
     }
+    if (report.ConversionError)
+        ShowAtStart(ErrorBoxText(*report.ConversionError), IPromptService::TNotice::Error);
+    if (report.Repaired)
+        ShowAtStart(*report.Repaired, IPromptService::TNotice::Message);
+}
+
+void TMainForm::ShowAtStart(const std::string& text, IPromptService::TNotice kind)
+{
+    QTimer::singleShot(0, this, [this, text, kind] { Prompts.ShowInBackground(text, kind); });
 }
 
 void TMainForm::RunPhonebookHandler(const std::function<void()>& handler)
@@ -359,7 +374,7 @@ void TMainForm::ShowChatForm()
 
 void TMainForm::OfferAddUser(const std::string& name, const std::string& address, TChatStyle style)
 {
-    RunPhonebookHandler([&] { Phonebook->OfferAddUser(name, address, style); });
+    Phonebook->OfferAddUser(name, address, style);
 }
 
 void TMainForm::ShowListenState(bool listening, const std::string& reason)
@@ -398,6 +413,10 @@ std::string TMainForm::GetUserNameFromIni() const
 
 void TMainForm::CheckUserName()
 {
+    // A settings path that is no usable file can store no name: the start says so, and the
+    // program runs under the default name rather than asking for ever.
+    if (profile::FileProblem(SettingsFile))
+        return;
     // The file is read again after every showing: only a name really stored ends the loop.
     while (!Closed && GetUserNameFromIni().empty()) {
         if (Uses.SetupForm == nullptr)

@@ -2,6 +2,7 @@
 
 #include "net/ChatStyle.h"
 #include "phonebook/TMainFormPhonebook.h"
+#include "platform/PromptService.h"
 #include "shell/TWindowPlacer.h"
 #include "skin/TSkinData.h"
 
@@ -24,7 +25,6 @@ class QPushButton;
 
 namespace quillet {
 
-class IPromptService;
 class TEditRecord;
 class TLinkLabel;
 class TUsersListingBox;
@@ -117,8 +117,9 @@ public:
     bool EndSessionQuery();
     void ShowChatForm();
     void CloseAllChats();
-    // A conversation has ended (main thread): an unknown peer is offered for the phonebook. A
-    // failed save is shown in the error box; the conversation is not told.
+    // A conversation has ended (main thread): an unknown peer is offered for the phonebook, in
+    // the background and in its turn; returns at once. A failed save after "Yes" is shown in the
+    // error box; the conversation is not told.
     void OfferAddUser(const std::string& name, const std::string& address, TChatStyle style);
     // The listener's state, shown in the tray icon's tip: "Quillet" while calls can come in,
     // and why not otherwise.
@@ -133,7 +134,8 @@ public:
     // The own name: "User name" in section "Settings", read anew each time.
     std::string GetUserNameFromIni() const;
     // Returns once a non-empty own name is stored, showing the own-name dialog as often as it
-    // takes, or when the program is ending.
+    // takes, or when the program is ending; at once when the settings path is no usable file
+    // (a folder, a file over 64 MiB), which could store no name.
     void CheckUserName();
 
     void setVisible(bool visible) override;
@@ -154,6 +156,9 @@ private:
     void CreatePhonebook();
     // Runs a phonebook handler; a failure escaping it (a failed save) goes to the error box.
     void RunPhonebookHandler(const std::function<void()>& handler);
+    // Shows a problem found while the window was made, in the background, once the event loop
+    // runs.
+    void ShowAtStart(const std::string& text, IPromptService::TNotice kind);
 
     std::filesystem::path SettingsFile;
     bool HasTray;

@@ -24,7 +24,7 @@ TRawPeer& TRawPeer::operator=(TRawPeer&& other) noexcept
     return *this;
 }
 
-bool TRawPeer::Connect(int port)
+bool TRawPeer::Connect(int port, const char* fromAddress)
 {
     Close();
     Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -33,6 +33,13 @@ bool TRawPeer::Connect(int port)
     NoDelay();
     const timeval limit { 20, 0 };
     ::setsockopt(Fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (fromAddress != nullptr) {
+        sockaddr_in local {};
+        local.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, fromAddress, &local.sin_addr) != 1
+            || ::bind(Fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            return false;
+    }
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));

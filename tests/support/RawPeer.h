@@ -24,8 +24,9 @@ public:
     TRawPeer& operator=(TRawPeer&& other) noexcept;
     ~TRawPeer() { Close(); }
 
-    // Connects to `port` on 127.0.0.1 without Nagle's delay, as a conversation does.
-    bool Connect(int port);
+    // Connects to `port` on 127.0.0.1 without Nagle's delay, as a conversation does; from
+    // `fromAddress` (another loopback address, say, to be another computer) when it is given.
+    bool Connect(int port, const char* fromAddress = nullptr);
     void NoDelay() const;
 
     // Sends every byte; false when the connection failed (or a send stalled for 20 s: a peer
