@@ -28,6 +28,7 @@
 #include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignal.h"
 
+#include <QLineEdit>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 
@@ -265,7 +266,10 @@ int RunQuillet(int argc, char** argv)
     instance.Listen([] { MainForm->ActivateFromSecondCopy(); },
         [] { return MainForm->isVisible() && !MainForm->isMinimized(); });
 
-    if (MainForm->GetUserNameFromIni().empty()) {
+    // The own-name dialog read the stored name into its field a moment ago, and nothing can have
+    // stored another since (no event has been handled yet): the start does not parse the settings
+    // file once more for it, which a full phonebook makes cost milliseconds.
+    if (SetupForm->NameEdit->text().isEmpty()) {
         MainForm->CheckUserName();
         showMainForm = true;
     }

@@ -32,19 +32,20 @@ void SetTextColour(QWidget& widget, const QColor& colour)
     widget.setPalette(p);
 }
 
+// A line of text; its height follows its font once the dialog is fitted to its fonts.
 QLabel* AddLine(QWidget* parent, const QString& text, int top, const QFont& font)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
-    label->setGeometry(TextLeft, top, TextWidth, QFontMetrics(font).height() + 2);
+    label->move(TextLeft, top);
     return label;
 }
 
-// Long paths are cut in the middle so that both the start and the file name stay readable; the
-// full text is in the tool tip.
-void SetElidedText(QLabel& label, const QString& text)
+// The whole text, in the tool tip as well: the label shows it cut in the middle when it is too
+// long, once the dialog is fitted to its fonts.
+void SetPathText(QLabel& label, const QString& text)
 {
-    label.setText(QFontMetrics(label.font()).elidedText(text, Qt::ElideMiddle, label.width()));
+    label.setText(text);
     label.setToolTip(text);
 }
 
@@ -97,15 +98,15 @@ TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString&
     int linkTop = 120;
     for (TLinkLabel* link : { Label6, Label7 }) {
         link->setFont(linkFont);
-        link->setGeometry(TextLeft, linkTop, TextWidth, QFontMetrics(linkFont).height() + 2);
+        link->move(TextLeft, linkTop);
         link->setCursor(Qt::PointingHandCursor);
         link->SetTextColor(palette().color(QPalette::WindowText));
         link->OnMouseEnter = [this, link] { URLEnter(*link); };
         link->OnMouseLeave = [this, link] { URLLeave(*link); };
         linkTop += 19;
     }
-    SetElidedText(*Label6, Readme.toString());
-    SetElidedText(*Label7, License.toString());
+    SetPathText(*Label6, Readme.toString());
+    SetPathText(*Label7, License.toString());
     Label6->OnClick = [this] { Label6Click(); };
     Label7->OnClick = [this] { Label7Click(); };
 
@@ -115,13 +116,33 @@ TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString&
     SettingsLabel = new QLabel(this);
     SettingsLabel->setGeometry(TextLeft, 227, 248 - TextLeft - 8, 16);
     const QString settings = QString::fromStdString(settingsPath.string());
-    SetElidedText(*SettingsLabel, QStringLiteral("Settings: ") + HomeAbbreviated(settings));
+    SetPathText(*SettingsLabel, QStringLiteral("Settings: ") + HomeAbbreviated(settings));
     SettingsLabel->setToolTip(QStringLiteral("Settings: ") + settings);
 
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setGeometry(248, 222, 75, 25);
     Button1->setDefault(true);
     QObject::connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TAboutForm::setVisible(bool visible)
+{
+    if (visible && !FittedToFonts)
+        FitToFonts();
+    TCentredDialog::setVisible(visible);
+}
+
+void TAboutForm::FitToFonts()
+{
+    FittedToFonts = true;
+    for (QLabel* line : { Label5, Label2, Label1, static_cast<QLabel*>(Label6),
+             static_cast<QLabel*>(Label7), Label3, Label4 })
+        line->resize(TextWidth, line->fontMetrics().height() + 2);
+    // Long paths are cut in the middle, so that both their start and the file name stay
+    // readable.
+    for (QLabel* path :
+        { static_cast<QLabel*>(Label6), static_cast<QLabel*>(Label7), SettingsLabel })
+        path->setText(path->fontMetrics().elidedText(path->text(), Qt::ElideMiddle, path->width()));
 }
 
 void TAboutForm::FormShow()

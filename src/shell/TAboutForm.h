@@ -40,6 +40,7 @@ public:
     QUrl ReadmeUrl() const { return Readme; }
     QUrl LicenseUrl() const { return License; }
 
+    void setVisible(bool visible) override;
     void FormShow() override;
     void Button1Click();
     void Label6Click();
@@ -48,8 +49,14 @@ public:
     void URLLeave(TLinkLabel& label);
 
 private:
+    // The label heights and the cut paths, which depend on the fonts. Measuring text loads fonts,
+    // which would cost every start a few milliseconds for a dialog that may never be opened, so
+    // this runs once, before the dialog first appears.
+    void FitToFonts();
+
     QUrl Readme;
     QUrl License;
+    bool FittedToFonts = false;
 };
 
 } // namespace quillet

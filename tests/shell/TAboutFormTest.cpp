@@ -99,6 +99,38 @@ TEST(TAboutFormSettingsTest, APathInTheHomeFolderIsShownFromTheTilde)
     }
 }
 
+TEST(TAboutFormFitTest, ShownEveryLineFitsItsFontAndALongPathIsCutInTheMiddle)
+{
+    const QString folder = "/srv/" + QString(300, QLatin1Char('q'));
+    TAboutForm form(
+        (folder + "/settings.ini").toStdString(), folder + "/README.md", folder + "/LICENSE");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    for (QLabel* line : { form.Label5, form.Label2, form.Label1, static_cast<QLabel*>(form.Label6),
+             static_cast<QLabel*>(form.Label7), form.Label3, form.Label4 }) {
+        SCOPED_TRACE(line->text().toStdString());
+        EXPECT_GE(line->height(), line->fontMetrics().height());
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
+    }
+    const struct {
+        QLabel* Label;
+        QString Whole;
+    } paths[] = {
+        { form.Label6, "file://" + folder + "/README.md" },
+        { form.Label7, "file://" + folder + "/LICENSE" },
+        { form.SettingsLabel, "Settings: " + folder + "/settings.ini" },
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.Whole.toStdString());
+        const QString shown = path.Label->text();
+        EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE(path.Whole.startsWith(shown.section(QChar(0x2026), 0, 0)));
+        EXPECT_TRUE(path.Whole.endsWith(shown.section(QChar(0x2026), 1)));
+        EXPECT_EQ(path.Label->toolTip(), path.Whole);
+    }
+}
+
 TEST(ShippedDocumentTest, TheFirstFolderHoldingTheFileWins)
 {
     QTemporaryDir program;
