@@ -23,24 +23,39 @@ struct TSkinLoad {
     std::string Problem;
 };
 
+// What one skin may cost. A skin is read whole at start and kept for the whole run, so a skin
+// file made to be expensive must not be able to take the program's memory. Real skins stay far
+// below both limits: a description of a few KiB, a few hundred thousand pixels of bitmaps.
+struct TSkinLimits {
+    // The description is split into lines and searched at every lookup.
+    std::size_t MaxDescriptionBytes = std::size_t { 1024 } * 1024;
+    // All decoded bitmaps together, each entry counted once however many parts name it: 8 Mi
+    // pixels are 32 MiB.
+    std::int64_t MaxDecodedPixels = std::int64_t { 8 } * 1024 * 1024;
+};
+
 // The outcome of reading one stored package.
 struct TPackageRead {
     std::shared_ptr<TSkin> Skin;
-    // Why there is no skin: the package reader's fault, or a missing description.
+    // Why there is no skin: the package reader's fault, a missing description, or a limit.
     std::string Fault;
     // The package is well formed but of another version.
     bool WrongVersion = false;
+    // The package is well formed but costs more than the limits allow.
+    bool OverLimits = false;
 };
 
 // Expands and checks the package, finds its description (the first entry whose name contains
 // ".ini"), and reads it with every bitmap it names. The package is not kept.
-TPackageRead ReadSkinPackage(std::span<const std::uint8_t> container);
+TPackageRead ReadSkinPackage(
+    std::span<const std::uint8_t> container, const TSkinLimits& limits = {});
 
-// Loads the skin `choice` names. A skin file that is missing, unreadable, too large or not a
-// valid package gives one message naming the file and the reason (for a package of another
-// version, the version message alone), and the built-in package is used instead. A built-in
-// package that cannot be read leaves the program unskinned, with its own message.
-TSkinLoad LoadSkin(const TSkinChoice& choice, const QByteArray& builtinPackage);
+// Loads the skin `choice` names. A skin file that is missing, unreadable, too large, over the
+// limits or not a valid package gives one message naming the file and the reason (for a package
+// of another version, the version message alone), and the built-in package is used instead. A
+// built-in package that cannot be read leaves the program unskinned, with its own message.
+TSkinLoad LoadSkin(
+    const TSkinChoice& choice, const QByteArray& builtinPackage, const TSkinLimits& limits = {});
 
 // Skin files larger than this are refused unread.
 constexpr std::uintmax_t MaxSkinFileBytes = std::uintmax_t { 64 } * 1024 * 1024;
