@@ -74,7 +74,8 @@ TBytes SharedBitmapDescription()
 void WriteFile(const std::string& path, const TBytes& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 long ResidentKb()
@@ -171,8 +172,9 @@ int main(int argc, char** argv)
         int status = 0;
         ::waitpid(maker, &status, 0);
     }
-    const std::vector<TCase> cases = { { "built-in skin", "" },
-        { "63 MiB description", hugeDescription }, { "2048x2048 bitmap x 14 parts", sharedBitmap } };
+    const std::vector<TCase> cases
+        = { { "built-in skin", "" }, { "63 MiB description", hugeDescription },
+              { "2048x2048 bitmap x 14 parts", sharedBitmap } };
     for (const TCase& c : cases) {
         if (!c.File.empty())
             std::printf("%-28s package file %lld bytes\n", c.Name,

@@ -88,7 +88,8 @@ TEST_F(SkinLimitsTest, ASkinOverALimitGetsOneMessageAndTheBuiltInSkin)
     const Bytes dot = BitmapFile({ 1, 1 }, qRgb(9, 9, 9));
     const std::vector<std::string> three = { "red.bmp", "green.bmp", "blue.bmp" };
     const std::vector<std::string> four = { "red.bmp", "green.bmp", "blue.bmp", "dot.bmp" };
-    const std::string pixels = "its bitmaps hold more than the 30000 pixels Quillet decodes for a skin";
+    const std::string pixels
+        = "its bitmaps hold more than the 30000 pixels Quillet decodes for a skin";
     struct {
         const char* Name;
         std::vector<TSkinPackageEntry> Entries;
@@ -112,7 +113,8 @@ TEST_F(SkinLimitsTest, ASkinOverALimitGetsOneMessageAndTheBuiltInSkin)
             "" },
         // Bitmaps that are missing or do not decode cost nothing.
         { "entries that are no bitmaps",
-            { { "a.ini", Description({ "red.bmp", "gone.bmp", "junk.bmp", "green.bmp", "blue.bmp" }) },
+            { { "a.ini",
+                  Description({ "red.bmp", "gone.bmp", "junk.bmp", "green.bmp", "blue.bmp" }) },
                 { "red.bmp", red }, { "junk.bmp", Bytes(100000, 'B') }, { "green.bmp", green },
                 { "blue.bmp", blue } },
             "" },
@@ -137,10 +139,9 @@ TEST_F(SkinLimitsTest, ASkinOverALimitGetsOneMessageAndTheBuiltInSkin)
 TEST_F(SkinLimitsTest, OneBitmapNamedByEveryPartIsDecodedOnceAndShared)
 {
     // 4 MiB decoded: fourteen copies would hold 56 MiB.
-    const QByteArray package = Container({ { "a.ini",
-                                               Description({ "big.bmp", "BIG.BMP",
-                                                   "folder\\big.bmp", "Big.bmp" }) },
-        { "big.bmp", BitmapFile({ 1024, 1024 }, qRgb(10, 120, 200)) } });
+    const QByteArray package = Container(
+        { { "a.ini", Description({ "big.bmp", "BIG.BMP", "folder\\big.bmp", "Big.bmp" }) },
+            { "big.bmp", BitmapFile({ 1024, 1024 }, qRgb(10, 120, 200)) } });
     quillet::testing::TrimHeap();
     const std::int64_t before = quillet::testing::HeapInUse();
     const TSkinLoad load = Load(package);
@@ -164,9 +165,8 @@ TEST_F(SkinLimitsTest, AHugeDescriptionIsRefusedWithoutBeingRead)
     std::string text = "[Skins]\r\nVersion=150\r\n[Filler]\r\n";
     while (text.size() < 4 * MiB)
         text += "a=1\r\n";
-    const QByteArray package
-        = Container({ { "huge.ini", Bytes(text.begin(), text.end()) },
-            { "b.bmp", BitmapFile({ 30, 20 }, qRgb(1, 2, 3)) } });
+    const QByteArray package = Container({ { "huge.ini", Bytes(text.begin(), text.end()) },
+        { "b.bmp", BitmapFile({ 30, 20 }, qRgb(1, 2, 3)) } });
     if (!quillet::testing::ResetPeakResident())
         GTEST_SKIP() << "the peak resident size cannot be reset here";
     const std::int64_t before = quillet::testing::ResidentBytes();
