@@ -76,7 +76,8 @@ TPackageRead ReadSkinPackage(std::span<const std::uint8_t> container, const TSki
     TSkinPackage package;
     if (!package.ReadPackage(container))
         return { nullptr, package.FaultText(), package.Fault() == TPackageFault::WrongVersion };
-    const std::optional<std::size_t> descriptionEntry = package.FindEntryByFragment(".ini");
+    const std::optional<std::size_t> descriptionEntry
+        = package.FindEntryByFragment(DescriptionFragment);
     if (!descriptionEntry)
         return { nullptr, "it holds no skin description" };
     const std::span<const std::uint8_t> text = package.EntryBytes(*descriptionEntry);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "skin/SkinChoice.h"
+#include "skin/SkinLimits.h"
 #include "skin/TSkin.h"
 
 #include <QByteArray>
@@ -21,17 +22,6 @@ struct TSkinLoad {
     // What the user is told at start about the skin that was asked for and could not be used;
     // empty when nothing went wrong. Only ever one message.
     std::string Problem;
-};
-
-// What one skin may cost. A skin is read whole at start and kept for the whole run, so a skin
-// file made to be expensive must not be able to take the program's memory. Real skins stay far
-// below both limits: a description of a few KiB, a few hundred thousand pixels of bitmaps.
-struct TSkinLimits {
-    // The description is split into lines and searched at every lookup.
-    std::size_t MaxDescriptionBytes = std::size_t { 1024 } * 1024;
-    // All decoded bitmaps together, each entry counted once however many parts name it: 8 Mi
-    // pixels are 32 MiB.
-    std::int64_t MaxDecodedPixels = std::int64_t { 8 } * 1024 * 1024;
 };
 
 // The outcome of reading one stored package.
