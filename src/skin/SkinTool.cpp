@@ -50,7 +50,8 @@ skin description Quillet would use, or a file cannot be read or written, with on
 standard error saying what is wrong; 2 for a wrong command line.
 )";
 
-static_assert(TSkinLimits {}.MaxDescriptionBytes == 1024 * 1024, "the help text says 1 MiB");
+static_assert(
+    TSkinLimits {}.MaxDescriptionBytes == std::size_t { 1024 } * 1024, "the help text says 1 MiB");
 
 // No valid container is larger: even its longest codes store a byte in fewer than three, and
 // packages expand to at most TSkinPackage::MaxExpandedSize.
