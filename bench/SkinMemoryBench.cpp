@@ -10,6 +10,7 @@
 #include "skin/BuiltinSkinPackage.h"
 #include "skin/SkinLoader.h"
 #include "skin/SkinPackageWriter.h"
+#include "support/MemoryProbes.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -78,18 +79,6 @@ void WriteFile(const std::string& path, const TBytes& bytes)
         reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-long ResidentKb()
-{
-    std::FILE* file = std::fopen("/proc/self/statm", "r");
-    if (file == nullptr)
-        return -1;
-    long size = 0;
-    long resident = 0;
-    const int read = std::fscanf(file, "%ld %ld", &size, &resident);
-    std::fclose(file);
-    return read == 2 ? resident * (::sysconf(_SC_PAGESIZE) / 1024) : -1;
-}
-
 struct TCase {
     const char* Name;
     std::string File; // empty: the built-in skin
@@ -113,14 +102,15 @@ TRun LoadInChild(const TCase& c)
         const skin::TSkinChoice choice = c.File.empty()
             ? skin::TSkinChoice {}
             : skin::TSkinChoice { skin::TSkinChoice::TKind::File, c.File };
-        const long before = ResidentKb();
+        const std::int64_t before = quillet::testing::ResidentBytes();
         const skin::TSkinLoad load = skin::LoadSkin(choice, skin::BuiltinSkinPackage());
         std::string outcome = "no skin";
         if (load.Skin != nullptr)
             outcome = load.Package == skin::BuiltinSkinPackage() ? "built-in" : "the file's";
         if (!load.Problem.empty())
             outcome += ", with a message";
-        const std::string report = std::to_string(ResidentKb() - before) + " " + outcome;
+        const std::string report
+            = std::to_string((quillet::testing::ResidentBytes() - before) / 1024) + " " + outcome;
         if (::write(pipeEnds[1], report.data(), report.size()) < 0)
             std::_Exit(1);
         std::_Exit(0);

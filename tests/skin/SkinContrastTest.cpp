@@ -61,19 +61,27 @@ protected:
         Palette = Style->standardPalette();
     }
 
+    // `option` at `size` in `state`, with the skin's palette in the colour group of that state
+    // (a disabled control's text is drawn from the disabled colours), showing `text`.
+    template <class TOption>
+    void Prepare(TOption& option, QSize size, State state, const QString& text) const
+    {
+        option.rect = QRect(QPoint(0, 0), size);
+        option.state = state;
+        option.palette = Palette;
+        option.palette.setCurrentColorGroup(
+            state & Enabled ? QPalette::Active : QPalette::Disabled);
+        option.text = text;
+    }
+
     // A tab of the chat window's tab strip in `state`; an ended conversation's tab is a disabled
-    // one drawn from the palette's disabled colours.
+    // one.
     TDraw Tab(State state) const
     {
         return [this, state](QPainter& p, const QString& text) {
             QStyleOptionTab option;
+            Prepare(option, { 90, 26 }, state, text);
             option.shape = QTabBar::RoundedNorth;
-            option.rect = QRect(0, 0, 90, 26);
-            option.state = state;
-            option.palette = Palette;
-            if (!(state & Enabled))
-                option.palette.setCurrentColorGroup(QPalette::Disabled);
-            option.text = text;
             Style->drawControl(QStyle::CE_TabBarTabShape, &option, &p, nullptr);
             Style->drawControl(QStyle::CE_TabBarTabLabel, &option, &p, nullptr);
         };
@@ -89,25 +97,15 @@ TEST_F(SkinContrastTest, EveryTextTheSkinDrawsStandsOutFromWhatItCovers)
     const auto button = [this](State state) -> TDraw {
         return [this, state](QPainter& p, const QString& text) {
             QStyleOptionButton option;
-            option.rect = QRect(0, 0, 80, 25);
-            option.state = state;
-            option.palette = Palette;
-            option.palette.setCurrentColorGroup(
-                state & Enabled ? QPalette::Active : QPalette::Disabled);
-            option.text = text;
+            Prepare(option, { 80, 25 }, state, text);
             Style->drawControl(QStyle::CE_PushButton, &option, &p, nullptr);
         };
     };
     const auto menuItem = [this](State state) -> TDraw {
         return [this, state](QPainter& p, const QString& text) {
             QStyleOptionMenuItem option;
-            option.rect = QRect(0, 0, 120, 24);
-            option.state = state;
-            option.palette = Palette;
-            option.palette.setCurrentColorGroup(
-                state & Enabled ? QPalette::Active : QPalette::Disabled);
+            Prepare(option, { 120, 24 }, state, text);
             option.menuItemType = QStyleOptionMenuItem::Normal;
-            option.text = text;
             Style->drawPrimitive(QStyle::PE_PanelMenu, &option, &p, nullptr);
             Style->drawControl(QStyle::CE_MenuItem, &option, &p, nullptr);
         };
@@ -115,12 +113,7 @@ TEST_F(SkinContrastTest, EveryTextTheSkinDrawsStandsOutFromWhatItCovers)
     const auto checkBox = [this](State state) -> TDraw {
         return [this, state](QPainter& p, const QString& text) {
             QStyleOptionButton option;
-            option.rect = QRect(0, 0, 100, 20);
-            option.state = state | QStyle::State_Off;
-            option.palette = Palette;
-            option.palette.setCurrentColorGroup(
-                state & Enabled ? QPalette::Active : QPalette::Disabled);
-            option.text = text;
+            Prepare(option, { 100, 20 }, state | QStyle::State_Off, text);
             Style->drawControl(QStyle::CE_CheckBox, &option, &p, nullptr);
         };
     };

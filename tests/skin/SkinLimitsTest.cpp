@@ -1,13 +1,14 @@
 // What a skin may cost: the size of its description, the pixels of its bitmaps, and bitmaps
 // shared between parts, with packages made to be expensive.
 
+#include "SkinTestSupport.h"
+
 #include "skin/BuiltinSkinPackage.h"
 #include "skin/SkinLoader.h"
 #include "skin/SkinPackageWriter.h"
 #include "support/MemoryProbes.h"
 #include "support/ScratchFolder.h"
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <gtest/gtest.h>
@@ -21,19 +22,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using quillet::testing::TScratchFolder;
+using testing::BitmapFile;
 
 constexpr std::int64_t MiB = 1024 * 1024;
-
-Bytes BitmapFile(QSize size, QRgb colour)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return { data.begin(), data.end() };
-}
 
 // A description whose part sections name `images` in turn (the first part the first image, and
 // so on, round again when the parts outnumber them), padded with comment lines to `size` bytes
