@@ -1,13 +1,13 @@
 // Every text of the program's windows with the built-in skin can be read at a glance: the colour
 // each label, choice and row is drawn in stands at least 4.5:1 against what is behind it, in
-// every state the user can bring about (under the pointer, disabled, selected). What the skin's
-// style draws itself (tabs, buttons, menus) is measured in the skin's own suite.
+// every state the user can bring about (under the pointer, disabled). What the skin's style draws
+// itself (tabs, buttons, menus) and the palette's pairs (the contact list's selected row) are
+// measured in the skin's own suite.
 
 #include "ShellTestSupport.h"
 
 #include "chatui/TChatForm.h"
 #include "phonebook/TEditRecord.h"
-#include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
 #include "shell/TAboutForm.h"
 #include "shell/TLinkLabel.h"
@@ -18,7 +18,6 @@
 #include "support/Contrast.h"
 #include "support/ProtocolFakes.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEnterEvent>
@@ -35,7 +34,6 @@
 namespace quillet {
 namespace {
 
-using testing::ContrastRatio;
 using testing::TextContrast;
 
 // The text property of a widget that shows one: a group box shows its title.
@@ -140,22 +138,6 @@ TEST_F(ReadableTextTest, EveryLabelAndChoiceOfTheWindowsAndDialogs)
     Form->EditLabel->setEnabled(false);
     Form->DeleteLabel->setEnabled(false);
     ExpectReadable(*Form, "main window, Edit and Delete disabled");
-}
-
-TEST_F(ReadableTextTest, ContactRowsSelectedOrNot)
-{
-    const TUsersListingBox& list = *Form->UsersListingBox;
-    for (const QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive }) {
-        const QPalette& palette = list.palette();
-        EXPECT_GE(ContrastRatio(
-                      palette.color(group, QPalette::Text), palette.color(group, QPalette::Base)),
-            TextContrast);
-        EXPECT_GE(ContrastRatio(palette.color(group, QPalette::HighlightedText),
-                      palette.color(group, QPalette::Highlight)),
-            TextContrast)
-            << palette.color(group, QPalette::HighlightedText).name().toStdString() << " on "
-            << palette.color(group, QPalette::Highlight).name().toStdString();
-    }
 }
 
 TEST_F(ReadableTextTest, EveryLabelAndChoiceOfTheChatWindow)
