@@ -18,6 +18,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its display plugins at run time, so no library dependency names them; Debian only
 # recommends them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# People Nearby finds others through the desktop's discovery daemon; without it the rest works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "avahi-daemon")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "talk by typing with people on your network
 Quillet is a desktop program for conversations typed between two people on a

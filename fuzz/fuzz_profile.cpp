@@ -2,11 +2,14 @@
 // values. Whatever the file holds, a write either is refused and leaves the file byte for byte,
 // or succeeds, and then what was written is what is read back (keys and values trimmed, as the
 // reader trims them), every other value reads as before, and no other key or section appears.
+// And whatever the phonebook reads from the file (repairing what it could not write back) is
+// written back, and read back the same with nothing left to repair.
 //
 // Input layout: byte 0 = operation (even: one value, odd: a whole section of up to three
 // entries), then the section, key and value texts, each as one length byte and that many bytes
 // (a second and third entry follow for the section operation), then the file's bytes.
 
+#include "phonebook/TPhonebook.h"
 #include "platform/ProfileFile.h"
 
 #include <algorithm>
@@ -157,6 +160,22 @@ void ExpectUnchangedBut(
     }
 }
 
+void CheckPhonebookWritesBack(const fs::path& file)
+{
+    quillet::TPhonebook phonebook(file);
+    phonebook.ReadUsers();
+    try {
+        phonebook.SaveUsers();
+    } catch (const std::exception& error) {
+        Fail("the phonebook read could not be written back:", error.what());
+    }
+    quillet::TPhonebook again(file);
+    if (again.ReadUsers().Repaired)
+        Fail("a phonebook written back still needs repairs");
+    if (again.UsersList != phonebook.UsersList)
+        Fail("the phonebook written back reads back otherwise");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -175,10 +194,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string content(input.Rest);
 
     const fs::path& file = WorkFile();
-    {
+    const auto putContent = [&file, &content] {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << content;
-    }
+    };
+    putContent();
+    CheckPhonebookWritesBack(file);
+    putContent();
     const TView before = Snapshot(file);
     const bool written = wholeSection
         ? quillet::profile::ReplaceSection(file, section, entries)

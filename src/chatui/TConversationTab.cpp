@@ -272,6 +272,18 @@ void TConversationTab::ShowConnectionInfo(const std::string& text)
     LayoutTab();
 }
 
+void TConversationTab::ShowAsDialed()
+{
+    if (SheetWidget == nullptr)
+        return;
+    // The user picks this conversation by placing the call, as by a click on its tab: it is
+    // shown and seen, and what is typed next goes into it (keys are dropped until it connects)
+    // rather than into a tab behind it.
+    Form.Tabs().SetActivePage(SheetWidget.data());
+    Form.SetActiveSheet(SheetWidget.data());
+    Ui.LocalPane->setFocus(Qt::OtherFocusReason);
+}
+
 void TConversationTab::ShowPeerAddress(const std::string& address, const std::string& port)
 {
     if (SheetWidget == nullptr)

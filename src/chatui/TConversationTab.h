@@ -89,6 +89,7 @@ public:
     void WriteStatusLine(const std::string& text) override;
     void ClearTranscript() override;
     void ShowConnectionInfo(const std::string& text) override;
+    void ShowAsDialed() override;
     void ShowPeerAddress(const std::string& address, const std::string& port) override;
     void RefreshControls() override;
     void ShowEnded() override;

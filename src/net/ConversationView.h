@@ -35,6 +35,9 @@ public:
     virtual void ClearTranscript() = 0;
     // "IP: <address> -- PORT: <port>" in the top right corner.
     virtual void ShowConnectionInfo(const std::string& text) = 0;
+    // The user placed this call: its tab becomes the one shown (and counted as seen), and the
+    // keyboard goes to its typing pane. A call that comes in never does this.
+    virtual void ShowAsDialed() = 0;
     // Who is at the other end, as soon as it is known: a dialed call's address and port at once,
     // a caller's when its connection is taken over.
     virtual void ShowPeerAddress(const std::string& address, const std::string& port) = 0;

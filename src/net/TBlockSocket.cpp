@@ -41,6 +41,35 @@ int RemainingMs(std::int32_t timeoutMs, TClock::time_point start)
     return spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
 }
 
+// Waits until a connect in progress on `fd` has ended: 0 once connected, otherwise the errno it
+// failed with (ETIMEDOUT when `deadline` passed first).
+int AwaitConnection(int fd, std::optional<TClock::time_point> deadline)
+{
+    pollfd entry { fd, POLLOUT, 0 };
+    for (;;) {
+        int timeoutMs = -1;
+        if (deadline) {
+            const auto left = *deadline - TClock::now();
+            if (left <= TClock::duration::zero())
+                return ETIMEDOUT;
+            // Rounded up, so that the wait never ends just before the deadline and spins.
+            timeoutMs
+                = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+        }
+        entry.revents = 0;
+        const int ready = ::poll(&entry, 1, timeoutMs);
+        if (ready > 0)
+            break;
+        if (ready == -1 && errno != EINTR)
+            return errno;
+    }
+    int err = 0;
+    socklen_t length = sizeof(err);
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+        return errno;
+    return err;
+}
+
 } // namespace
 
 TBlockSocket::TDescriptor::~TDescriptor()
@@ -148,8 +177,8 @@ void TBlockSocket::ReportError()
 
 // --- resolve and create ---
 
-void TBlockSocket::Resolve(
-    const std::string& address, const std::string& port, TSocketEndpoint& target)
+void TBlockSocket::Resolve(const std::string& address, const std::string& port,
+    TSocketEndpoint& target, bool abandonable, TDeadline deadline)
 {
     const std::string value = address + ":" + port;
     ReportStatus(THookSocketReason::HR_ResolvingBegin, value);
@@ -157,24 +186,62 @@ void TBlockSocket::Resolve(
 
     // Before the handle exists a numeric address decides the family; otherwise IPv4 is asked
     // for first, then IPv6.
-    int order[2] = { AF_INET, AF_INET6 };
+    std::vector<int> families { AF_INET, AF_INET6 };
     if (Handle() == -1 && IsNumericIP4(address))
-        order[1] = AF_UNSPEC;
+        families = { AF_INET };
     else if (Handle() == -1 && IsNumericIP6(address))
-        order[0] = AF_INET6;
-    if (order[0] == AF_INET6)
-        order[1] = AF_UNSPEC;
+        families = { AF_INET6 };
+    // A numeric address needs no name service: only a host name is worth a thread of its own.
+    const bool name = abandonable && !IsNumericIP4(address) && !IsNumericIP6(address);
     int code = 0;
-    for (const int family : order) {
-        if (family == AF_UNSPEC)
-            break;
-        code = TSocketEndpoint::Resolve(
-            address, port, family, SocketType(), SocketProtocol(), target);
-        if (code == 0)
-            break;
+    if (name) {
+        code = LookUpAbandonably(address, port, families, target, deadline);
+    } else {
+        const THostLookupFunction lookup = LookupFunction();
+        for (const int family : families) {
+            code = lookup(address, port, family, SocketType(), SocketProtocol(), target);
+            if (code == 0)
+                break;
+        }
     }
     SetErrorCode(code);
     ReportStatus(THookSocketReason::HR_ResolvingEnd, value);
+}
+
+THostLookupFunction TBlockSocket::LookupFunction() const
+{
+    if (HostLookup)
+        return HostLookup;
+    return &TSocketEndpoint::Resolve;
+}
+
+int TBlockSocket::LookUpAbandonably(const std::string& address, const std::string& port,
+    const std::vector<int>& families, TSocketEndpoint& target, TDeadline deadline)
+{
+    THostLookup lookup(LookupFunction(), address, port, families, SocketType(), SocketProtocol());
+    {
+        const std::lock_guard guard(Lock);
+        if (ConnectCalledOff)
+            lookup.Abandon();
+        else
+            PendingLookup = &lookup;
+    }
+    const THostLookup::TOutcome outcome = lookup.Wait(deadline);
+    {
+        const std::lock_guard guard(Lock);
+        PendingLookup = nullptr;
+    }
+    switch (outcome) {
+    case THostLookup::TOutcome::Ended:
+        if (lookup.Code() == 0)
+            target = lookup.Target();
+        return lookup.Code();
+    case THostLookup::TOutcome::Abandoned:
+        return sockerr::NotSocket; // as any operation on a closed socket
+    case THostLookup::TOutcome::TimedOut:
+        break;
+    }
+    return sockerr::TimedOut;
 }
 
 void TBlockSocket::CreateSocket(int family)
@@ -302,34 +369,74 @@ std::int32_t TBlockSocket::Accept()
 
 void TBlockSocket::Connect(const std::string& address, const std::string& port)
 {
+    {
+        const std::lock_guard guard(Lock);
+        Connecting = true;
+        ConnectCalledOff = false;
+    }
+    TDeadline deadline;
+    if (const std::int32_t limit = ConnectTimeout(); limit > 0)
+        deadline = TClock::now() + std::chrono::milliseconds(limit);
     TSocketEndpoint target;
-    Resolve(address, port, target);
+    Resolve(address, port, target, true, deadline);
     if (ErrorCode() == 0) {
         if (Handle() == -1)
             CreateSocket(target.Family());
-        if (const TDescriptorRef handle = UseHandle()) {
-            int result = ::connect(handle->Fd, target.Address(), target.Size());
-            int err = errno;
-            if (result == -1 && err == EINTR) {
-                // An interrupted blocking connect goes on in the background: wait for its end.
-                pollfd entry { handle->Fd, POLLOUT, 0 };
-                while (::poll(&entry, 1, -1) == -1 && errno == EINTR) { }
-                socklen_t length = sizeof(err);
-                ::getsockopt(handle->Fd, SOL_SOCKET, SO_ERROR, &err, &length);
-                result = err == 0 ? 0 : -1;
-            }
-            CheckResult(result, err);
-            if (result == 0) {
-                // Keystrokes travel as single bytes and must not wait for coalescing.
-                SetNoDelay(handle->Fd);
-                RefreshEndpoints();
-            }
-        } else {
+        if (const TDescriptorRef handle = HandleForConnect())
+            ConnectHandle(handle, target, deadline);
+        else
             SetErrorCode(sockerr::NotSocket);
-        }
+    }
+    {
+        const std::lock_guard guard(Lock);
+        Connecting = false;
     }
     ReportError();
     ReportStatus(THookSocketReason::HR_Connect, address + ":" + port);
+}
+
+TBlockSocket::TDescriptorRef TBlockSocket::HandleForConnect()
+{
+    TDescriptorRef retired;
+    {
+        const std::lock_guard guard(Lock);
+        if (!ConnectCalledOff)
+            return Current;
+        // Closed while the name was looked up, before this handle existed: the close holds.
+        retired = RetireLocked();
+    }
+    return {};
+}
+
+void TBlockSocket::ConnectHandle(
+    const TDescriptorRef& handle, const TSocketEndpoint& target, TDeadline deadline)
+{
+    // The wait for the other side is a poll rather than a blocking connect, so that it keeps
+    // the deadline and a Close from the other thread (whose shutdown wakes the poll) ends it.
+    // A handle made non-blocking on purpose keeps the system's "in progress" answer.
+    const int flags = ::fcntl(handle->Fd, F_GETFL);
+    const bool waitHere = flags != -1 && (flags & O_NONBLOCK) == 0;
+    if (waitHere)
+        ::fcntl(handle->Fd, F_SETFL, flags | O_NONBLOCK);
+    int result = ::connect(handle->Fd, target.Address(), target.Size());
+    int err = errno;
+    if (result == -1 && waitHere && (err == EINPROGRESS || err == EINTR)) {
+        err = AwaitConnection(handle->Fd, deadline);
+        result = err == 0 ? 0 : -1;
+    }
+    if (waitHere)
+        ::fcntl(handle->Fd, F_SETFL, flags);
+    if (handle->Closed.load()) {
+        result = -1;
+        SetErrorCode(sockerr::NotSocket);
+    } else {
+        CheckResult(result, err);
+    }
+    if (result == 0) {
+        // Keystrokes travel as single bytes and must not wait for coalescing.
+        SetNoDelay(handle->Fd);
+        RefreshEndpoints();
+    }
 }
 
 bool TBlockSocket::AdoptHandle(std::int32_t handle)
@@ -586,6 +693,10 @@ void TBlockSocket::DropHandle()
         retired = RetireLocked();
         PendingOptions.clear();
         SetErrorCodeLocked(0);
+        if (Connecting)
+            ConnectCalledOff = true;
+        if (PendingLookup != nullptr)
+            PendingLookup->Abandon();
     }
     // Closes the descriptor now, or when the last operation still running on it ends.
     retired.reset();

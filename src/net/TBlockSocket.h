@@ -1,12 +1,15 @@
 #pragma once
 
+#include "net/THostLookup.h"
 #include "net/TSocketEndpoint.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -71,6 +74,10 @@ struct TSocketOption {
 //   between. Kept in the object rather than in thread-local storage so that nothing outlives the
 //   object or needs cleaning up when a thread ends. A report to the hook does not change the code
 //   seen by the operation that reported, even when the hook runs operations of its own.
+// - A Connect can be called off from the other thread: Close ends it at once, also while a host
+//   name is still being looked up (the lookup is abandoned and its late result dropped) and while
+//   the system waits for the other side to answer. The attempt then fails with 10038. A Close
+//   made while no handle exists yet calls off the Connect in progress, never a later one.
 class TBlockSocket {
 public:
     static constexpr std::int32_t DefaultSendMaxChunk = 65536;
@@ -91,6 +98,14 @@ public:
     // between them.
     std::int32_t SendMaxChunk() const { return SendMaxChunkSetting.load(); }
     void SetSendMaxChunk(std::int32_t bytes) { SendMaxChunkSetting.store(bytes > 0 ? bytes : 1); }
+    // How long a blocking Connect may take in all, the lookup of a host name included, before it
+    // gives up with 10060; 0 or less leaves it to the system (minutes for an address where
+    // nothing answers).
+    std::int32_t ConnectTimeout() const { return ConnectTimeoutSetting.load(); }
+    void SetConnectTimeout(std::int32_t ms) { ConnectTimeoutSetting.store(ms); }
+    // How Connect and Bind turn names into addresses; the system resolver when none is set. Set
+    // while the object is used by one thread only, as OnStatus.
+    void SetHostLookup(THostLookupFunction lookup) { HostLookup = std::move(lookup); }
 
     // State.
     std::int32_t Handle() const;
@@ -164,8 +179,22 @@ private:
     // Takes the descriptor from the object, marked closed and shut down so that an operation of
     // another thread still on it wakes and stops; the caller lets go of it with Lock released.
     TDescriptorRef RetireLocked();
-    // Resolves into `target`; leaves the resolver's code as the error code.
-    void Resolve(const std::string& address, const std::string& port, TSocketEndpoint& target);
+    using TDeadline = std::optional<std::chrono::steady_clock::time_point>;
+    // Resolves into `target`; leaves the resolver's code as the error code. For a Connect
+    // (`abandonable`), a host name is looked up on a thread of its own, so that a Close or the
+    // deadline ends the wait for it.
+    void Resolve(const std::string& address, const std::string& port, TSocketEndpoint& target,
+        bool abandonable = false, TDeadline deadline = std::nullopt);
+    THostLookupFunction LookupFunction() const;
+    int LookUpAbandonably(const std::string& address, const std::string& port,
+        const std::vector<int>& families, TSocketEndpoint& target, TDeadline deadline);
+    // The handle a Connect is to use; empty (and a handle made meanwhile let go of) when a Close
+    // has called the attempt off.
+    TDescriptorRef HandleForConnect();
+    // Connects `handle`, waiting for the other side until `deadline` unless the handle was made
+    // non-blocking.
+    void ConnectHandle(
+        const TDescriptorRef& handle, const TSocketEndpoint& target, TDeadline deadline);
     void CreateSocket(int family);
     void AddOption(const TSocketOption& option);
     static void ApplyOption(int fd, const TSocketOption& option);
@@ -182,9 +211,16 @@ private:
     // the threads currently looking at a failure. Guarded by Lock.
     std::vector<std::pair<std::thread::id, std::int32_t>> ThreadErrors;
 
+    // A Connect is running; a Close meanwhile calls it off. Guarded by Lock.
+    bool Connecting = false;
+    bool ConnectCalledOff = false;
+    THostLookup* PendingLookup = nullptr; // the Connect's lookup being waited for; under Lock
+
+    THostLookupFunction HostLookup;
     std::recursive_mutex SendLock;
     std::atomic<bool> UsesIPv6Flag { false };
     std::atomic<std::int32_t> SendMaxChunkSetting { DefaultSendMaxChunk };
+    std::atomic<std::int32_t> ConnectTimeoutSetting { 0 };
     std::atomic<std::int32_t> ReceivedCount { 0 };
     std::atomic<std::int32_t> SentCount { 0 };
 };

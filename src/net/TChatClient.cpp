@@ -1,5 +1,6 @@
 #include "net/TChatClient.h"
 
+#include "net/CallFailure.h"
 #include "net/SocketErrors.h"
 #include "platform/ProgramDefaults.h"
 
@@ -25,6 +26,9 @@ TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
     Context.LiveConversations.fetch_add(1);
     SetFreeOnTerminate(true);
     Relay.SetAfterDrawAttention([this] { AttentionDue.store(true); });
+    Socket.SetConnectTimeout(static_cast<std::int32_t>(Context.Limits.ConnectTimeout.count()));
+    if (Context.HostLookup)
+        Socket.SetHostLookup(Context.HostLookup);
     Socket.OnStatus = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
         SocketStatus(reason, value);
     };
@@ -59,19 +63,7 @@ void TChatClient::ThreadMain()
     std::exception_ptr error;
     try {
         if (!IsIncoming()) {
-            Connected.store(false);
-            RunOnView([this](IConversationView& view) {
-                view.ShowPeerAddress(RemoteAddress, RemotePort);
-            });
-            AddStatusLine("Connecting to " + RemoteAddress + " on port " + RemotePort);
-            Socket.SetNonBlockingMode(false);
-            // On success the status hook has sent the greeting and emptied the transcript.
-            Socket.Connect(RemoteAddress, RemotePort);
-            RunOnMainThread([this] {
-                Engine.AnnounceStartStyle(StartStyle);
-                if (View)
-                    View->SwitchStyle(StartStyle, StartStyle);
-            });
+            Dial();
         } else {
             Connected.store(true);
             AddStatusLine("Connected");
@@ -82,18 +74,22 @@ void TChatClient::ThreadMain()
         if (HangupRequested.load())
             Socket.Close();
 
+        // A call that never connected keeps the address and port it was dialed at.
         Socket.RefreshEndpoints();
         const std::string address = Socket.PeerAddressText();
         const std::string port = std::to_string(Socket.PeerPort());
-        const std::string info = "IP: " + address + " -- PORT: " + port;
-        RunOnView([this, &info, &address, &port](IConversationView& view) {
-            if (IsIncoming())
-                view.ShowPeerAddress(address, port);
-            view.ShowConnectionInfo(info);
+        RunOnView([this, &address, &port](IConversationView& view) {
+            if (!address.empty()) {
+                if (IsIncoming())
+                    view.ShowPeerAddress(address, port);
+                view.ShowConnectionInfo("IP: " + address + " -- PORT: " + port);
+            }
             view.RefreshControls();
         });
 
         ReceiveLoop();
+        if (OnConnectionEnded)
+            OnConnectionEnded(*this);
 
         const std::string peerAddress = Socket.PeerAddressText();
         if (!Context.ExitInProgress.load() && Context.OfferAddUser) {
@@ -102,11 +98,13 @@ void TChatClient::ThreadMain()
             });
         }
         Ended.store(true);
-        RunOnView([](IConversationView& view) {
-            view.ShowEnded();
-            view.RefreshControls();
-        });
-        WaitForCloseRequest();
+        if (!IsIncoming() || NameArrived.load()) {
+            RunOnView([](IConversationView& view) {
+                view.ShowEnded();
+                view.RefreshControls();
+            });
+            WaitForCloseRequest();
+        }
     } catch (...) {
         // The tab goes away first; the thread then reports the error.
         error = std::current_exception();
@@ -119,20 +117,62 @@ void TChatClient::ThreadMain()
         std::rethrow_exception(error);
 }
 
+void TChatClient::Dial()
+{
+    Connected.store(false);
+    RunOnView([this](IConversationView& view) {
+        view.ShowAsDialed();
+        view.ShowPeerAddress(RemoteAddress, RemotePort);
+        view.ShowConnectionInfo("IP: " + RemoteAddress + " -- PORT: " + RemotePort);
+    });
+    AddStatusLine("Connecting to " + RemoteAddress + " on port " + RemotePort);
+    Socket.SetNonBlockingMode(false);
+    // On success the status hook has sent the greeting and emptied the transcript; on failure
+    // it has written "Disconnected", which the reason follows.
+    Socket.Connect(RemoteAddress, RemotePort);
+    const std::int32_t code = Socket.ErrorCode();
+    if (!Connected.load() && !HangupRequested.load()) {
+        const std::string reason
+            = CallFailureReason(code, RemoteAddress, RemotePort, Socket.ConnectTimeout());
+        if (!reason.empty())
+            AddStatusLine(reason);
+    }
+    RunOnMainThread([this] {
+        Engine.AnnounceStartStyle(StartStyle);
+        if (View)
+            View->SwitchStyle(StartStyle, StartStyle);
+    });
+}
+
+bool TChatClient::CallerNameOverdue(std::chrono::steady_clock::time_point since) const
+{
+    return IsIncoming() && !NameArrived.load()
+        && std::chrono::steady_clock::now() - since >= Context.Limits.NameTimeout;
+}
+
 void TChatClient::ReceiveLoop()
 {
+    const auto since = std::chrono::steady_clock::now();
     do {
         int code = 0;
         if (Socket.WaitReadable(ReceiveWaitMs)) {
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
             code = Socket.ErrorCode();
-            if (!received.empty() && code == 0)
-                RunOnMainThread([this, &received] { Engine.ProcessIncoming(received); });
+            if (!received.empty() && code == 0) {
+                RunOnMainThread([this, &received] {
+                    Engine.ProcessIncoming(received);
+                    NameArrived.store(!Engine.PeerName().empty());
+                });
+            }
         } else {
             code = Socket.ErrorCode();
         }
         if (code == sockerr::ConnectionReset)
             break;
+        if (CallerNameOverdue(since)) {
+            Socket.Close();
+            break;
+        }
         Engine.TypingTick();
         // Crossing to the main thread costs a context switch each way: an idle conversation
         // only makes the trip while its tab is lit for attention.
@@ -183,6 +223,12 @@ void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
     switch (reason) {
     case THookSocketReason::HR_SocketClose:
         Connected.store(false);
+        break;
+    case THookSocketReason::HR_ResolvingBegin:
+        // A Disconnect made before the attempt began found nothing to call off: it is taken
+        // up here, where a Close calls the attempt off.
+        if (HangupRequested.load())
+            Socket.Close();
         break;
     case THookSocketReason::HR_Error:
         // Both threads can meet an error at once; one of them tells the user.

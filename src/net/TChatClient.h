@@ -7,7 +7,9 @@
 #include "platform/TThread.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,6 +22,11 @@ namespace quillet {
 // connection, receives and hands every chunk to the main thread, runs the IM typing signals and
 // the attention blinking, tells the program when the connection has ended, waits for the tab to
 // be closed, removes it and frees itself.
+//
+// A caller is a stranger until it has said its name: one that does not within the name time-out
+// is closed, and a conversation that ends before the caller's name is complete takes its tab
+// with it at once (nothing in it is worth keeping, and a flood of such calls must leave nothing
+// behind).
 //
 // The socket is shared: this thread waits, reads and sends the caller's greeting, the start style
 // and the typing signals; the main thread sends what the user types and closes it. The flags
@@ -42,6 +49,12 @@ public:
 
     // Close-all: the tab is to go away as soon as the conversation has ended.
     void RequestClose();
+    // Only before Start: runs on the conversation's thread once its connection has ended (or
+    // never came about), before the tab learns of it.
+    void SetOnConnectionEnded(std::function<void(TChatClient&)> callback)
+    {
+        OnConnectionEnded = std::move(callback);
+    }
     // The program's exit: ends the connection at once, without reading what is still on its way
     // (DisconnectButtonClick drains it first, a pause per conversation that a thousand of them
     // would turn into seconds).
@@ -71,7 +84,10 @@ private:
     void SocketStatus(THookSocketReason reason, const std::string& value);
     void AddStatusLine(const std::string& text);
     void RunOnView(const std::function<void(IConversationView&)>& step);
+    void Dial();
     void ReceiveLoop();
+    // Incoming: the caller has not sent its whole name in the time it is given.
+    bool CallerNameOverdue(std::chrono::steady_clock::time_point since) const;
     void WaitForCloseRequest();
 
     TConversationContext& Context;
@@ -93,6 +109,9 @@ private:
     std::atomic<bool> Ended { false };
     std::atomic<bool> CloseWanted { false };
     std::atomic<bool> HangupRequested { false };
+    // The peer's name is complete; written on the main thread.
+    std::atomic<bool> NameArrived { false };
+    std::function<void(TChatClient&)> OnConnectionEnded;
     // The tab was lit for attention and needs its timer passes; written on the main thread.
     std::atomic<bool> AttentionDue { false };
     std::mutex CloseLock;

@@ -61,6 +61,12 @@ std::size_t TChatServer::ConversationCount() const
     return Conversations.size();
 }
 
+std::size_t TChatServer::LiveConnectionCount() const
+{
+    const std::lock_guard<std::mutex> guard(ListLock);
+    return LiveConnections;
+}
+
 void TChatServer::CloseAll()
 {
     CloseConversations(false);
@@ -69,7 +75,8 @@ void TChatServer::CloseAll()
 void TChatServer::CloseConversations(bool atExit)
 {
     const std::lock_guard<std::mutex> guard(ListLock);
-    for (TChatClient* client : Conversations) {
+    for (const TConversationEntry& entry : Conversations) {
+        TChatClient* client = entry.Client;
         client->RequestClose();
         if (atExit)
             client->Hangup();
@@ -83,9 +90,18 @@ void TChatServer::ClientTerminated(TChatClient& sender)
     bool last = false;
     {
         const std::lock_guard<std::mutex> guard(ListLock);
-        const auto it = std::find(Conversations.begin(), Conversations.end(), &sender);
-        if (it != Conversations.end())
+        const auto it = std::find_if(Conversations.begin(), Conversations.end(),
+            [&sender](const TConversationEntry& entry) { return entry.Client == &sender; });
+        if (it != Conversations.end()) {
+            if (it->Live)
+                --LiveConnections;
+            if (it->Caller) {
+                const auto held = PerAddress.find(*it->Caller);
+                if (held != PerAddress.end() && --held->second == 0)
+                    PerAddress.erase(held);
+            }
             Conversations.erase(it);
+        }
         last = Conversations.empty();
     }
     if (last && Hooks.HideChatWindow)
@@ -135,16 +151,27 @@ void TChatServer::SetUpListener()
     ReportListenState();
 }
 
+void TChatServer::ConnectionEnded(TChatClient& client)
+{
+    const std::lock_guard<std::mutex> guard(ListLock);
+    const auto it = std::find_if(Conversations.begin(), Conversations.end(),
+        [&client](const TConversationEntry& entry) { return entry.Client == &client; });
+    if (it != Conversations.end() && it->Live) {
+        it->Live = false;
+        --LiveConnections;
+    }
+}
+
 void TChatServer::ReportListenState()
 {
-    if (Refusing && ConversationCount() < MaxConversations)
+    if (Refusing && LiveConnectionCount() < Context.Limits.MaxConversations)
         Refusing = false;
     std::string reason = BindProblem;
     if (reason.empty())
         reason = AcceptProblem;
     if (reason.empty() && Refusing)
-        reason
-            = std::to_string(MaxConversations) + " conversations are open, callers are turned away";
+        reason = std::to_string(Context.Limits.MaxConversations)
+            + " conversations are open, callers are turned away";
     // Tell the program when the state or the reason changes, not on every pass.
     if (Hooks.ListenStateChanged && (!Reported || *Reported != reason)) {
         Reported = reason;
@@ -170,7 +197,7 @@ void TChatServer::ThreadMain()
 
         if (!address.empty()) {
             auto* client = new TChatClient(Context, -1, address, port, style);
-            Register(client);
+            Register(client, std::nullopt);
             RunOnMainThread([this] {
                 if (Hooks.ShowChatWindow)
                     Hooks.ShowChatWindow(true);
@@ -219,8 +246,7 @@ void TChatServer::AcceptWaiting()
 {
     // Take every connection already waiting, not one per pass: the listening socket is
     // non-blocking, so Accept fails with "would block" once the queue is empty.
-    std::vector<int> accepted;
-    std::size_t open = ConversationCount();
+    std::vector<std::pair<int, std::string>> accepted;
     for (;;) {
         const int handle = Listener.Accept();
         const int code = Listener.ErrorCode();
@@ -232,14 +258,13 @@ void TChatServer::AcceptWaiting()
             break;
         }
         AcceptProblem.clear();
-        if (open >= MaxConversations) {
+        std::string address = Listener.PeerAddressText();
+        if (!Admit(address)) {
             // Turned away at once: no tab, no thread, nothing kept.
             ::close(handle);
-            Refusing = true;
             continue;
         }
-        ++open;
-        accepted.push_back(handle);
+        accepted.emplace_back(handle, std::move(address));
     }
     if (accepted.empty())
         return;
@@ -247,20 +272,41 @@ void TChatServer::AcceptWaiting()
         if (Hooks.ShowChatWindow)
             Hooks.ShowChatWindow(false);
     });
-    for (const int handle : accepted)
+    for (auto& [handle, address] : accepted) {
         Register(
-            new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime));
+            new TChatClient(Context, handle, std::string(), std::string(), TChatStyle::Realtime),
+            address);
+    }
 }
 
-void TChatServer::Register(TChatClient* client)
+bool TChatServer::Admit(const std::string& address)
+{
+    const std::lock_guard<std::mutex> guard(ListLock);
+    if (LiveConnections >= Context.Limits.MaxConversations) {
+        Refusing = true;
+        return false;
+    }
+    std::size_t& held = PerAddress[address];
+    if (held >= Context.Limits.MaxPerAddress)
+        return false;
+    ++held;
+    ++LiveConnections;
+    return true;
+}
+
+void TChatServer::Register(TChatClient* client, std::optional<std::string> caller)
 {
     // The callbacks are in place before the conversation can end.
     client->SetOnError(Context.ReportError);
+    client->SetOnConnectionEnded([this](TChatClient& ended) { ConnectionEnded(ended); });
     client->SetOnTerminate(
         [this](TThread& thread) { ClientTerminated(static_cast<TChatClient&>(thread)); });
     {
         const std::lock_guard<std::mutex> guard(ListLock);
-        Conversations.push_back(client);
+        // A dialed call is never refused; a caller was counted in when it was admitted.
+        if (!caller)
+            ++LiveConnections;
+        Conversations.push_back({ client, std::move(caller), true });
     }
     client->Start();
 }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet {
@@ -34,14 +35,23 @@ struct TChatServerHooks {
 // which wakes the wait) and accept every connection already waiting. A port that is taken is
 // tried again on every pass until it is free.
 //
-// A flood of callers must not take the program down: at most MaxConversations conversations
-// exist at once, and a caller beyond that is closed at once, without a tab. An accept that fails
-// (out of descriptors, say) leaves the caller waiting in the system's queue and is tried again
-// after a pause of AcceptRetryMs instead of at once. While either happens the listen state says
-// so (the tray tip).
+// A flood of callers must neither take the program down nor lock genuine callers out (the
+// limits are the context's TCallLimits):
+// - at most MaxConversations connections stand at once; a caller beyond them is closed at once,
+//   without a tab, and the listen state says so (the tray tip) until one has ended. Ended
+//   conversations whose tabs remain hold no connection and do not count;
+// - one address may have at most MaxPerAddress conversations (until their tabs are closed), so
+//   a caller from another address is still answered while one address floods; a caller beyond
+//   that is closed at once, quietly;
+// - a caller that does not say its name in time, or hangs up before it has, leaves no tab (the
+//   conversation's part, TChatClient).
+// Every connection waiting in the system's queue is taken in one pass, so a genuine caller waits
+// behind a flood for one pass at most. An accept that fails (out of descriptors, say) leaves the
+// caller waiting in the queue and is tried again after a pause of AcceptRetryMs instead of at
+// once, and the listen state says why.
 //
-// Guards: RequestLock for the three request fields, ListLock for Conversations. The listener
-// thread holds neither while it waits for the main thread.
+// Guards: RequestLock for the three request fields, ListLock for Conversations and the counts.
+// The listener thread holds neither while it waits for the main thread.
 class TChatServer final : public TThread {
 public:
     TChatServer(TConversationContext& context, TChatServerHooks hooks,
@@ -60,7 +70,6 @@ public:
     // all of them and the listener thread are gone. False if that took longer than `timeout`.
     bool StopAndWait(const std::function<void()>& processEvents, std::chrono::milliseconds timeout);
 
-    static constexpr std::size_t MaxConversations = 1000;
     static constexpr int AcceptRetryMs = 500;
 
     // The port being listened on (0 while not listening); useful when constructed with "0".
@@ -68,6 +77,8 @@ public:
     // Accepts that failed (other than for an empty queue) since the start.
     int AcceptFailures() const { return FailedAccepts.load(); }
     std::size_t ConversationCount() const;
+    // Conversations whose connection stands (or is being made).
+    std::size_t LiveConnectionCount() const;
 
 protected:
     void ThreadMain() override;
@@ -76,7 +87,11 @@ private:
     void SetUpListener();
     void WaitForCallersOrRequest();
     void AcceptWaiting();
-    void Register(TChatClient* client);
+    // Counts a caller from `address` in when the limits leave room for it.
+    bool Admit(const std::string& address);
+    // `caller`: the caller's address, which Admit has counted in; none for a dialed call.
+    void Register(TChatClient* client, std::optional<std::string> caller);
+    void ConnectionEnded(TChatClient& client);
     void Wake();
     // Waits up to `timeoutMs` for a wake-up (a call request or the stop).
     void WaitForWake(int timeoutMs);
@@ -107,8 +122,18 @@ private:
     std::string PendingPort;
     TChatStyle PendingStyle = TChatStyle::IMPreview;
 
+    struct TConversationEntry {
+        TChatClient* Client;
+        std::optional<std::string> Caller; // the caller's address; none for a dialed call
+        bool Live; // its connection stands or is being made
+    };
+
     mutable std::mutex ListLock;
-    std::vector<TChatClient*> Conversations;
+    std::vector<TConversationEntry> Conversations; // in the order they were made
+    // Guarded by ListLock: entries of Conversations that are Live (and admitted callers about to
+    // be entered), and the entries per caller address (with admitted callers).
+    std::size_t LiveConnections = 0;
+    std::unordered_map<std::string, std::size_t> PerAddress;
 };
 
 } // namespace quillet

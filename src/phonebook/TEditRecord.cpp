@@ -163,7 +163,17 @@ void TEditRecord::FormShow()
         StyleButtons->setExclusive(true);
         break;
     }
-    UserNameEdit->setFocus();
+    switch (FocusField) {
+    case TContactField::Name:
+        UserNameEdit->setFocus();
+        break;
+    case TContactField::IPAddress:
+        IPAddrEdit->setFocus();
+        break;
+    case TContactField::Port:
+        PortEdit->setFocus();
+        break;
+    }
 }
 
 void TEditRecord::PortDefaultCheckboxClick()

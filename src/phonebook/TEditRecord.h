@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ChatStyle.h"
+#include "phonebook/ContactRules.h"
 
 #include <QDialog>
 
@@ -47,8 +48,12 @@ public:
     // other than 1 to 3 checks no radio button and stays as it is unless the user picks one.
     TChatStyle SelectedStyle { 0 };
 
+    // The field that takes the keyboard at the next showing (the name field unless the caller
+    // says otherwise, as after a refused entry).
+    TContactField FocusField = TContactField::Name;
+
     // Each showing: the default-port box follows the port text ("2323" checks it; the text is
-    // never changed here), the radio button follows SelectedStyle, the name field has the focus.
+    // never changed here), the radio button follows SelectedStyle, FocusField has the focus.
     void FormShow();
     // The box changed state: the port field is enabled exactly while the box is clear, and a
     // clearing offers "2323" to edit (except the clearing FormShow makes).

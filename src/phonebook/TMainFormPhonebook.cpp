@@ -3,7 +3,7 @@
 #include "phonebook/PhonebookText.h"
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
-#include "platform/PromptService.h"
+#include "platform/ExceptionText.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -32,12 +32,21 @@ TMainFormPhonebook::TMainFormPhonebook(const std::filesystem::path& settingsFile
         &Controls.DialButton, &QPushButton::clicked, &Controls.DialButton, [this] { DoDial(); });
 }
 
-std::optional<std::string> TMainFormPhonebook::LoadUsers()
+TMainFormPhonebook::~TMainFormPhonebook() = default;
+
+TPhonebook::TReadReport TMainFormPhonebook::LoadUsers()
 {
-    std::optional<std::string> conversionError = Users.ReadUsers();
+    TPhonebook::TReadReport report = Users.ReadUsers();
+    if (report.Repaired) {
+        try {
+            Users.SaveUsers();
+        } catch (const std::exception& error) {
+            *report.Repaired += std::string("\n") + error.what() + ".";
+        }
+    }
     Users.AddDefaultContact();
     UpdateUsersList();
-    return conversionError;
+    return report;
 }
 
 void TMainFormPhonebook::UpdateUsersList()
@@ -67,25 +76,29 @@ void TMainFormPhonebook::UsersListingBoxClick()
 
 void TMainFormPhonebook::AddLabelClick()
 {
-    if (EditRecord == nullptr)
-        return;
-    EditRecord->UserNameEdit->clear();
-    EditRecord->IPAddrEdit->clear();
-    EditRecord->SelectedStyle = TChatStyle::IMPreview;
-    EditRecord->PortEdit->setText(QString::fromStdString(DefaultPort));
-    EditRecord->PortDefaultCheckbox->setChecked(true);
-    if (!RunEditor()) {
+    AddContactWithEditor({}, {}, DefaultPort, TChatStyle::IMPreview);
+}
+
+void TMainFormPhonebook::AddContactWithEditor(const std::string& name, const std::string& ipAddress,
+    const std::string& port, TChatStyle style)
+{
+    if (EditRecord == nullptr) {
         UpdateUsersList();
         return;
     }
-    TUserRecordType entry = EnteredContact();
-    const std::vector<std::string> messages = Users.CheckEntry(entry, nullptr);
-    ShowMessages(messages);
+    const TUserRecordType given(name, ipAddress, port, style);
+    FillEditor(given);
+    // An empty form is no refused entry: only values handed in are checked before the showing.
+    std::vector<TEntryProblem> problems;
+    if (!name.empty() || !ipAddress.empty())
+        problems = Users.CheckEntry(given, nullptr);
+    std::optional<TUserRecordType> entry = RunEditorUntilAccepted(std::nullopt, problems);
+    if (!entry) {
+        UpdateUsersList();
+        return;
+    }
     SaveItemIndex();
-    // A refused entry still saves: the file then holds exactly the phonebook in memory.
-    if (messages.empty())
-        Users.UsersList.push_back(std::move(entry));
-    SaveAndUpdate();
+    ChangeAndUpdate([&] { Users.AddUser(std::move(*entry)); });
 }
 
 void TMainFormPhonebook::EditLabelClick()
@@ -96,25 +109,17 @@ void TMainFormPhonebook::EditLabelClick()
         UpdateUsersList();
         return;
     }
-    EditRecord->UserNameEdit->setText(QString::fromStdString(user->Name));
-    EditRecord->IPAddrEdit->setText(QString::fromStdString(user->IPAddress));
-    EditRecord->PortEdit->setText(QString::fromStdString(user->Port));
-    EditRecord->SelectedStyle = user->Style;
-    if (!RunEditor()) {
+    FillEditor(*user);
+    std::optional<TUserRecordType> entry = RunEditorUntilAccepted(name, {});
+    // An offer may have changed the list while the editor was open.
+    const TUserRecordType* old = entry ? Users.FindUser(*name) : nullptr;
+    if (old == nullptr) {
         UpdateUsersList();
         return;
     }
-    TUserRecordType entry = EnteredContact();
     SaveItemIndex();
-    const std::vector<std::string> messages = Users.CheckEntry(entry, Users.FindUser(*name));
-    ShowMessages(messages);
-    if (messages.empty()) {
-        // The edited contact goes and its new version joins at the end, to be sorted into place.
-        if (const TUserRecordType* old = Users.FindUser(*name))
-            Users.TakeOut(*old);
-        Users.UsersList.push_back(std::move(entry));
-    }
-    SaveAndUpdate();
+    // The edited contact goes and its new version joins at the end, to be sorted into place.
+    ChangeAndUpdate([&] { Users.ReplaceUser(*old, std::move(*entry)); });
 }
 
 void TMainFormPhonebook::DeleteLabelClick()
@@ -125,10 +130,10 @@ void TMainFormPhonebook::DeleteLabelClick()
         && Prompts.AskYesNoCancel("Delete this user: \"" + UpperCaseAscii(user->Name) + "\"?")
             == IPromptService::TAnswer::Yes) {
         SaveItemIndex();
-        if (const TUserRecordType* again = Users.FindUser(*name))
-            Users.TakeOut(*again);
-        SaveAndUpdate();
-        return;
+        if (const TUserRecordType* again = Users.FindUser(*name)) {
+            ChangeAndUpdate([&] { Users.DeleteUser(*again); });
+            return;
+        }
     }
     UpdateUsersList();
 }
@@ -146,26 +151,75 @@ void TMainFormPhonebook::DoDial()
 void TMainFormPhonebook::OfferAddUser(
     const std::string& name, const std::string& ipAddress, TChatStyle style)
 {
-    if (Users.FindUser(name) != nullptr || name.empty() || ipAddress.empty())
+    // The name as the file would give it back: "  Bob  " is Bob, and a known Bob is no stranger.
+    TOffer offer { TrimControls(name), ipAddress, style };
+    if (offer.Name.empty() || ipAddress.empty() || Users.FindUser(offer.Name) != nullptr)
         return;
-    // Both ends of a call to this very copy end together and offer the same name: while that
-    // name is being asked about, the second offer has its answer coming.
-    if (std::find(NamesInQuestion.begin(), NamesInQuestion.end(), name) != NamesInQuestion.end())
+    // Both ends of a call to this very copy end together and offer the same name and address:
+    // one question answers both.
+    if (IsOffered(offer) || Offers.size() >= MaxWaitingOffers)
         return;
-    TUserRecordType contact(name, ipAddress, DefaultPort, style);
-    // A peer chooses its own name: one the file would give back as something else (another
-    // address, say, after an "=") must not get into the phonebook.
-    if (TPhonebook::StorageProblem(contact))
+    Offers.push_back(std::move(offer));
+    AskNextOffer();
+}
+
+bool TMainFormPhonebook::IsOffered(const TOffer& offer) const
+{
+    const auto same = [&offer](const TOffer& other) {
+        return other.Name == offer.Name && other.Address == offer.Address;
+    };
+    return (CurrentOffer && same(*CurrentOffer)) || std::any_of(Offers.begin(), Offers.end(), same);
+}
+
+void TMainFormPhonebook::AskNextOffer()
+{
+    // A prompt service may answer at once, from inside the call: the loop then goes on with the
+    // next offer instead of asking from inside the answer.
+    if (AskingNext)
         return;
-    const std::string question = "Add this user: \"" + UpperCaseAscii(name)
-        + "\" with IP address of \"" + ipAddress + "\" to phonebook?";
-    NamesInQuestion.push_back(name);
-    const IPromptService::TAnswer answer = Prompts.AskYesNoCancel(question);
-    NamesInQuestion.erase(std::find(NamesInQuestion.begin(), NamesInQuestion.end(), name));
-    if (answer != IPromptService::TAnswer::Yes)
+    AskingNext = true;
+    while (!CurrentOffer && !Offers.empty()) {
+        TOffer offer = std::move(Offers.front());
+        Offers.pop_front();
+        // Stored meanwhile, by an earlier offer or by hand: nothing left to ask.
+        const TUserRecordType* known = Users.FindUser(offer.Name);
+        if (known != nullptr && known->IPAddress == offer.Address)
+            continue;
+        const std::string question = "Add this user: \"" + UpperCaseAscii(offer.Name)
+            + "\" with IP address of \"" + offer.Address + "\" to phonebook?";
+        CurrentOffer = std::move(offer);
+        Prompts.AskInBackground(
+            question, [this, alive = std::weak_ptr<bool>(Alive)](IPromptService::TAnswer answer) {
+                if (!alive.expired())
+                    AnswerOffer(answer);
+            });
+    }
+    AskingNext = false;
+}
+
+void TMainFormPhonebook::AnswerOffer(IPromptService::TAnswer answer)
+{
+    if (!CurrentOffer)
         return;
-    Users.UsersList.push_back(std::move(contact));
-    SaveAndUpdate();
+    if (answer == IPromptService::TAnswer::Yes) {
+        const TUserRecordType contact(
+            CurrentOffer->Name, CurrentOffer->Address, DefaultPort, CurrentOffer->Style);
+        try {
+            if (Users.CheckEntry(contact, nullptr).empty()) {
+                ChangeAndUpdate([&] { Users.AddUser(contact); });
+            } else {
+                AddContactWithEditor(contact.Name, contact.IPAddress, contact.Port, contact.Style);
+            }
+        } catch (...) {
+            if (ReportError)
+                ReportError(std::current_exception());
+            else
+                Prompts.ShowError(ExceptionText(std::current_exception()));
+        }
+    }
+    // Only now, after the editor the answer may have opened, comes the next question.
+    CurrentOffer.reset();
+    AskNextOffer();
 }
 
 void TMainFormPhonebook::SaveItemIndex()
@@ -176,10 +230,10 @@ void TMainFormPhonebook::SaveItemIndex()
     SavedItemIndex = row < 0 ? NoRow : static_cast<std::uint16_t>(std::min(row, NoRow - 1));
 }
 
-void TMainFormPhonebook::SaveAndUpdate()
+void TMainFormPhonebook::ChangeAndUpdate(const std::function<void()>& change)
 {
     try {
-        Users.SaveUsers();
+        change();
     } catch (...) {
         UpdateUsersList();
         throw;
@@ -187,8 +241,32 @@ void TMainFormPhonebook::SaveAndUpdate()
     UpdateUsersList();
 }
 
-bool TMainFormPhonebook::RunEditor()
+void TMainFormPhonebook::FillEditor(const TUserRecordType& contact)
 {
+    EditRecord->UserNameEdit->setText(QString::fromStdString(contact.Name));
+    EditRecord->IPAddrEdit->setText(QString::fromStdString(contact.IPAddress));
+    EditRecord->PortEdit->setText(QString::fromStdString(contact.Port));
+    EditRecord->SelectedStyle = contact.Style;
+}
+
+std::optional<TUserRecordType> TMainFormPhonebook::RunEditorUntilAccepted(
+    const std::optional<std::string>& editedName, std::vector<TEntryProblem> problems)
+{
+    while (true) {
+        ShowMessages(problems);
+        if (!RunEditor(problems.empty() ? TContactField::Name : problems.front().Field))
+            return std::nullopt;
+        TUserRecordType entry = EnteredContact();
+        const TUserRecordType* replacing = editedName ? Users.FindUser(*editedName) : nullptr;
+        problems = Users.CheckEntry(entry, replacing);
+        if (problems.empty())
+            return entry;
+    }
+}
+
+bool TMainFormPhonebook::RunEditor(TContactField field)
+{
+    EditRecord->FocusField = field;
     EditRecord->setResult(QDialog::Rejected);
     RunModal(*EditRecord);
     return EditRecord->result() == QDialog::Accepted;
@@ -212,10 +290,10 @@ std::optional<std::string> TMainFormPhonebook::SelectedName() const
     return Controls.UsersListingBox.NameAt(row);
 }
 
-void TMainFormPhonebook::ShowMessages(const std::vector<std::string>& messages)
+void TMainFormPhonebook::ShowMessages(const std::vector<TEntryProblem>& problems)
 {
-    for (const std::string& message : messages)
-        Prompts.ShowMessage(message);
+    for (const TEntryProblem& problem : problems)
+        Prompts.ShowMessage(problem.Message);
 }
 
 } // namespace quillet

@@ -1,10 +1,15 @@
 #pragma once
 
 #include "phonebook/TPhonebook.h"
+#include "platform/PromptService.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +20,6 @@ class QWidget;
 
 namespace quillet {
 
-class IPromptService;
 class TEditRecord;
 class TUsersListingBox;
 
@@ -31,13 +35,19 @@ struct TPhonebookControls {
 // with the contact editor, dialing, and the offer to add a caller after a conversation.
 //
 // Every change follows one pattern: change the phonebook, save the whole section, refill the
-// list. A failed save throws std::runtime_error("Unable to write to <path>") out of the handler
-// after the list has been refilled, so the list always shows the phonebook in memory (which keeps
-// the change and writes it with the next save that succeeds).
+// list. A failed save undoes the change and throws std::runtime_error("Unable to write to
+// <path>") out of the handler after the list has been refilled, so the list always shows the
+// phonebook as the file holds it.
+//
+// The contact editor refuses an entry with its messages and then shows again, every field as
+// typed and the offending one focused, until the entry is stored or the editor cancelled.
+//
+// Offers to add a caller wait in one queue and are asked one at a time in the background
+// (IPromptService::AskInBackground), never one inside another; at most MaxWaitingOffers wait.
 //
 // Main thread only. A handler waiting for the editor or a question lets the main thread run, so
-// a caller offer can add a contact meanwhile; handlers therefore look contacts up again after
-// every wait instead of holding on to them.
+// an offer can add a contact meanwhile; handlers therefore look contacts up again after every
+// wait instead of holding on to them.
 //
 // The list's selection changes and double clicks and the Dial button are handled from the
 // construction on; the labels are the window's to connect to the three label handlers.
@@ -46,18 +56,30 @@ public:
     using TDial = std::function<void(
         const std::string& address, const std::string& port, TChatStyle style)>;
     using TModalRunner = std::function<void(QDialog&)>;
+    // Shows a failure that escaped an offer's answer (a failed save); the handlers throw theirs.
+    using TErrorReporter = std::function<void(const std::exception_ptr&)>;
+
+    // How many offers may wait behind the one being asked; later ones are dropped.
+    static constexpr std::size_t MaxWaitingOffers = 20;
 
     TMainFormPhonebook(const std::filesystem::path& settingsFile, TPhonebookControls controls,
         IPromptService& prompts, TModalRunner runModal);
+    ~TMainFormPhonebook();
+    TMainFormPhonebook(const TMainFormPhonebook&) = delete;
+    TMainFormPhonebook& operator=(const TMainFormPhonebook&) = delete;
 
-    // Start-up: read the phonebook, add the built-in contact to an empty one (not saved yet) and
-    // fill the list. Returns the message for a style field that is not a whole number.
-    std::optional<std::string> LoadUsers();
+    // Start-up: read the phonebook, save it at once when contacts had to be repaired (so that
+    // the report comes once), add the built-in contact to an empty one (not saved yet) and fill
+    // the list. Returns what the reading found to complain about; a failed save of the repaired
+    // phonebook is added to the repair report.
+    TPhonebook::TReadReport LoadUsers();
 
     // The editor, made after the main window. Until it is set, Add and Edit do nothing.
     void SetEditRecord(TEditRecord* editRecord) { EditRecord = editRecord; }
     // Where a dial goes (the listener's call request). Until it is set, dialing does nothing.
     void SetDial(TDial dial) { Dial = std::move(dial); }
+    // Until it is set, such a failure goes to the prompt service's error box as it is.
+    void SetErrorReporter(TErrorReporter report) { ReportError = std::move(report); }
 
     // Sorts the phonebook and refills the list; selects the row SavedItemIndex (the last row when
     // it lies beyond); Edit, Delete and Dial are enabled exactly when there are contacts.
@@ -67,13 +89,24 @@ public:
     void AddLabelClick();
     void EditLabelClick();
     void DeleteLabelClick();
+    // The contact editor filled with these values, as "Add" shows it empty: "Ok" stores the
+    // entry once the checks pass, a refused entry shows its messages and the editor again with
+    // every field as typed, Cancel stores nothing. When the values given are refused already,
+    // their messages come first and the editor opens on the offending field.
+    void AddContactWithEditor(const std::string& name, const std::string& ipAddress,
+        const std::string& port, TChatStyle style);
     // Dials the selected contact; a style other than 1 to 3 starts the call in IM with preview.
     void DoDial();
-    // A conversation has ended. A peer whose announced name is not in the phonebook is offered;
-    // "Yes" stores it with the address seen, port "2323" and the style the conversation ended in.
-    // A name the settings file could not give back as it is (an "=" in it, say) is not offered,
-    // nor a name that another offer is asking about at the moment.
+    // A conversation has ended. A peer whose announced name (trimmed as the file would read it)
+    // is not in the phonebook is offered; returns at once, the question comes in its turn. "Yes"
+    // stores it with the address seen, port "2323" and the style the conversation ended in, or,
+    // when that entry is refused (a name the file cannot hold, a name taken since), opens the
+    // editor filled with it, where its messages say why. An offer of the same name and address
+    // as one waiting or being asked is dropped, as are offers beyond MaxWaitingOffers.
     void OfferAddUser(const std::string& name, const std::string& ipAddress, TChatStyle style);
+    // Offers waiting behind the one being asked, and whether one is being asked.
+    std::size_t WaitingOffers() const { return Offers.size(); }
+    bool AskingOffer() const { return CurrentOffer.has_value(); }
 
     TPhonebook& Phonebook() { return Users; }
     const TPhonebook& Phonebook() const { return Users; }
@@ -83,18 +116,35 @@ public:
     std::uint16_t SavedItemIndex = 0;
 
 private:
+    struct TOffer {
+        std::string Name;
+        std::string Address;
+        TChatStyle Style;
+    };
+
     // The current row as SavedItemIndex keeps it.
     void SaveItemIndex();
-    // Saves the phonebook and refills the list, also when the save fails (the failure is then
-    // passed on).
-    void SaveAndUpdate();
-    // Runs the editor modally; true when it closed with "Ok".
-    bool RunEditor();
+    // Runs a change of the phonebook and refills the list, also when the change fails (the
+    // failure is then passed on).
+    void ChangeAndUpdate(const std::function<void()>& change);
+    // Fills the editor with the contact's fields.
+    void FillEditor(const TUserRecordType& contact);
+    // Shows the editor until an entry passes the checks (returned) or it is cancelled (nothing).
+    // `editedName` is the contact an edit replaces; `problems` are shown before the first
+    // showing.
+    std::optional<TUserRecordType> RunEditorUntilAccepted(
+        const std::optional<std::string>& editedName, std::vector<TEntryProblem> problems);
+    // Runs the editor modally with the focus on `field`; true when it closed with "Ok".
+    bool RunEditor(TContactField field);
     // The contact as the editor holds it after "Ok": fields trimmed, a blank port is "2323".
     TUserRecordType EnteredContact() const;
     // The name of the selected row, if a row is selected.
     std::optional<std::string> SelectedName() const;
-    void ShowMessages(const std::vector<std::string>& messages);
+    void ShowMessages(const std::vector<TEntryProblem>& problems);
+    // Asks the next waiting offer unless one is being asked.
+    void AskNextOffer();
+    void AnswerOffer(IPromptService::TAnswer answer);
+    bool IsOffered(const TOffer& offer) const;
 
     TPhonebook Users;
     TPhonebookControls Controls;
@@ -102,8 +152,12 @@ private:
     TModalRunner RunModal;
     TEditRecord* EditRecord = nullptr;
     TDial Dial;
-    // Names whose offer waits for the user's answer.
-    std::vector<std::string> NamesInQuestion;
+    TErrorReporter ReportError;
+    std::deque<TOffer> Offers;
+    std::optional<TOffer> CurrentOffer; // asked, or its answer being acted on
+    bool AskingNext = false;
+    // Answers that arrive after this object is gone are dropped.
+    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
 };
 
 } // namespace quillet

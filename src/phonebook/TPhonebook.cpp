@@ -1,6 +1,7 @@
 #include "phonebook/TPhonebook.h"
 
 #include "phonebook/PhonebookText.h"
+#include "platform/CodePage1252.h"
 #include "platform/ProfileFile.h"
 
 #include <algorithm>
@@ -13,23 +14,24 @@ constexpr std::string_view UsersSection = "Users Section";
 
 const std::string DefaultPortText(TPhonebook::DefaultPort);
 
-bool HasControlCharacter(std::string_view text)
+// The name as the report shows it: control characters, which cannot be shown, as "?".
+std::string Printable(std::string_view name)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) {
+    std::string out(name);
+    for (char& c : out) {
         const auto byte = static_cast<unsigned char>(c);
-        return byte < 32 || byte == 127;
-    });
+        if (byte < 32 || byte == 127)
+            c = '?';
+    }
+    return out;
 }
 
-// The problem of one address or port field: a comma would split the entry into too many fields,
-// and an "=" ends the value where the reader takes it.
-std::optional<std::string> FieldProblem(std::string_view field, const std::string& caption)
+std::string Joined(const std::vector<std::string>& phrases)
 {
-    if (HasControlCharacter(field))
-        return caption + " can not contain line breaks or other control characters";
-    if (field.find_first_of(",=") != std::string_view::npos)
-        return caption + " can not contain \",\" or \"=\"";
-    return std::nullopt;
+    std::string out;
+    for (const std::string& phrase : phrases)
+        out += (out.empty() ? "" : "; ") + phrase;
+    return out;
 }
 
 } // namespace
@@ -42,9 +44,10 @@ TPhonebook::TPhonebook(std::filesystem::path settingsFile)
 {
 }
 
-std::optional<std::string> TPhonebook::ReadUsers()
+TPhonebook::TReadReport TPhonebook::ReadUsers()
 {
-    std::optional<std::string> conversionError;
+    TReadReport report;
+    std::vector<std::string> repairs;
     const std::vector<profile::TProfileEntry> entries
         = profile::ReadSection(Settings, UsersSection);
     UsersList.clear();
@@ -68,16 +71,31 @@ std::optional<std::string> TPhonebook::ReadUsers()
             TChatStyle style = TChatStyle::IMPreview;
             if (const auto number = ParseWholeNumber(fields[2]))
                 style = static_cast<TChatStyle>(static_cast<std::uint32_t>(*number) & 0xFF);
-            else if (!conversionError)
-                conversionError = "'" + fields[2] + "' is not a valid integer value";
+            else if (!report.ConversionError)
+                report.ConversionError = "'" + fields[2] + "' is not a valid integer value";
             UsersList.emplace_back(entry.Key, std::move(fields[0]), std::move(fields[1]), style);
             break;
         }
         default:
-            break; // more fields than the format has: not a contact
+            continue; // more fields than the format has: not a contact
         }
+        TUserRecordType& contact = UsersList.back();
+        const std::vector<std::string> changes = RepairForStorage(contact);
+        if (changes.empty())
+            continue;
+        const std::string was = Printable(cp1252::Utf8OrFromCp1252(entry.Key));
+        repairs.push_back("\"" + was + "\""
+            + (was != contact.Name ? " is now \"" + contact.Name + "\"" : std::string()) + ": "
+            + Joined(changes) + ".");
     }
-    return conversionError;
+    if (!repairs.empty()) {
+        std::string text = "Some contacts in " + Settings.string()
+            + " could not have been saved as they were. They are kept, changed like this:";
+        for (const std::string& line : repairs)
+            text += "\n" + line;
+        report.Repaired = std::move(text);
+    }
+    return report;
 }
 
 void TPhonebook::SaveUsers() const
@@ -85,12 +103,59 @@ void TPhonebook::SaveUsers() const
     std::vector<profile::TProfileEntry> entries;
     entries.reserve(UsersList.size());
     for (const TUserRecordType& user : UsersList) {
-        entries.push_back({ user.Name,
-            user.IPAddress + "," + user.Port + ","
-                + std::to_string(static_cast<unsigned>(user.Style)) });
+        // Every way into the list keeps to the rule; a contact that did not would fail the
+        // whole write, so it is named here rather than left to a bare failure.
+        if (const auto problem = StorageProblem(user)) {
+            throw std::runtime_error(profile::WriteFailureText(Settings) + ": the contact \""
+                + Printable(user.Name) + "\" cannot be stored (" + problem->Message + ")");
+        }
+        entries.push_back({ user.Name, StoredValue(user) });
     }
     if (!profile::ReplaceSection(Settings, UsersSection, entries))
-        throw std::runtime_error("Unable to write to " + Settings.string());
+        throw std::runtime_error(profile::WriteFailureText(Settings));
+}
+
+std::size_t TPhonebook::IndexOf(const TUserRecordType& record) const
+{
+    return static_cast<std::size_t>(&record - UsersList.data());
+}
+
+template <typename TUndo> void TPhonebook::SaveOrUndo(TUndo undo)
+{
+    try {
+        SaveUsers();
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+void TPhonebook::AddUser(TUserRecordType contact)
+{
+    UsersList.push_back(std::move(contact));
+    SaveOrUndo([this] { UsersList.pop_back(); });
+}
+
+void TPhonebook::ReplaceUser(const TUserRecordType& old, TUserRecordType updated)
+{
+    const std::size_t at = IndexOf(old);
+    TUserRecordType taken = std::move(UsersList[at]);
+    UsersList.erase(UsersList.begin() + static_cast<std::ptrdiff_t>(at));
+    UsersList.push_back(std::move(updated));
+    SaveOrUndo([this, at, &taken] {
+        UsersList.pop_back();
+        UsersList.insert(UsersList.begin() + static_cast<std::ptrdiff_t>(at), std::move(taken));
+    });
+}
+
+void TPhonebook::DeleteUser(const TUserRecordType& user)
+{
+    const std::size_t at = IndexOf(user);
+    TUserRecordType taken = std::move(UsersList[at]);
+    UsersList.erase(UsersList.begin() + static_cast<std::ptrdiff_t>(at));
+    SaveOrUndo([this, at, &taken] {
+        UsersList.insert(UsersList.begin() + static_cast<std::ptrdiff_t>(at), std::move(taken));
+    });
 }
 
 TUserRecordType* TPhonebook::FindUser(std::string_view name)
@@ -103,14 +168,6 @@ TUserRecordType* TPhonebook::FindUser(std::string_view name)
 const TUserRecordType* TPhonebook::FindUser(std::string_view name) const
 {
     return const_cast<TPhonebook*>(this)->FindUser(name);
-}
-
-void TPhonebook::TakeOut(const TUserRecordType& record)
-{
-    const auto it = std::find_if(UsersList.begin(), UsersList.end(),
-        [&record](const TUserRecordType& user) { return &user == &record; });
-    if (it != UsersList.end())
-        UsersList.erase(it);
 }
 
 void TPhonebook::SortUsers()
@@ -134,41 +191,29 @@ bool TPhonebook::AddDefaultContact()
     return true;
 }
 
-std::vector<std::string> TPhonebook::CheckEntry(
+std::vector<TEntryProblem> TPhonebook::CheckEntry(
     const TUserRecordType& entry, const TUserRecordType* replacing) const
 {
-    std::vector<std::string> messages;
+    std::vector<TEntryProblem> problems;
     if (entry.Name.empty())
-        messages.emplace_back("Name can not be blank");
+        problems.push_back({ TContactField::Name, "Name can not be blank" });
     if (entry.IPAddress.empty())
-        messages.emplace_back("IP address can not be blank");
+        problems.push_back({ TContactField::IPAddress, "IP address can not be blank" });
     if (!entry.Name.empty()) {
         const TUserRecordType* same = FindUser(entry.Name);
         if (same != nullptr && same != replacing)
-            messages.emplace_back("Name already exists. Can not add");
+            problems.push_back({ TContactField::Name, "Name already exists. Can not add" });
     }
-    if (messages.empty()) {
+    if (problems.empty()) {
+        // A contact that already holds a port (a service name, say) keeps it through an edit
+        // that leaves it alone.
+        const bool portKept = replacing != nullptr && replacing->Port == entry.Port;
         if (auto problem = StorageProblem(entry))
-            messages.push_back(std::move(*problem));
+            problems.push_back(std::move(*problem));
+        else if (auto portProblem = PortProblem(entry.Port); portProblem && !portKept)
+            problems.push_back(std::move(*portProblem));
     }
-    return messages;
-}
-
-std::optional<std::string> TPhonebook::StorageProblem(const TUserRecordType& contact)
-{
-    // The name is the entry's key: the first "=" of the line ends it, a line break would end the
-    // entry, and a line that starts with ";" is a comment and one that starts with "[" may be
-    // taken for a section.
-    const std::string_view name = contact.Name;
-    if (HasControlCharacter(name))
-        return "Name can not contain line breaks or other control characters";
-    if (name.find('=') != std::string_view::npos)
-        return "Name can not contain \"=\"";
-    if (!name.empty() && (name.front() == ';' || name.front() == '['))
-        return "Name can not start with \";\" or \"[\"";
-    if (auto problem = FieldProblem(contact.IPAddress, "IP address"))
-        return problem;
-    return FieldProblem(contact.Port, "Port");
+    return problems;
 }
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "phonebook/ContactRules.h"
 #include "phonebook/TUserRecordType.h"
 #include "platform/ProgramDefaults.h"
 
@@ -22,7 +23,9 @@ namespace quillet {
 //
 // The list is read once at start and the whole section is rewritten after every change. Its
 // order is the one of the last SortUsers, with contacts added since then at the end; the file is
-// written in that order.
+// written in that order. Invariant: every contact in UsersList passes StorageProblem, and apart
+// from the built-in contact of an empty phonebook the list holds what the file read back would
+// give (a change whose save fails is undone), so one failure never blocks a later save.
 class TPhonebook {
 public:
     // The port every copy answers on: a contact's port when none is given.
@@ -33,24 +36,40 @@ public:
 
     explicit TPhonebook(std::filesystem::path settingsFile);
 
+    // What reading the file found to complain about.
+    struct TReadReport {
+        // The first style field that is not a whole number ("'two' is not a valid integer
+        // value").
+        std::optional<std::string> ConversionError;
+        // The contacts the file could not have given back as they were (a NUL in a name, a name
+        // starting with "["), each named with what was wrong and how it was repaired.
+        std::optional<std::string> Repaired;
+    };
+
     // Replaces UsersList by the contacts stored in the file. A style field that is not a whole
-    // number does not stop the reading: the contact is kept with style 3, and the message for
-    // the first such field is returned ("'two' is not a valid integer value"). Of a number, the
-    // low 8 bits are the style (259 is 3, -1 is 255).
-    std::optional<std::string> ReadUsers();
+    // number does not stop the reading: the contact is kept with style 3. Of a number, the low
+    // 8 bits are the style (259 is 3, -1 is 255). A contact that fails StorageProblem is kept,
+    // repaired (RepairForStorage); the file is not written here.
+    TReadReport ReadUsers();
 
     // Rewrites the section from UsersList in one atomic write (an empty list removes it). Every
     // entry is written, also names that differ only in letter case. Throws std::runtime_error
-    // "Unable to write to <path>" when the file cannot be written; it is then left as it was.
+    // "Unable to write to <path>" (with the reason when the path is no usable file) when the
+    // file cannot be written; it is then left as it was.
     void SaveUsers() const;
+
+    // The changes of the phonebook: each changes UsersList and saves it; when the save fails,
+    // UsersList is put back as it was before (order included) and the failure passed on.
+    // AddUser appends; ReplaceUser takes `old` (one of UsersList's own records) out and
+    // appends `updated`; DeleteUser takes `user` out.
+    void AddUser(TUserRecordType contact);
+    void ReplaceUser(const TUserRecordType& old, TUserRecordType updated);
+    void DeleteUser(const TUserRecordType& user);
 
     // The first contact whose name is exactly `name` (same bytes, letter case included), or null.
     // Valid until UsersList changes.
     TUserRecordType* FindUser(std::string_view name);
     const TUserRecordType* FindUser(std::string_view name) const;
-
-    // Takes a contact (one of UsersList's own records) out of the list.
-    void TakeOut(const TUserRecordType& record);
 
     // Sorts UsersList with CompareUserNames.
     void SortUsers();
@@ -58,22 +77,24 @@ public:
     // Adds DefaultContact when the list is empty; true when it did.
     bool AddDefaultContact();
 
-    // The messages for an entry from the contact editor, in the order they are shown; none when
+    // The problems of an entry from the contact editor, in the order they are shown; none when
     // the entry may join the phonebook. Name and address must not be blank, the name must not be
     // another contact's (`replacing` is the contact an edit replaces, whose own name is no
-    // clash), and the entry must read back from the file exactly as it is (StorageProblem).
-    std::vector<std::string> CheckEntry(
+    // clash), the entry must read back from the file exactly as it is (StorageProblem), and the
+    // port must be a port number (PortProblem) unless it is the one the edited contact holds.
+    std::vector<TEntryProblem> CheckEntry(
         const TUserRecordType& entry, const TUserRecordType* replacing) const;
-
-    // Why the file could not give back this contact exactly as it is, or nothing when it can.
-    // The fields are taken as already trimmed of blanks and control characters at both ends.
-    static std::optional<std::string> StorageProblem(const TUserRecordType& contact);
 
     const std::filesystem::path& SettingsFile() const { return Settings; }
 
     std::vector<TUserRecordType> UsersList;
 
 private:
+    // Index of one of UsersList's own records.
+    std::size_t IndexOf(const TUserRecordType& record) const;
+    // SaveUsers; on a failure `undo` runs before the failure is passed on.
+    template <typename TUndo> void SaveOrUndo(TUndo undo);
+
     std::filesystem::path Settings;
 };
 

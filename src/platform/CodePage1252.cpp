@@ -123,4 +123,50 @@ std::string FromUtf8(std::string_view utf8)
     return out;
 }
 
+bool IsValidUtf8(std::string_view bytes) noexcept
+{
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<std::uint8_t>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t extra = 0;
+        // The smallest and largest second byte each lead byte allows: this rules out overlong
+        // forms (E0 80..9F, F0 80..8F), surrogates (ED A0..BF) and code points past U+10FFFF.
+        std::uint8_t low = 0x80;
+        std::uint8_t high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i <= extra)
+            return false;
+        const auto second = static_cast<std::uint8_t>(bytes[i + 1]);
+        if (second < low || second > high)
+            return false;
+        for (std::size_t k = 2; k <= extra; ++k) {
+            if ((static_cast<std::uint8_t>(bytes[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string Utf8OrFromCp1252(std::string_view bytes)
+{
+    return IsValidUtf8(bytes) ? std::string(bytes) : ToUtf8(bytes);
+}
+
 } // namespace quillet::cp1252

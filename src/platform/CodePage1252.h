@@ -30,4 +30,12 @@ std::string ToUtf8(std::string_view bytes);
 // Appends the UTF-8 form of one code point.
 void AppendUtf8(std::string& out, char32_t ch);
 
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation byte, no overlong
+// form, no surrogate, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes) noexcept;
+
+// Text as UTF-8: bytes that are valid UTF-8 as they are, any other bytes read as Windows-1252
+// (which gives every byte a character, so nothing is lost or replaced).
+std::string Utf8OrFromCp1252(std::string_view bytes);
+
 } // namespace quillet::cp1252

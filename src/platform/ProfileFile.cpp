@@ -1,21 +1,24 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/CodePage1252.h"
+
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <deque>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillet::profile {
 namespace {
 
-// A settings file cut into lines, each without its line end. The lines are views into the text as
-// read and into the lines a write makes, so reading a file of 65,535 contacts makes no string per
-// line. Neither moves nor copies: the views point into its own members.
+// A settings file cut into lines, each without its line end and in UTF-8. The lines are views
+// into the text as read and into the lines a write or a conversion makes, so reading a file of
+// 65,535 contacts makes no string per line. Neither moves nor copies: the views point into its
+// own members. A file that may not be read (FileProblem) has no lines and is not Usable: a write
+// must leave it alone.
 class TParsedFile {
 public:
     explicit TParsedFile(const std::filesystem::path& file);
@@ -25,12 +28,17 @@ public:
     // Keeps a line made by a write and returns the view to put in Lines.
     std::string_view Own(std::string line) { return Made.emplace_back(std::move(line)); }
 
+    bool Usable() const { return !Refused; }
+
     std::vector<std::string_view> Lines;
     std::string Eol = "\n";
 
 private:
+    bool ReadContent(const std::filesystem::path& file);
+
     std::string Content;
     std::deque<std::string> Made; // a deque keeps its elements in place as it grows
+    bool Refused = false;
 };
 
 std::string_view Trim(std::string_view s)
@@ -96,38 +104,32 @@ bool HasLineBreakOrNul(std::string_view s)
 
 bool IsStorableSection(std::string_view section)
 {
-    return !HasLineBreakOrNul(section) && section.find(']') == std::string_view::npos;
+    return !HasLineBreakOrNul(section) && section.find(']') == std::string_view::npos
+        && cp1252::IsValidUtf8(section);
 }
 
-bool IsStorableKey(std::string_view key)
+bool IsRegularAndSmallEnough(const struct stat& st)
 {
-    const std::string_view trimmed = Trim(key);
-    return !HasLineBreakOrNul(key) && key.find('=') == std::string_view::npos
-        && (trimmed.empty() || (trimmed.front() != '[' && trimmed.front() != ';'));
-}
-
-bool IsStorableEntry(std::string_view key, std::string_view value)
-{
-    return IsStorableKey(key) && !HasLineBreakOrNul(value);
+    return S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) <= MaxFileSize;
 }
 
 TParsedFile::TParsedFile(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    if (!ReadContent(file)) {
+        Refused = true;
+        Content.clear();
         return;
-    // One allocation for the whole text: a buffer grown as the bytes come costs a copy and fresh
-    // pages at every doubling, most of the start-up time with a phonebook of 65,535 contacts.
-    std::error_code sizeError;
-    const std::uintmax_t expected = std::filesystem::file_size(file, sizeError);
-    if (!sizeError && expected <= Content.max_size())
-        Content.reserve(static_cast<std::size_t>(expected));
-    std::array<char, 1 << 16> block;
-    while (in.read(block.data(), block.size()) || in.gcount() > 0)
-        Content.append(block.data(), static_cast<std::size_t>(in.gcount()));
-    if (Content.find("\r\n") != std::string::npos)
+    }
+    std::string_view content = Content;
+    // A byte order mark is how some editors start a UTF-8 file; it belongs to no line.
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (content.substr(0, ByteOrderMark.size()) == ByteOrderMark)
+        content.remove_prefix(ByteOrderMark.size());
+    if (content.find("\r\n") != std::string::npos)
         Eol = "\r\n";
-    const std::string_view content = Content;
+    // A whole file of UTF-8 (the usual case) is checked in one pass; otherwise line by line, so
+    // that the lines in the single-byte code page are converted and the others kept as they are.
+    const bool allUtf8 = cp1252::IsValidUtf8(content);
     Lines.reserve(static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
     std::size_t start = 0;
     while (start < content.size()) {
@@ -137,9 +139,51 @@ TParsedFile::TParsedFile(const std::filesystem::path& file)
         std::string_view line = content.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        if (!allUtf8 && !cp1252::IsValidUtf8(line))
+            line = Own(cp1252::ToUtf8(line));
         Lines.push_back(line);
         start = end + 1;
     }
+}
+
+// Reads the whole file into Content; false when it exists and may not be read. The file is
+// opened without waiting (a named pipe would block the open until a writer comes) and checked
+// on the open descriptor, so what is read is what was checked.
+bool TParsedFile::ReadContent(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    struct stat st { };
+    bool ok = ::fstat(fd, &st) == 0 && IsRegularAndSmallEnough(st);
+    if (ok) {
+        // One allocation for the whole text: a buffer grown as the bytes come costs a copy and
+        // fresh pages at every doubling, most of the start-up time with a full phonebook.
+        Content.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (ok) {
+            if (done == Content.size()) {
+                // The file grew since it was measured: read on, up to the limit.
+                if (Content.size() > MaxFileSize) {
+                    ok = false;
+                    break;
+                }
+                Content.resize(std::max<std::size_t>(2 * Content.size(), 4096));
+            }
+            const ssize_t n = ::read(fd, Content.data() + done, Content.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        Content.resize(done);
+        ok = ok && Content.size() <= MaxFileSize;
+    }
+    ::close(fd);
+    return ok;
 }
 
 std::string Join(const TParsedFile& parsed)
@@ -245,12 +289,101 @@ bool RewriteInPlace(
     return ok;
 }
 
+// The six characters mkstemp puts in place of "XXXXXX".
+bool IsTemporarySuffix(std::string_view suffix)
+{
+    return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The writers' rule: what a write would not give back as it was given, ignoring blanks at the
+// ends when `trimmed` (WriteString trims them itself).
+bool KeyWritable(std::string_view key, bool trimmed)
+{
+    const TTextProblem problem = KeyProblem(trimmed ? Trim(key) : key);
+    return problem == TTextProblem::None;
+}
+
+bool ValueWritable(std::string_view value, bool trimmed)
+{
+    const TTextProblem problem = ValueProblem(value);
+    return problem == TTextProblem::None || (trimmed && problem == TTextProblem::BlankAtEnd);
+}
+
 } // namespace
+
+std::optional<std::string> FileProblem(const std::filesystem::path& file)
+{
+    struct stat st { };
+    if (::stat(file.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        return "it cannot be read: " + std::generic_category().message(errno);
+    }
+    if (S_ISDIR(st.st_mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(st.st_mode))
+        return "it is a named pipe, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return "it is a device, not a file";
+    if (!S_ISREG(st.st_mode))
+        return "it is not a regular file";
+    if (static_cast<std::uintmax_t>(st.st_size) > MaxFileSize)
+        return "it is larger than 64 MiB, far larger than any settings file";
+    if (::access(file.c_str(), R_OK) != 0)
+        return "it cannot be read: " + std::generic_category().message(errno);
+    return std::nullopt;
+}
+
+std::string WriteFailureText(const std::filesystem::path& file)
+{
+    std::string text = "Unable to write to " + file.string();
+    if (const auto problem = FileProblem(file))
+        text += ": " + *problem;
+    return text;
+}
+
+TTextProblem KeyProblem(std::string_view key)
+{
+    if (HasLineBreakOrNul(key))
+        return TTextProblem::LineBreakOrNul;
+    if (!cp1252::IsValidUtf8(key))
+        return TTextProblem::NotUtf8;
+    if (key.find('=') != std::string_view::npos)
+        return TTextProblem::HoldsEquals;
+    if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back())))
+        return TTextProblem::BlankAtEnd;
+    if (!key.empty() && (key.front() == '[' || key.front() == ';'))
+        return TTextProblem::StartsLikeHeaderOrComment;
+    return TTextProblem::None;
+}
+
+TTextProblem ValueProblem(std::string_view value)
+{
+    if (HasLineBreakOrNul(value))
+        return TTextProblem::LineBreakOrNul;
+    if (!cp1252::IsValidUtf8(value))
+        return TTextProblem::NotUtf8;
+    if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back())))
+        return TTextProblem::BlankAtEnd;
+    return TTextProblem::None;
+}
 
 bool WriteFileAtomically(
     const std::filesystem::path& path, std::string_view content, std::size_t failAfterBytes)
 {
     const std::filesystem::path file = ResolveLinks(path);
+    // Only a regular file is ever replaced: a link to a device or a pipe must not turn into a
+    // file, and nothing is made beside it.
+    struct stat target { };
+    if (::stat(file.c_str(), &target) == 0 && !IsRegularAndSmallEnough(target))
+        return false;
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::string tmpl = (folder / (file.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
@@ -279,27 +412,35 @@ bool WriteFileAtomically(
     return true;
 }
 
-std::string ReadString(const std::filesystem::path& file, std::string_view section,
-    std::string_view key, std::string_view defaultValue)
+std::optional<std::string> ReadValue(
+    const std::filesystem::path& file, std::string_view section, std::string_view key)
 {
     const TParsedFile parsed(file);
     const auto range = FindSection(parsed, section);
     if (!range)
-        return std::string(defaultValue);
+        return std::nullopt;
     for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
         const auto entry = EntryOf(parsed.Lines[i]);
         if (entry && EqualsNoCase(entry->Key, Trim(key)))
             return std::string(entry->Value);
     }
-    return std::string(defaultValue);
+    return std::nullopt;
+}
+
+std::string ReadString(const std::filesystem::path& file, std::string_view section,
+    std::string_view key, std::string_view defaultValue)
+{
+    return ReadValue(file, section, key).value_or(std::string(defaultValue));
 }
 
 bool WriteString(const std::filesystem::path& file, std::string_view section, std::string_view key,
     std::string_view value)
 {
-    if (!IsStorableSection(section) || !IsStorableEntry(key, value))
+    if (!IsStorableSection(section) || !KeyWritable(key, true) || !ValueWritable(value, true))
         return false;
     TParsedFile parsed(file);
+    if (!parsed.Usable())
+        return false;
     const std::string line = std::string(Trim(key)) + "=" + std::string(value);
     const auto range = FindSection(parsed, section);
     if (!range) {
@@ -342,11 +483,14 @@ bool SectionExists(const std::filesystem::path& file, std::string_view section)
 bool ReplaceSection(const std::filesystem::path& file, std::string_view section,
     const std::vector<TProfileEntry>& entries)
 {
-    const bool storable = std::all_of(entries.begin(), entries.end(),
-        [](const TProfileEntry& e) { return IsStorableEntry(e.Key, e.Value); });
+    const bool storable = std::all_of(entries.begin(), entries.end(), [](const TProfileEntry& e) {
+        return KeyWritable(e.Key, false) && ValueWritable(e.Value, false);
+    });
     if (!IsStorableSection(section) || !storable)
         return false;
     TParsedFile parsed(file);
+    if (!parsed.Usable())
+        return false;
     const auto range = FindSection(parsed, section);
     if (!range && entries.empty())
         return true;
@@ -385,6 +529,26 @@ std::vector<std::string> ListSections(const std::filesystem::path& file)
             names.emplace_back(*name);
     }
     return names;
+}
+
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& file)
+{
+    const std::filesystem::path target = ResolveLinks(file);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const std::string prefix = target.filename().string() + ".";
+    std::size_t removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0
+            || !IsTemporarySuffix(std::string_view(name).substr(prefix.size())))
+            continue;
+        struct stat st { };
+        if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid() && ::unlink(entry.path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace quillet::profile

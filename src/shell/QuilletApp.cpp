@@ -2,13 +2,17 @@
 
 #include "chatui/TChatForm.h"
 #include "chatui/TChatTabFactory.h"
+#include "nearby/TDeferredNearbyService.h"
+#include "nearby/avahi/TAvahiNearby.h"
 #include "net/TChatServer.h"
 #include "phonebook/TEditRecord.h"
+#include "platform/ExceptionText.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDefaults.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "shell/CommandLine.h"
+#include "shell/ErrorBox.h"
 #include "shell/Forms.h"
 #include "shell/InstalledTree.h"
 #include "shell/SettingsPath.h"
@@ -17,6 +21,8 @@
 #include "shell/Shutdown.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
+#include "shell/TOwnNameReader.h"
+#include "shell/TPeopleNearby.h"
 #include "shell/TQuilletApplication.h"
 #include "shell/TSetupForm.h"
 #include "shell/TSingleInstance.h"
@@ -75,26 +81,33 @@ struct TWindows {
 // the windows are destroyed.
 class TConversations {
 public:
-    TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown)
-        : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
-            TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
+    // `listenPortChanged`: the port calls are answered on, 0 while they are not.
+    TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown,
+        std::function<void(std::uint16_t port)> listenPortChanged)
+        : OwnName(settingsPath, std::string(DefaultUserName))
+        , Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
+              TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
-            [settingsPath] {
-                return profile::ReadString(
-                    settingsPath, "Settings", "User name", std::string(DefaultUserName));
-            },
+            [this] { return OwnName.Read(); },
             [](const std::string& name, const std::string& address, TChatStyle style) {
                 MainForm->OfferAddUser(name, address, style);
             },
+            // The conversation failed on its own, not at the user's doing: the box must not
+            // take the keyboard.
             [](const std::exception_ptr& error) {
-                TQuilletApplication::RunHandler([&error] { std::rethrow_exception(error); });
+                if (auto* app = dynamic_cast<TQuilletApplication*>(QCoreApplication::instance())) {
+                    app->PromptService().ShowInBackground(
+                        ErrorBoxText(ExceptionText(error)), IPromptService::TNotice::Error);
+                }
             } }
     {
         TChatServerHooks hooks;
         hooks.ShowChatWindow = [](bool dialed) { ChatForm->ShowForCall(dialed); };
         hooks.HideChatWindow = [] { ChatForm->hide(); };
-        hooks.ListenStateChanged = [](bool listening, const std::string& reason) {
+        hooks.ListenStateChanged = [this, portChanged = std::move(listenPortChanged)](
+                                       bool listening, const std::string& reason) {
             MainForm->ShowListenState(listening, reason);
+            portChanged(listening ? static_cast<std::uint16_t>(Server->ListeningPort()) : 0);
         };
         Server = std::make_unique<TChatServer>(Context, std::move(hooks));
         ChatServer = Server.get();
@@ -108,10 +121,50 @@ public:
     ~TConversations() { ChatServer = nullptr; }
 
 private:
+    TOwnNameReader OwnName;
     TQtMainThreadDispatcher Dispatcher;
     TChatTabFactory Tabs;
     TConversationContext Context;
     std::unique_ptr<TChatServer> Server;
+};
+
+// People Nearby: the discovery daemon's client, made when first needed, and the window.
+class TNearby {
+public:
+    explicit TNearby(const std::filesystem::path& settingsPath)
+        : Service([this] { return std::make_unique<TAvahiNearby>(Dispatcher); })
+        , People(Service, settingsPath, Hooks())
+    {
+    }
+
+    TPeopleNearby& Feature() { return People; }
+
+private:
+    static TPeopleNearby::THooks Hooks()
+    {
+        TPeopleNearby::THooks hooks;
+        // Calls go the way Dial in the phonebook sends them.
+        hooks.Dial = [](const std::string& address, const std::string& port, TChatStyle style) {
+            if (ChatServer != nullptr)
+                ChatServer->RequestCall(address, port, style);
+        };
+        hooks.ContactStyle = [](const std::string& name) -> std::optional<TChatStyle> {
+            const TUserRecordType* contact
+                = MainForm->PhonebookHandlers().Phonebook().FindUser(name);
+            if (contact == nullptr)
+                return std::nullopt;
+            return contact->Style;
+        };
+        hooks.AddToPhonebook
+            = [](const std::string& name, const std::string& address, const std::string& port) {
+                  MainForm->AddNearbyContact(name, address, port);
+              };
+        return hooks;
+    }
+
+    TQtMainThreadDispatcher Dispatcher;
+    TDeferredNearbyService Service;
+    TPeopleNearby People;
 };
 
 // Desktops without a tray (and headless runs) can still be tested as if they had one.
@@ -121,8 +174,8 @@ bool TrayAvailable()
         || qEnvironmentVariableIntValue("QUILLET_ASSUME_TRAY") != 0;
 }
 
-void CreateWindows(
-    TWindows& windows, const std::filesystem::path& settingsPath, IPromptService& prompts)
+void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath,
+    IPromptService& prompts, TPeopleNearby& nearby)
 {
     windows.Setup = std::make_unique<TSetupForm>(settingsPath);
     SetupForm = windows.Setup.get();
@@ -150,6 +203,8 @@ void CreateWindows(
         if (ChatServer != nullptr)
             ChatServer->CloseAll();
     };
+    uses.ShowPeopleNearby = [&nearby] { nearby.ShowForm(); };
+    uses.NearbySettingsChanged = [&nearby] { nearby.SettingsChanged(); };
     windows.Main
         = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts, std::move(uses));
     MainForm = windows.Main.get();
@@ -181,10 +236,18 @@ int RunQuillet(int argc, char** argv)
     // Every conversation holds a connection: let the program have as many as the system allows.
     RaiseOpenFileLimit();
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
+    // Saves cut short by a crash or a kill leave their temporary files; this copy is the only
+    // one of this user that saves, so any there now is stale.
+    profile::RemoveStaleTemporaries(settingsPath);
+    // Before the windows, which are given it, and ended after them.
+    TNearby nearby(settingsPath);
     TWindows windows;
-    CreateWindows(windows, settingsPath, app.PromptService());
+    CreateWindows(windows, settingsPath, app.PromptService(), nearby.Feature());
     TShutdownSteps shutdown;
-    TConversations conversations(settingsPath, shutdown);
+    // First at exit: nobody nearby should find a copy that no longer answers.
+    shutdown.Add([&nearby] { nearby.Feature().Withdraw(); });
+    TConversations conversations(settingsPath, shutdown,
+        [&nearby](std::uint16_t port) { nearby.Feature().ListenPortChanged(port); });
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
 

@@ -1,5 +1,6 @@
 #include "shell/TMainForm.h"
 
+#include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDefaults.h"
@@ -7,6 +8,7 @@
 #include "platform/qt/ShowWithoutActivating.h"
 #include "shell/ErrorBox.h"
 #include "shell/MainFormLayout.h"
+#include "shell/NearbySetting.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
@@ -19,6 +21,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -77,10 +80,8 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
 {
     // First, so that every control is made under the skin's style.
     SkinData1 = new TSkinData(LoadSkinAtStart(SettingsFile), this);
-    if (!SkinData1->LoadProblem().empty()) {
-        QTimer::singleShot(
-            0, this, [this, text = SkinData1->LoadProblem()] { Prompts.ShowMessage(text); });
-    }
+    if (!SkinData1->LoadProblem().empty())
+        ShowAtStart(SkinData1->LoadProblem(), IPromptService::TNotice::Message);
 
     if (!Uses.RunModal)
         Uses.RunModal = [](QDialog& dialog) { dialog.exec(); };
@@ -176,12 +177,20 @@ void TMainForm::CreateMenus()
     MainMenu1 = menuBar();
     MenuGroup = MainMenu1->addMenu(QStringLiteral("&Menu"));
     SetupItem = MenuGroup->addAction(QStringLiteral("&My Name"));
+    PeopleNearbyItem = MenuGroup->addAction(QStringLiteral("People &Nearby"));
+    VisibleNearbyItem = MenuGroup->addAction(QStringLiteral("&Visible Nearby"));
+    VisibleNearbyItem->setCheckable(true);
+    VisibleNearbyItem->setChecked(ReadVisibleNearby(SettingsFile));
     About1 = MenuGroup->addAction(QStringLiteral("&About"));
     N1 = MenuGroup->addSeparator();
     Exit1 = MenuGroup->addAction(QStringLiteral("E&xit"));
     QObject::connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
         [this] { MainMenu1->setActiveAction(MenuGroup->menuAction()); });
     QObject::connect(SetupItem, &QAction::triggered, this, [this] { SetupItemClick(); });
+    QObject::connect(
+        PeopleNearbyItem, &QAction::triggered, this, [this] { PeopleNearbyItemClick(); });
+    QObject::connect(
+        VisibleNearbyItem, &QAction::triggered, this, [this] { VisibleNearbyItemClick(); });
     QObject::connect(About1, &QAction::triggered, this, [this] { About1Click(); });
     QObject::connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
 
@@ -220,11 +229,28 @@ void TMainForm::CreatePhonebook()
     DeleteLabel->OnClick
         = [this, &handlers] { RunPhonebookHandler([&] { handlers.DeleteLabelClick(); }); };
 
-    // The start goes on whatever the file holds; the problem is shown once the event loop runs.
-    if (const std::optional<std::string> problem = Phonebook->LoadUsers()) {
-        QTimer::singleShot(
-            0, this, [this, text = ErrorBoxText(*problem)] { Prompts.ShowError(text); });
+    Phonebook->SetErrorReporter(
+        [this](const std::exception_ptr& error) { ShowErrorBox(Prompts, error); });
+
+    // The start goes on whatever the file holds. What it found is shown in the background once
+    // the event loop runs: a program starting with the session must not take the keyboard.
+    const TPhonebook::TReadReport report = Phonebook->LoadUsers();
+    if (const std::optional<std::string> problem = profile::FileProblem(SettingsFile)) {
+        ShowAtStart("Quillet cannot use its settings file " + SettingsFile.string() + ": "
+                + *problem
+                + ". It runs without your name and phonebook and writes nothing there until that "
+                  "is mended.",
+            IPromptService::TNotice::Message);
     }
+    if (report.ConversionError)
+        ShowAtStart(ErrorBoxText(*report.ConversionError), IPromptService::TNotice::Error);
+    if (report.Repaired)
+        ShowAtStart(*report.Repaired, IPromptService::TNotice::Message);
+}
+
+void TMainForm::ShowAtStart(const std::string& text, IPromptService::TNotice kind)
+{
+    QTimer::singleShot(0, this, [this, text, kind] { Prompts.ShowInBackground(text, kind); });
 }
 
 void TMainForm::RunPhonebookHandler(const std::function<void()>& handler)
@@ -319,8 +345,37 @@ void TMainForm::HideMenuClick()
 
 void TMainForm::SetupItemClick()
 {
-    if (Uses.SetupForm != nullptr)
-        Uses.RunModal(*Uses.SetupForm);
+    if (Uses.SetupForm == nullptr)
+        return;
+    Uses.RunModal(*Uses.SetupForm);
+    if (Uses.NearbySettingsChanged)
+        Uses.NearbySettingsChanged();
+}
+
+void TMainForm::PeopleNearbyItemClick()
+{
+    if (Uses.ShowPeopleNearby)
+        Uses.ShowPeopleNearby();
+}
+
+void TMainForm::VisibleNearbyItemClick()
+{
+    // The action has checked itself already; what the file holds decides.
+    const bool visible = VisibleNearbyItem->isChecked();
+    if (!WriteVisibleNearby(SettingsFile, visible)) {
+        VisibleNearbyItem->setChecked(!visible);
+        Prompts.ShowError(ErrorBoxText("Unable to write to " + SettingsFile.string()));
+        return;
+    }
+    if (Uses.NearbySettingsChanged)
+        Uses.NearbySettingsChanged();
+}
+
+void TMainForm::AddNearbyContact(
+    const std::string& name, const std::string& address, const std::string& port)
+{
+    RunPhonebookHandler(
+        [&] { Phonebook->AddContactWithEditor(name, address, port, TChatStyle::IMPreview); });
 }
 
 void TMainForm::About1Click()
@@ -352,7 +407,7 @@ void TMainForm::ShowChatForm()
 
 void TMainForm::OfferAddUser(const std::string& name, const std::string& address, TChatStyle style)
 {
-    RunPhonebookHandler([&] { Phonebook->OfferAddUser(name, address, style); });
+    Phonebook->OfferAddUser(name, address, style);
 }
 
 void TMainForm::ShowListenState(bool listening, const std::string& reason)
@@ -391,6 +446,10 @@ std::string TMainForm::GetUserNameFromIni() const
 
 void TMainForm::CheckUserName()
 {
+    // A settings path that is no usable file can store no name: the start says so, and the
+    // program runs under the default name rather than asking for ever.
+    if (profile::FileProblem(SettingsFile))
+        return;
     // The file is read again after every showing: only a name really stored ends the loop.
     while (!Closed && GetUserNameFromIni().empty()) {
         if (Uses.SetupForm == nullptr)

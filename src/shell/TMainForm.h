@@ -2,6 +2,7 @@
 
 #include "net/ChatStyle.h"
 #include "phonebook/TMainFormPhonebook.h"
+#include "platform/PromptService.h"
 #include "shell/TWindowPlacer.h"
 #include "skin/TSkinData.h"
 
@@ -24,7 +25,6 @@ class QPushButton;
 
 namespace quillet {
 
-class IPromptService;
 class TEditRecord;
 class TLinkLabel;
 class TUsersListingBox;
@@ -39,6 +39,9 @@ struct TMainFormDependencies {
     TEditRecord* EditRecord = nullptr; // the contact editor
     TMainFormPhonebook::TDial Dial; // where Dial sends a call: the listener's call request
     std::function<void()> CloseAllChats; // closes every open conversation
+    std::function<void()> ShowPeopleNearby; // Menu > People Nearby
+    // "Visible Nearby" or the own name may have changed: the announcement follows them.
+    std::function<void()> NearbySettingsChanged;
     // How a dialog is shown modally (exec by default); a test answers without a nested loop.
     std::function<void(QDialog&)> RunModal;
     // Runs when a close has gone through; by default it ends every running event loop.
@@ -72,6 +75,8 @@ public:
     QMenuBar* MainMenu1;
     QMenu* MenuGroup;
     QAction* SetupItem;
+    QAction* PeopleNearbyItem;
+    QAction* VisibleNearbyItem; // checked: this copy is announced to people nearby
     QAction* About1;
     QAction* N1;
     QAction* Exit1;
@@ -109,6 +114,10 @@ public:
     void ShowMenuClick();
     void HideMenuClick();
     void SetupItemClick();
+    void PeopleNearbyItemClick();
+    // Turns "Visible Nearby" over and stores it; a failed write is shown in the error box and
+    // leaves the choice as it was.
+    void VisibleNearbyItemClick();
     void About1Click();
     // Exit, in the menu bar and in the tray's menu: the program ends.
     void Exit1Click();
@@ -117,14 +126,19 @@ public:
     bool EndSessionQuery();
     void ShowChatForm();
     void CloseAllChats();
-    // A conversation has ended (main thread): an unknown peer is offered for the phonebook. A
-    // failed save is shown in the error box; the conversation is not told.
+    // A conversation has ended (main thread): an unknown peer is offered for the phonebook, in
+    // the background and in its turn; returns at once. A failed save after "Yes" is shown in the
+    // error box; the conversation is not told.
     void OfferAddUser(const std::string& name, const std::string& address, TChatStyle style);
     // The listener's state, shown in the tray icon's tip: "Quillet" while calls can come in,
     // and why not otherwise.
     void ShowListenState(bool listening, const std::string& reason);
     void HighLightLabel(TLinkLabel& label);
     void UnHighLightLabel(TLinkLabel& label);
+
+    // Add, with the contact editor filled with a person found nearby.
+    void AddNearbyContact(
+        const std::string& name, const std::string& address, const std::string& port);
 
     // The phonebook half of the window: the contacts and the handlers of the list, the labels
     // and Dial.
@@ -133,7 +147,8 @@ public:
     // The own name: "User name" in section "Settings", read anew each time.
     std::string GetUserNameFromIni() const;
     // Returns once a non-empty own name is stored, showing the own-name dialog as often as it
-    // takes, or when the program is ending.
+    // takes, or when the program is ending; at once when the settings path is no usable file
+    // (a folder, a file over 64 MiB), which could store no name.
     void CheckUserName();
 
     void setVisible(bool visible) override;
@@ -150,6 +165,9 @@ private:
     void CreatePhonebook();
     // Runs a phonebook handler; a failure escaping it (a failed save) goes to the error box.
     void RunPhonebookHandler(const std::function<void()>& handler);
+    // Shows a problem found while the window was made, in the background, once the event loop
+    // runs.
+    void ShowAtStart(const std::string& text, IPromptService::TNotice kind);
 
     std::filesystem::path SettingsFile;
     bool HasTray;

@@ -88,7 +88,7 @@ void TSetupForm::NameOkButtonClick()
     }
     if (!profile::WriteString(
             SettingsPath, SettingsSection, UserNameKey, NameEdit->text().toStdString()))
-        throw std::runtime_error("Unable to write to " + SettingsPath.string());
+        throw std::runtime_error(profile::WriteFailureText(SettingsPath));
     accept();
 }
 

@@ -222,6 +222,33 @@ TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
     EXPECT_FALSE(bob.Form.Tabs().PageHighlighted(background.Sheet()));
 }
 
+// A call the user places comes to the front and takes the keyboard, also when the tab in front
+// is one whose conversation has ended; the callee keeps the tab it looks at.
+TEST_F(EndToEndTest, ADialedCallShowsItsTabAndTakesTheKeyboard)
+{
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
+    Call(alice, bob, TChatStyle::Realtime, 0);
+    QTest::mouseClick(bob.Tab(0).Controls().DisconnectButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return alice.Tab(0).Controls().DisconnectButton->text() == "Close"; }, 3000));
+    ASSERT_EQ(alice.Form.Tabs().ActivePage(), alice.Tab(0).Sheet());
+    QWidget* bobWasTypingIn = bob.Form.focusWidget();
+
+    Call(alice, bob, TChatStyle::Realtime, 1);
+    auto& dialed = alice.Tab(1);
+    EXPECT_EQ(alice.Form.Tabs().ActivePage(), dialed.Sheet());
+    EXPECT_EQ(alice.Form.ActiveSheet(), dialed.Sheet()) << "counted as seen: it does not blink";
+    ASSERT_EQ(alice.Form.focusWidget(), dialed.Controls().LocalPane);
+    QTest::keyClicks(alice.Form.focusWidget(), QStringLiteral("hi"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TranscriptOf(bob.Tab(1)) == "hi"; }, 3000))
+        << TranscriptOf(bob.Tab(1)).toStdString();
+
+    EXPECT_EQ(bob.Form.Tabs().ActivePage(), bob.Tab(0).Sheet()) << "a call that came in";
+    EXPECT_EQ(bob.Form.ActiveSheet(), bob.Tab(0).Sheet());
+    EXPECT_EQ(bob.Form.focusWidget(), bobWasTypingIn);
+}
+
 TEST_F(EndToEndTest, ClosingTheWindowWithYesEndsThreeConversations)
 {
     TCopy alice(Dispatcher, "Alice", Ticks);

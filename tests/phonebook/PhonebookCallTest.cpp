@@ -127,17 +127,53 @@ TEST_F(PhonebookCallTest, AnUnknownCallerIsOfferedWithTheAddressSeenAndTheLastSt
         ASSERT_TRUE(QTest::qWaitFor([&] { return !bob.Offers.empty(); }, 10000));
         TUsers expected { { "Known", "10.0.0.1", "2323", TChatStyle::IMPreview } };
         if (c.Offered) {
-            EXPECT_EQ(rig.Prompts.Questions,
+            EXPECT_EQ(rig.Prompts.BackgroundQuestions,
                 std::vector<std::string> {
                     "Add this user: \"STRANGER\" with IP address of \"127.0.0.1\" to phonebook?" });
+            ASSERT_TRUE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::Yes));
             expected.push_back({ "Stranger", "127.0.0.1", "2323", TChatStyle::IM });
             EXPECT_EQ(rig.Stored(), expected);
         } else {
-            EXPECT_EQ(rig.Prompts.Questions, std::vector<std::string> {});
+            EXPECT_EQ(rig.Prompts.BackgroundQuestions, std::vector<std::string> {});
             EXPECT_EQ(rig.ReadFile(), "[Users Section]\nKnown=10.0.0.1\n");
         }
         EXPECT_EQ(rig.Users(), expected);
     }
+}
+
+// Callers that greet and hang up: each conversation gets its offer, except one of the same name
+// and address as an offer already waiting; while one question is open the others wait.
+TEST_F(PhonebookCallTest, EveryConversationGetsItsOfferOneQuestionAtATime)
+{
+    TProgramCopy bob(Dispatcher, "Bob");
+    TPhonebookRig rig;
+    bob.OfferHook = [&rig](const std::string& name, const std::string& address, TChatStyle style) {
+        rig.Phonebook.OfferAddUser(name, address, style);
+    };
+    // Two peers announcing "Twin" from two addresses, and a second call from the first one.
+    const char* const from[] = { "127.0.0.2", "127.0.0.3", "127.0.0.2" };
+    std::vector<TRawPeer> callers(3);
+    for (std::size_t i = 0; i < callers.size(); ++i) {
+        ASSERT_TRUE(callers[i].Connect(bob.Port(), from[i]));
+        ASSERT_TRUE(callers[i].Send("Twin\r"));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob.Views.Greeted() == callers.size(); }, 10000));
+    callers.clear(); // all hang up together
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob.Offers.size() == 3; }, 10000));
+    // The conversations end in any order: one question is open, the other waits.
+    EXPECT_EQ(rig.Prompts.BackgroundQuestions.size(), 1U);
+    EXPECT_EQ(rig.Phonebook.WaitingOffers(), 1U);
+    ASSERT_TRUE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::No));
+    ASSERT_TRUE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::Yes));
+    EXPECT_FALSE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::Yes));
+    std::vector<std::string> asked = rig.Prompts.BackgroundQuestions;
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked,
+        (std::vector<std::string> {
+            "Add this user: \"TWIN\" with IP address of \"127.0.0.2\" to phonebook?",
+            "Add this user: \"TWIN\" with IP address of \"127.0.0.3\" to phonebook?" }));
+    EXPECT_NE(rig.Phonebook.Phonebook().FindUser("Twin"), nullptr);
+    EXPECT_EQ(rig.Users(), rig.StoredSorted());
 }
 
 } // namespace

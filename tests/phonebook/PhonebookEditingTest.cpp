@@ -1,6 +1,7 @@
 // Adding, editing and deleting contacts through the real contact editor, the list's selection
 // and enabled states, as a user at the main window meets them.
 #include "support/PhonebookRig.h"
+#include "support/TroublesomeText.h"
 
 #include <QTest>
 
@@ -20,17 +21,69 @@ constexpr auto Realtime = TChatStyle::Realtime;
 constexpr auto IM = TChatStyle::IM;
 constexpr auto Preview = TChatStyle::IMPreview;
 
-TEST(PhonebookEditingTest, AddWithBlankFieldsShowsBothMessagesAndStillSaves)
+// A refused entry: its messages, then the editor again with every field as typed and the
+// offending field focused, until the entry passes or the editor is cancelled.
+struct TRefusedCase {
+    const char* What;
+    QString Name, Address, Port; // typed; a port clears the default-port box
+    TStrings Messages;
+    QLineEdit* TEditRecord::*Focused;
+};
+
+TEST(PhonebookEditingTest, ARefusedEntryKeepsWhatWasTypedAndFocusesTheOffendingField)
 {
-    TPhonebookRig rig({ "Ann=10.0.0.7" });
-    rig.EditorSteps.push_back(TPhonebookRig::Enter(" ", "\t"));
+    const std::vector<TRefusedCase> cases = {
+        { "blank fields", " ", "\t", {}, { "Name can not be blank", "IP address can not be blank" },
+            &TEditRecord::UserNameEdit },
+        { "blank address", "Kim", " ", {}, { "IP address can not be blank" },
+            &TEditRecord::IPAddrEdit },
+        { "a name in the list", "Ann", "10.0.0.9", {}, { "Name already exists. Can not add" },
+            &TEditRecord::UserNameEdit },
+        { "a name the file cannot hold", "[AFK] Kim", "10.0.0.9", {},
+            { "Name can not start with \";\" or \"[\"" }, &TEditRecord::UserNameEdit },
+        { "a port that is no number", "Kim", "10.0.0.9", "99999x",
+            { "Port must be a whole number from 1 to 65535" }, &TEditRecord::PortEdit },
+    };
+    for (const TRefusedCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TPhonebookRig rig({ "Ann=10.0.0.7,2323,3" });
+        const auto type = [&c](TEditRecord& e) {
+            e.UserNameEdit->setText(c.Name);
+            e.IPAddrEdit->setText(c.Address);
+            e.IMRadio->click();
+            if (!c.Port.isEmpty()) {
+                e.PortDefaultCheckbox->click();
+                e.PortEdit->setText(c.Port);
+            }
+        };
+        rig.EditorSteps.push_back(TPhonebookRig::Ok(type));
+        // The second showing: everything as typed, the offending field focused; then Cancel.
+        rig.EditorSteps.push_back([&c, &rig](TEditRecord& e) {
+            EXPECT_EQ(rig.Prompts.Messages, c.Messages);
+            EXPECT_EQ(e.UserNameEdit->text(), c.Name);
+            EXPECT_EQ(e.IPAddrEdit->text(), c.Address);
+            EXPECT_EQ(e.PortEdit->text(), c.Port.isEmpty() ? QString("2323") : c.Port);
+            EXPECT_EQ(e.PortDefaultCheckbox->isChecked(), c.Port.isEmpty());
+            EXPECT_TRUE(e.IMRadio->isChecked());
+            EXPECT_EQ(e.focusWidget(), e.*c.Focused);
+            e.Button2->click();
+        });
+        const std::string before = rig.ReadFile();
+        rig.Phonebook.AddLabelClick();
+        EXPECT_TRUE(rig.EditorSteps.empty());
+        EXPECT_EQ(rig.ReadFile(), before); // Cancel stores nothing
+        EXPECT_EQ(rig.Users(), rig.StoredSorted());
+    }
+
+    // Mended in the editor shown again, the entry is stored.
+    TPhonebookRig rig({ "Ann=10.0.0.7,2323,3" });
+    rig.EditorSteps.push_back(TPhonebookRig::Enter("Ann", "10.0.0.9"));
+    rig.EditorSteps.push_back(
+        TPhonebookRig::Ok([](TEditRecord& e) { e.UserNameEdit->setText("Kim"); }));
     rig.Phonebook.AddLabelClick();
-    EXPECT_EQ(rig.Prompts.Messages,
-        (TStrings { "Name can not be blank", "IP address can not be blank" }));
-    EXPECT_EQ(rig.Users(), (TUsers { { "Ann", "10.0.0.7", "2323", Preview } }));
-    // The unchanged phonebook is written anyway, in full.
-    EXPECT_EQ(rig.ReadFile(), "[Users Section]\nAnn=10.0.0.7,2323,3\n");
-    EXPECT_EQ(rig.Rows(), TStrings { "Ann" });
+    EXPECT_EQ(rig.Stored(),
+        (TUsers {
+            { "Ann", "10.0.0.7", "2323", Preview }, { "Kim", "10.0.0.9", "2323", Preview } }));
 }
 
 struct TAddCase {
@@ -302,18 +355,22 @@ TEST(PhonebookEditingTest, AnEmptyPhonebookLeavesOnlyAddAndItsFirstContactIsSele
         rig.EditLabel->isEnabled() && rig.DeleteLabel->isEnabled() && rig.DialButton->isEnabled());
 }
 
-TEST(PhonebookEditingTest, AFailedSaveKeepsTheChangeShowsItAndReportsIt)
+TEST(PhonebookEditingTest, AFailedSaveLeavesTheListAsTheFileHoldsItAndReportsIt)
 {
     TPhonebookRig rig({ "Ann=1" });
     std::filesystem::remove(rig.Settings);
     std::filesystem::create_directory(rig.Settings); // a folder where the file should be
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        rig.EditorSteps.push_back(TPhonebookRig::Enter("Kim", "10.0.0.9"));
+        EXPECT_THROW(rig.Phonebook.AddLabelClick(), std::runtime_error);
+        // The contact is not kept, so the next try is no duplicate.
+        EXPECT_EQ(rig.Rows(), TStrings { "Ann" });
+        EXPECT_EQ(rig.Prompts.Messages, TStrings {});
+    }
+    std::filesystem::remove(rig.Settings);
     rig.EditorSteps.push_back(TPhonebookRig::Enter("Kim", "10.0.0.9"));
-    EXPECT_THROW(rig.Phonebook.AddLabelClick(), std::runtime_error);
+    rig.Phonebook.AddLabelClick();
     EXPECT_EQ(rig.Rows(), (TStrings { "Ann", "Kim" }));
-    // A second try finds the contact there already.
-    rig.EditorSteps.push_back(TPhonebookRig::Enter("Kim", "10.0.0.9"));
-    EXPECT_THROW(rig.Phonebook.AddLabelClick(), std::runtime_error);
-    EXPECT_EQ(rig.Prompts.Messages, TStrings { "Name already exists. Can not add" });
 }
 
 TEST(PhonebookEditingTest, TheEditorClosesOnlyThroughItsButtonsEscAndTheCloseBox)
@@ -335,6 +392,63 @@ TEST(PhonebookEditingTest, TheEditorClosesOnlyThroughItsButtonsEscAndTheCloseBox
     editor.show();
     editor.Button1->click();
     EXPECT_EQ(editor.result(), QDialog::Accepted);
+}
+
+// Any sequence of adds, edits, deletes and offers, with names and fields made of pieces that
+// trouble the file format: after each step the list shows exactly what a restart would read, and
+// no save ever fails.
+TEST(PhonebookEditingTest, AfterAnySequenceOfChangesTheListEqualsTheFileAndEverySaveSucceeds)
+{
+    testing::TTroublesomeText random(16);
+    const auto text = [&random] { return random.Next(5); };
+    const auto typeAnything = [&] {
+        // Mostly the default port: a typed one is rarely a port number.
+        const std::string port = random.Below(4) == 0 ? text() : std::string();
+        return TPhonebookRig::Ok([name = text(), address = text(), port](TEditRecord& e) {
+            e.UserNameEdit->setText(QString::fromStdString(name));
+            e.IPAddrEdit->setText(QString::fromStdString(address));
+            if (!port.empty()) {
+                e.PortDefaultCheckbox->setChecked(false);
+                e.PortEdit->setText(QString::fromStdString(port));
+            }
+        });
+    };
+    TPhonebookRig rig({ "Ann=10.0.0.7", "Bob=10.0.0.8,5000,2" });
+    for (int step = 0; step < 1000; ++step) {
+        SCOPED_TRACE(step);
+        // Whatever the editor shows again after a refusal is cancelled.
+        rig.EditorSteps = { typeAnything(), TPhonebookRig::Cancel() };
+        if (!rig.Rows().empty())
+            rig.Select(rig.Rows()[random.Below(static_cast<unsigned>(rig.Rows().size()))]);
+        rig.Prompts.Answer = random.Below(2) == 0 ? TAnswer::Yes : TAnswer::No;
+        try {
+            switch (random.Below(8)) {
+            case 0:
+            case 1:
+            case 2:
+                rig.Phonebook.AddLabelClick();
+                break;
+            case 3:
+            case 4:
+                rig.Phonebook.EditLabelClick();
+                break;
+            case 5:
+                rig.Phonebook.DeleteLabelClick();
+                break;
+            default:
+                rig.Phonebook.OfferAddUser(text(), "10.1.0." + std::to_string(random.Below(4)),
+                    static_cast<TChatStyle>(1 + random.Below(3)));
+                rig.Prompts.AnswerBackground(rig.Prompts.Answer);
+                break;
+            }
+        } catch (const std::exception& error) {
+            FAIL() << error.what();
+        }
+        ASSERT_EQ(rig.Users(), rig.StoredSorted());
+        ASSERT_EQ(rig.Phonebook.Phonebook().ReadUsers().Repaired, std::nullopt);
+        rig.Phonebook.UpdateUsersList();
+    }
+    EXPECT_GT(rig.Rows().size(), 20U); // the sequence did build a phonebook
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // entries the file can hold.
 #include "support/RecordPrinter.h"
 #include "support/ScratchFolder.h"
+#include "support/TroublesomeText.h"
 
+#include "phonebook/ContactRules.h"
 #include "phonebook/PhonebookText.h"
 #include "phonebook/TPhonebook.h"
 
@@ -10,7 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <random>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
@@ -51,7 +53,7 @@ protected:
         TPhonebook phonebook(Settings);
         const auto found = phonebook.ReadUsers();
         if (problem != nullptr)
-            *problem = found;
+            *problem = found.ConversionError;
         return phonebook.UsersList;
     }
 
@@ -112,7 +114,7 @@ TEST_F(PhonebookStoreTest, ReadsEachKindOfEntry)
 TEST_F(PhonebookStoreTest, FirstRunHoldsTheDefaultContactAndWritesNothing)
 {
     TPhonebook phonebook(Settings);
-    EXPECT_EQ(phonebook.ReadUsers(), std::nullopt);
+    EXPECT_EQ(phonebook.ReadUsers().ConversionError, std::nullopt);
     EXPECT_TRUE(phonebook.AddDefaultContact());
     EXPECT_EQ(phonebook.UsersList, (TUsers { { "Jane Doe", "127.0.0.1", "2323", Preview } }));
     EXPECT_FALSE(fs::exists(Settings));
@@ -216,23 +218,35 @@ TEST_F(PhonebookStoreTest, ContactsSortInOrdinalOrder)
 struct TCheckCase {
     TUserRecordType Entry;
     std::vector<std::string> Messages;
+    TContactField Field = TContactField::Name; // of the first problem
 };
+
+std::vector<std::string> MessagesOf(const std::vector<TEntryProblem>& problems)
+{
+    std::vector<std::string> messages;
+    for (const TEntryProblem& problem : problems)
+        messages.push_back(problem.Message);
+    return messages;
+}
 
 TEST_F(PhonebookStoreTest, EditorEntriesAreCheckedInOrder)
 {
+    constexpr auto Address = TContactField::IPAddress;
+    constexpr auto Port = TContactField::Port;
     TPhonebook phonebook(Settings);
-    phonebook.UsersList = { { "Ann", "1", "2323", IM }, { "Bob", "2", "2323", IM } };
+    phonebook.UsersList = { { "Ann", "1", "2323", IM }, { "Bob", "2", "http", IM } };
     const std::vector<TCheckCase> cases = {
         { { "Cy", "10.0.0.3", "2323", IM }, {} },
         { { "", "", "2323", IM }, { "Name can not be blank", "IP address can not be blank" } },
-        { { "Cy", "", "2323", IM }, { "IP address can not be blank" } },
+        { { "Cy", "", "2323", IM }, { "IP address can not be blank" }, Address },
         { { "Ann", "9", "2323", IM }, { "Name already exists. Can not add" } },
         { { "Ann", "", "2323", IM },
-            { "IP address can not be blank", "Name already exists. Can not add" } },
+            { "IP address can not be blank", "Name already exists. Can not add" }, Address },
         { { "ann", "9", "2323", IM }, {} },
         { { "A=B", "9", "2323", IM }, { "Name can not contain \"=\"" } },
         { { ";Cy", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
         { { "[Cy]", "9", "2323", IM }, { "Name can not start with \";\" or \"[\"" } },
+        { { " [x]", "9", "2323", IM }, { "Name can not start or end with a blank" } },
         { { "Cy;[x]", "9", "2323", IM }, {} },
         { { "Cy\nDee", "9", "2323", IM },
             { "Name can not contain line breaks or other control characters" } },
@@ -240,54 +254,180 @@ TEST_F(PhonebookStoreTest, EditorEntriesAreCheckedInOrder)
             { "Name can not contain line breaks or other control characters" } },
         { { "Cy\tDee", "9", "2323", IM },
             { "Name can not contain line breaks or other control characters" } },
-        { { "Cy", "10.0.0.3,5", "2323", IM }, { "IP address can not contain \",\" or \"=\"" } },
-        { { "Cy", "a=b", "2323", IM }, { "IP address can not contain \",\" or \"=\"" } },
+        { { "Jos\xE9", "9", "2323", IM },
+            { "Name can not contain bytes that are not UTF-8 text" } },
+        { { "Cy", "10.0.0.3,5", "2323", IM }, { "IP address can not contain \",\" or \"=\"" },
+            Address },
+        { { "Cy", "a=b", "2323", IM }, { "IP address can not contain \",\" or \"=\"" }, Address },
+        { { "Cy", " a", "2323", IM }, { "IP address can not start with a blank" }, Address },
         { { "Cy", "a\rb", "2323", IM },
-            { "IP address can not contain line breaks or other control characters" } },
-        { { "Cy", "9", "23,23", IM }, { "Port can not contain \",\" or \"=\"" } },
+            { "IP address can not contain line breaks or other control characters" }, Address },
+        { { "Cy", "9", "23,23", IM }, { "Port can not contain \",\" or \"=\"" }, Port },
         { { "Cy", "9", "2323\x7f", IM },
-            { "Port can not contain line breaks or other control characters" } },
-        { { "\xC5\x81ukasz \xF0\x9F\x99\x82", "host.example", "http", IM }, {} },
+            { "Port can not contain line breaks or other control characters" }, Port },
+        // The port is a port number.
+        { { "Cy", "9", "99999x", IM }, { "Port must be a whole number from 1 to 65535" }, Port },
+        { { "Cy", "9", "0", IM }, { "Port must be a whole number from 1 to 65535" }, Port },
+        { { "Cy", "9", "65536", IM }, { "Port must be a whole number from 1 to 65535" }, Port },
+        { { "Cy", "9", "+80", IM }, { "Port must be a whole number from 1 to 65535" }, Port },
+        { { "Cy", "9", "http", IM }, { "Port must be a whole number from 1 to 65535" }, Port },
+        { { "Cy", "9", "65535", IM }, {} },
+        { { "\xC5\x81ukasz \xF0\x9F\x99\x82", "host.example", "1", IM }, {} },
     };
     for (const TCheckCase& c : cases) {
         SCOPED_TRACE(c.Entry.Name + " / " + c.Entry.IPAddress + " / " + c.Entry.Port);
-        EXPECT_EQ(phonebook.CheckEntry(c.Entry, nullptr), c.Messages);
+        const std::vector<TEntryProblem> problems = phonebook.CheckEntry(c.Entry, nullptr);
+        EXPECT_EQ(MessagesOf(problems), c.Messages);
+        if (!problems.empty()) {
+            EXPECT_EQ(problems.front().Field, c.Field);
+        }
     }
-    // An edit may keep its own name, and may not take another contact's.
+    // An edit may keep its own name, and may not take another contact's; a port the contact
+    // holds already stays even when it is no number.
     const TUserRecordType* ann = phonebook.FindUser("Ann");
-    EXPECT_EQ(phonebook.CheckEntry({ "Ann", "7", "2323", IM }, ann), std::vector<std::string> {});
-    EXPECT_EQ(phonebook.CheckEntry({ "Bob", "7", "2323", IM }, ann),
+    const TUserRecordType* bob = phonebook.FindUser("Bob");
+    EXPECT_EQ(MessagesOf(phonebook.CheckEntry({ "Ann", "7", "2323", IM }, ann)),
+        std::vector<std::string> {});
+    EXPECT_EQ(MessagesOf(phonebook.CheckEntry({ "Bob", "7", "2323", IM }, ann)),
         std::vector<std::string> { "Name already exists. Can not add" });
+    EXPECT_EQ(MessagesOf(phonebook.CheckEntry({ "Bobby", "2", "http", IM }, bob)),
+        std::vector<std::string> {});
+    EXPECT_EQ(MessagesOf(phonebook.CheckEntry({ "Bob", "2", "ftp", IM }, bob)),
+        std::vector<std::string> { "Port must be a whole number from 1 to 65535" });
 }
 
-// Every entry the editor accepts comes back from the file exactly as it was entered, after a
-// restart, whatever characters it is made of: random entries from pieces that trouble the file
-// format, all accepted ones saved side by side in one phonebook.
-TEST_F(PhonebookStoreTest, EveryAcceptedEntryReadsBackIdentically)
+// What the reader accepts but could not write back as it is: the contact is kept, repaired, and
+// the report names it with what was wrong.
+struct TRepairCase {
+    std::string Section;
+    TUsers Expected;
+    std::vector<std::string> Report; // lines after the first
+};
+
+TEST_F(PhonebookStoreTest, ContactsTheFileCouldNotGiveBackAreRepairedAndReported)
 {
-    const std::vector<std::string> pieces = { "a", "Z", "7", " ", "\t", "\r", "\n",
-        std::string(1, '\0'), "=", ",", ";", "[", "]", "\"", "#", "\\", "\x7f", "\xC3\xA9",
-        "\xE2\x82\xAC", "\xC5\x81", "\xF0\x9F\x99\x82", "\xC2\xA0", "\xE2\x80\xA8" };
-    std::mt19937 random(20240611);
-    const auto text = [&] {
-        std::string s;
-        for (auto n = random() % 6; n > 0; --n)
-            s += pieces[random() % pieces.size()];
-        return s;
+    using namespace std::string_literals;
+    const std::vector<TRepairCase> cases = {
+        { "Bad\0Nul=10.0.0.8,2323,1"s, { { "Bad Nul", "10.0.0.8", "2323", Realtime } },
+            { "\"Bad?Nul\" is now \"Bad Nul\": the name held line breaks or other control "
+              "characters, now blanks." } },
+        { "Cr=10.0.0.11\r5,2323,3", { { "Cr", "10.0.0.115", "2323", Preview } },
+            { "\"Cr\": the IP address held line breaks or other control characters, now left "
+              "out." } },
+        { "[Bracket=10.0.0.10,2323,3", { { "Bracket", "10.0.0.10", "2323", Preview } },
+            { "\"[Bracket\" is now \"Bracket\": the name started with \";\" or \"[\", now left "
+              "out." } },
+        { "[=1\nAnn\x01=2,50\x02,2",
+            { { "Unnamed", "1", "2323", Preview }, { "Ann", "2", "50", IM } },
+            { "\"[\" is now \"Unnamed\": the name started with \";\" or \"[\", now left out.",
+                "\"Ann?\" is now \"Ann\": the name held line breaks or other control characters, "
+                "now blanks; the name started or ended with blanks, now left out; the port held "
+                "line breaks or other control characters, now left out." } },
     };
-    TPhonebook checker(Settings);
+    for (const TRepairCase& c : cases) {
+        SCOPED_TRACE(c.Section);
+        WriteFile(Settings, "[Users Section]\nFine=10.0.0.1,2323,3\n" + c.Section + "\n");
+        TPhonebook phonebook(Settings);
+        const TPhonebook::TReadReport report = phonebook.ReadUsers();
+        TUsers expected { { "Fine", "10.0.0.1", "2323", Preview } };
+        expected.insert(expected.end(), c.Expected.begin(), c.Expected.end());
+        EXPECT_EQ(phonebook.UsersList, expected);
+        ASSERT_TRUE(report.Repaired.has_value());
+        std::vector<std::string> lines = SplitString(*report.Repaired, '\n');
+        EXPECT_EQ(lines.front(),
+            "Some contacts in " + Settings.string()
+                + " could not have been saved as they were. They are kept, changed like this:");
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, c.Report);
+        // Written back, the repaired phonebook reads back as it is, with nothing to report.
+        phonebook.SaveUsers();
+        TPhonebook again(Settings);
+        EXPECT_EQ(again.ReadUsers().Repaired, std::nullopt);
+        EXPECT_EQ(again.UsersList, expected);
+    }
+}
+
+// A file in the single-byte code page, written by hand or carried over: such lines are read as
+// Windows-1252 and written back as UTF-8, the other lines as they are.
+TEST_F(PhonebookStoreTest, LinesInTheSingleByteCodePageAreReadAsWindows1252)
+{
+    WriteFile(Settings,
+        "[Users Section]\nJos\xE9=10.0.0.5,2323,2\nZo\xC3\xAB=10.0.0.6\n\x80uro=1,2323,\x31\n");
     TPhonebook phonebook(Settings);
+    EXPECT_EQ(phonebook.ReadUsers().Repaired, std::nullopt);
+    const TUsers expected { { "Jos\xC3\xA9", "10.0.0.5", "2323", IM },
+        { "Zo\xC3\xAB", "10.0.0.6", "2323", Preview },
+        { "\xE2\x82\xACuro", "1", "2323", Realtime } };
+    EXPECT_EQ(phonebook.UsersList, expected);
+    // A caller announcing José (E9 on the wire, UTF-8 in the program) is the stored José.
+    EXPECT_NE(phonebook.FindUser("Jos\xC3\xA9"), nullptr);
+    phonebook.SaveUsers();
+    EXPECT_EQ(ReadFile(Settings),
+        "[Users Section]\nJos\xC3\xA9=10.0.0.5,2323,2\nZo\xC3\xAB=10.0.0.6,2323,3\n"
+        "\xE2\x82\xACuro=1,2323,1\n");
+}
+
+// A change whose save fails is undone, so the list still equals the file and the next save can
+// succeed.
+TEST_F(PhonebookStoreTest, AChangeWhoseSaveFailsIsUndone)
+{
+    WriteFile(Settings, "[Users Section]\nAnn=1,2323,3\nBob=2,2323,3\nCy=3,2323,3\n");
+    TPhonebook phonebook(Settings);
+    phonebook.ReadUsers();
+    const TUsers before = phonebook.UsersList;
+    const std::vector<std::function<void()>> changes = {
+        [&] {
+            phonebook.AddUser({ "Dee", "4", "2323", IM });
+        },
+        [&] {
+            phonebook.ReplaceUser(phonebook.UsersList[0], { "Anna", "1", "2323", IM });
+        },
+        [&] { phonebook.DeleteUser(phonebook.UsersList[1]); },
+    };
+    fs::rename(Settings, Folder / "kept.ini");
+    fs::create_directory(Settings); // a folder where the file should be
+    for (const auto& change : changes) {
+        try {
+            change();
+            ADD_FAILURE() << "the save did not fail";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(error.what(),
+                "Unable to write to " + Settings.string() + ": it is a folder, not a file");
+        }
+        EXPECT_EQ(phonebook.UsersList, before);
+    }
+    fs::remove(Settings);
+    fs::rename(Folder / "kept.ini", Settings);
+    for (const auto& change : changes)
+        change();
+    EXPECT_EQ(Restart(), phonebook.UsersList);
+}
+
+// Every contact that passes the one rule comes back from the file exactly as it is, after a
+// restart, whatever characters it is made of: random entries from pieces that trouble the file
+// format, all accepted ones saved side by side in one phonebook; and every contact the reader
+// returns can be written back.
+TEST_F(PhonebookStoreTest, EveryStorableEntryReadsBackIdentically)
+{
+    testing::TTroublesomeText text(20240611);
+    TPhonebook phonebook(Settings);
+    TUsers repaired;
     for (int i = 0; i < 20000; ++i) {
-        // As the editor takes them: trimmed, a blank port is the default one.
-        TUserRecordType entry { TrimControls(text()), TrimControls(text()), TrimControls(text()),
-            static_cast<TChatStyle>(1 + random() % 3) };
-        if (entry.Port.empty())
-            entry.Port = "2323";
-        if (checker.CheckEntry(entry, nullptr).empty())
+        // As the editor and the offer take them: trimmed.
+        TUserRecordType entry { TrimControls(text.Next()), TrimControls(text.Next()),
+            TrimControls(text.Next()), static_cast<TChatStyle>(1 + text.Below(3)) };
+        if (!StorageProblem(entry)) {
             phonebook.UsersList.push_back(std::move(entry));
+        } else {
+            EXPECT_FALSE(RepairForStorage(entry).empty());
+            EXPECT_EQ(StorageProblem(entry), std::nullopt) << entry.Name;
+            repaired.push_back(std::move(entry));
+        }
     }
     // The generator must reach accepted entries often enough for this to say something.
     ASSERT_GT(phonebook.UsersList.size(), 1000U);
+    ASSERT_GT(repaired.size(), 1000U);
+    phonebook.UsersList.insert(phonebook.UsersList.end(), repaired.begin(), repaired.end());
     phonebook.SaveUsers();
     const TUsers readBack = Restart();
     ASSERT_EQ(readBack.size(), phonebook.UsersList.size());

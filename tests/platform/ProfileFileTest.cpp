@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillet {
@@ -237,6 +240,101 @@ TEST_F(ProfileFileTest, RewriteKeepsThePermissions)
     struct stat st { };
     ASSERT_EQ(::stat(File.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Anything but a regular file of a sensible size is neither read (a named pipe would block the
+// start, a link to a device would fill the memory) nor written over, and what is wrong is said.
+TEST_F(ProfileFileTest, APathThatIsNoRegularFileIsNeitherReadNorWrittenOver)
+{
+    struct TRow {
+        const char* What;
+        std::function<void()> Make;
+        const char* Problem;
+    };
+    const std::vector<TRow> rows = {
+        { "named pipe", [this] { ASSERT_EQ(::mkfifo(File.c_str(), 0600), 0); },
+            "it is a named pipe, not a file" },
+        { "device", [this] { fs::create_symlink("/dev/zero", File); },
+            "it is a device, not a file" },
+        { "folder", [this] { fs::create_directory(File); }, "it is a folder, not a file" },
+        { "far too large",
+            [this] {
+                Put("[Settings]\nUser name=Big\n");
+                fs::resize_file(File, profile::MaxFileSize + 1); // sparse: no disk taken
+            },
+            "it is larger than 64 MiB, far larger than any settings file" },
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.What);
+        fs::remove_all(File);
+        row.Make();
+        const auto before = fs::symlink_status(File).type();
+        EXPECT_EQ(profile::FileProblem(File), row.Problem);
+        EXPECT_EQ(profile::ReadString(File, "Settings", "User name", "none"), "none");
+        EXPECT_TRUE(profile::ReadSection(File, "Settings").empty());
+        EXPECT_FALSE(profile::WriteString(File, "Settings", "User name", "Ann"));
+        EXPECT_FALSE(profile::ReplaceSection(File, "Users Section", { { "Ann", "1,2323,3" } }));
+        EXPECT_FALSE(profile::WriteFileAtomically(File, "[Settings]\n"));
+        EXPECT_EQ(profile::WriteFailureText(File),
+            "Unable to write to " + File.string() + ": " + row.Problem);
+        EXPECT_EQ(fs::symlink_status(File).type(), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+    }
+    fs::remove_all(File);
+    EXPECT_EQ(profile::FileProblem(File), std::nullopt); // a missing file is a new one
+}
+
+// A save killed half-way leaves the old file or the new one, never a mixture; the temporary file
+// it leaves is removed at the next start, and nothing else is.
+TEST_F(ProfileFileTest, AKillDuringASaveLeavesAWholeFileAndATemporaryRemovedAtStart)
+{
+    // Three generations, large enough that a save takes a while.
+    std::vector<std::string> generations;
+    for (int g = 0; g < 3; ++g) {
+        std::string content = "[Settings]\nUser name=" + std::to_string(g) + "\n[Users Section]\n";
+        for (int i = 0; i < 40000; ++i)
+            content
+                += "Contact " + std::to_string(i) + "=10.0." + std::to_string(g) + ".1,2323,3\n";
+        generations.push_back(std::move(content));
+    }
+    Put(generations[0]);
+    std::ofstream(Dir / "settings.ini.bak") << "kept";
+    std::ofstream(Dir / "settings.ini.12345") << "kept";
+    const auto temporaries = [this] {
+        std::size_t n = 0;
+        for (const auto& entry : fs::directory_iterator(Dir)) {
+            const std::string name = entry.path().filename().string();
+            n += name.size() == 19 && name.rfind("settings.ini.", 0) == 0
+                && name != "settings.ini.12345";
+        }
+        return n;
+    };
+    std::size_t leftOver = 0;
+    for (int kill = 0; kill < 5; ++kill) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (std::size_t g = 1;; g = 3 - g)
+                profile::WriteFileAtomically(File, generations[g]);
+        }
+        ASSERT_GT(child, 0);
+        // Killed while a save is under way: once its temporary file is there.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (temporaries() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string now = Get();
+        EXPECT_TRUE(now == generations[0] || now == generations[1] || now == generations[2])
+            << "a torn file of " << now.size() << " bytes";
+        const std::size_t left = temporaries();
+        leftOver += left;
+        EXPECT_EQ(profile::RemoveStaleTemporaries(File), left);
+        EXPECT_EQ(temporaries(), 0U);
+    }
+    EXPECT_GT(leftOver, 0U); // the kills did land in the middle of saves
+    EXPECT_TRUE(fs::exists(Dir / "settings.ini.bak"));
+    EXPECT_TRUE(fs::exists(Dir / "settings.ini.12345"));
 }
 
 } // namespace

@@ -96,6 +96,8 @@ TEST_F(MainFormAccess, MenusHaveMnemonicsAndKeepTheirCaptions)
     } rows[] = {
         { Form->MenuGroup->menuAction(), "Menu" },
         { Form->SetupItem, "My Name" },
+        { Form->PeopleNearbyItem, "People Nearby" },
+        { Form->VisibleNearbyItem, "Visible Nearby" },
         { Form->About1, "About" },
         { Form->Exit1, "Exit" },
         { Form->ShowMenu, "Show" },

@@ -46,6 +46,17 @@ protected:
             Settings, trayAvailable, test::Prompts(), std::move(uses));
     }
 
+    // The texts shown in the background as `kind`, in order.
+    static std::vector<std::string> Notices(IPromptService::TNotice kind)
+    {
+        std::vector<std::string> texts;
+        for (const auto& [shown, text] : test::Prompts().Notices) {
+            if (shown == kind)
+                texts.push_back(text);
+        }
+        return texts;
+    }
+
     static void ShowAndActivate(QWidget& window)
     {
         window.show();
@@ -343,11 +354,12 @@ TEST_F(TMainFormTest, SkinFileChoosesTheSkinAndOneMessageSaysWhenItCannotBeUsed)
         if (row.Active) {
             EXPECT_EQ(form->SkinData1->Skin()->Name, row.SkinName);
         }
-        // Told once the event loop runs, not while the window is being made.
+        // Told once the event loop runs, in the background, not while the window is made.
+        EXPECT_TRUE(test::Prompts().Notices.empty());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Notices(IPromptService::TNotice::Message), row.Messages);
         EXPECT_TRUE(test::Prompts().Messages.empty());
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(test::Prompts().Messages, row.Messages);
     }
 }
 
@@ -359,25 +371,41 @@ TEST_F(TMainFormTest, AStyleThatIsNoNumberIsReportedOnceWhenTheEventLoopRuns)
     auto form = MakeForm(true);
     // The window is complete, with every contact, before anything is shown.
     EXPECT_EQ(form->UsersListingBox->Count(), 3);
+    EXPECT_TRUE(test::Prompts().Notices.empty());
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Notices(IPromptService::TNotice::Error),
+        std::vector<std::string> { "'two' is not a valid integer value." });
     EXPECT_TRUE(test::Prompts().Errors.empty());
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(
-        test::Prompts().Errors, std::vector<std::string> { "'two' is not a valid integer value." });
 }
 
-TEST_F(TMainFormTest, AFailedSaveOfAnOfferedCallerGoesToTheErrorBox)
+TEST_F(TMainFormTest, ASettingsPathThatIsAFolderIsSaidAtStartAndNoSaveKeepsAContact)
 {
-    // A folder where the settings file should be: every write fails.
     fs::create_directory(Settings);
-    auto form = MakeForm(true);
-    test::Prompts().Answer = IPromptService::TAnswer::Yes;
+    QDialog setupForm;
+    TMainFormDependencies uses;
+    uses.SetupForm = &setupForm;
+    int showings = 0;
+    uses.RunModal = [&showings](QDialog&) { ++showings; };
+    auto form = MakeForm(true, uses);
+    // No name can be stored: the program does not ask for one again and again.
+    form->CheckUserName();
+    EXPECT_EQ(showings, 0);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Notices(IPromptService::TNotice::Message),
+        std::vector<std::string> { "Quillet cannot use its settings file " + Settings.string()
+            + ": it is a folder, not a file. It runs without your name and phonebook and writes "
+              "nothing there until that is mended." });
     form->OfferAddUser("Kim", "10.0.0.9", TChatStyle::IM);
+    ASSERT_TRUE(test::Prompts().AnswerBackground(IPromptService::TAnswer::Yes));
     EXPECT_EQ(test::Prompts().Errors,
-        std::vector<std::string> { "Unable to write to " + Settings.string() + "." });
-    // The contact stays and shows; the conversation is not told.
-    EXPECT_EQ(form->UsersListingBox->Count(), 2);
-    EXPECT_NE(form->PhonebookHandlers().Phonebook().FindUser("Kim"), nullptr);
+        std::vector<std::string> {
+            "Unable to write to " + Settings.string() + ": it is a folder, not a file." });
+    // The list shows what the file holds: the contact is not kept; the conversation is not
+    // told.
+    EXPECT_EQ(form->UsersListingBox->Count(), 1);
+    EXPECT_EQ(form->PhonebookHandlers().Phonebook().FindUser("Kim"), nullptr);
 }
 
 TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
@@ -388,7 +416,9 @@ TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
     int showings = 0;
     uses.RunModal = [&showings](QDialog& dialog) {
         auto& editRecord = static_cast<TEditRecord&>(dialog);
-        ++showings;
+        // Ok at the first showing, the close box afterwards.
+        if (++showings > 1)
+            return;
         editRecord.UserNameEdit->setText("Kim");
         editRecord.IPAddrEdit->setText("10.0.0.9");
         editRecord.Button1Click();

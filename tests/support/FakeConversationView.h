@@ -31,6 +31,7 @@ public:
         int Refreshes = 0;
         int Attention = 0;
         bool Ended = false;
+        bool ShownAsDialed = false;
         bool Destroyed = false;
     };
 
@@ -75,6 +76,7 @@ public:
     }
     void ClearTranscript() override { State->Transcript.clear(); }
     void ShowConnectionInfo(const std::string& text) override { State->Info = text; }
+    void ShowAsDialed() override { State->ShownAsDialed = true; }
     void ShowPeerAddress(const std::string& address, const std::string& port) override
     {
         State->PeerAddress = address + " " + port;

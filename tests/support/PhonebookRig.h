@@ -6,6 +6,7 @@
 
 #include "support/RecordPrinter.h"
 
+#include "phonebook/PhonebookText.h"
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TMainFormPhonebook.h"
 #include "phonebook/TUsersListingBox.h"
@@ -18,6 +19,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +123,14 @@ public:
         TPhonebook restarted(Settings);
         restarted.ReadUsers();
         return restarted.UsersList;
+    }
+    // What a restart would read, in the list's order: what the list must show after a change.
+    std::vector<TUserRecordType> StoredSorted() const
+    {
+        std::vector<TUserRecordType> users = Stored();
+        std::sort(users.begin(), users.end(),
+            [](const auto& a, const auto& b) { return CompareUserNames(a, b) < 0; });
+        return users;
     }
     std::string ReadFile() const
     {

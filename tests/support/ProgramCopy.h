@@ -82,7 +82,7 @@ class TProgramCopy {
 public:
     // Returns once the listener listens (or after five seconds).
     TProgramCopy(IMainThreadDispatcher& dispatcher, std::string ownName,
-        const ITickSource& ticks = TSteadyTickSource::Instance())
+        const ITickSource& ticks = TSteadyTickSource::Instance(), TCallLimits limits = {})
         : Views(Form, ticks)
         , Context { dispatcher, Views, ticks, [name = std::move(ownName)] { return name; },
             [this](const std::string& peer, const std::string& address, TChatStyle style) {
@@ -91,6 +91,7 @@ public:
                     OfferHook(peer, address, style);
             } }
     {
+        Context.Limits = limits;
         Form.SetPromptService(&Prompts);
         TChatServerHooks hooks;
         hooks.ShowChatWindow = [this](bool dialed) { Form.ShowForCall(dialed); };

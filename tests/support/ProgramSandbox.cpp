@@ -28,8 +28,7 @@ bool TProgramSandbox::Prepare(const QString& binary, const std::string& userName
     return static_cast<bool>(settings.flush());
 }
 
-void TProgramSandbox::Start(
-    QProcess& process, const QStringList& arguments, const QString& errorFile) const
+QProcessEnvironment TProgramSandbox::Environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -37,7 +36,13 @@ void TProgramSandbox::Start(
     environment.insert("XDG_CONFIG_HOME", Root.path() + "/config");
     environment.insert("HOME", Root.path() + "/home");
     environment.insert("QUILLET_ASSUME_TRAY", "1");
-    process.setProcessEnvironment(environment);
+    return environment;
+}
+
+void TProgramSandbox::Start(
+    QProcess& process, const QStringList& arguments, const QString& errorFile) const
+{
+    process.setProcessEnvironment(Environment());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(errorFile.isEmpty() ? QProcess::nullDevice() : errorFile);
     process.start(Program, arguments);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,6 +21,9 @@ public:
     // Lays out the folders, copies `binary` as the program and names the user `userName`; false
     // when any step failed.
     bool Prepare(const QString& binary, const std::string& userName);
+
+    // The environment a copy runs in: the sandbox's folders, the offscreen platform, a tray.
+    QProcessEnvironment Environment() const;
 
     // Starts a copy. Its standard output is dropped, its standard error goes to `errorFile`
     // (dropped as well when empty): the offscreen platform's complaints would bury any report.

@@ -26,10 +26,22 @@ TRawPeer& TRawPeer::operator=(TRawPeer&& other) noexcept
 
 bool TRawPeer::Connect(int port)
 {
+    return Connect(port, {});
+}
+
+bool TRawPeer::Connect(int port, const std::string& from)
+{
     Close();
     Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (Fd < 0)
         return false;
+    if (!from.empty()) {
+        sockaddr_in source {};
+        source.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1
+            || ::bind(Fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
+            return false;
+    }
     NoDelay();
     const timeval limit { 20, 0 };
     ::setsockopt(Fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);

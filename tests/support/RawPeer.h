@@ -26,6 +26,9 @@ public:
 
     // Connects to `port` on 127.0.0.1 without Nagle's delay, as a conversation does.
     bool Connect(int port);
+    // The same from the local address `from` (any of 127.0.0.0/8 is this computer's), so that
+    // one process can call as many computers.
+    bool Connect(int port, const std::string& from);
     void NoDelay() const;
 
     // Sends every byte; false when the connection failed (or a send stalled for 20 s: a peer

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Names that cross the local network, in both directions. Both results are valid UTF-8 without
+// control characters, so a name can be shown, stored and announced as it is.
+namespace quillet::nearby {
+
+// The longest instance name the protocol carries, in bytes (one DNS label).
+inline constexpr std::size_t MaxInstanceNameBytes = 63;
+// The longest name shown for a person nearby, in bytes. A daemon keeps names to one label, but
+// what it passes on is not ours to trust.
+inline constexpr std::size_t MaxShownNameBytes = 255;
+
+// A name someone announced, as the list shows it: invalid UTF-8 becomes U+FFFD, control and
+// text-direction characters are dropped (they could disguise one name as another or break the
+// row), blanks at both ends are trimmed, and the result is cut at a character boundary to
+// MaxShownNameBytes. May be empty.
+std::string ShownName(std::string_view announced);
+
+// The instance name this copy announces for the own name: the same cleaning, except that
+// invalid bytes are dropped, cut to MaxInstanceNameBytes; the default own name when nothing is
+// left.
+std::string InstanceNameFor(std::string_view ownName);
+
+} // namespace quillet::nearby

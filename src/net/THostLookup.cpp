@@ -1,0 +1,100 @@
+#include "net/THostLookup.h"
+
+#include "net/SocketErrors.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace quillet {
+
+struct THostLookup::TState {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    bool Ended = false; // guarded by Lock
+    bool Abandoned = false; // guarded by Lock
+    int Code = 0; // guarded by Lock
+    TSocketEndpoint Target; // guarded by Lock
+};
+
+THostLookup::THostLookup(THostLookupFunction lookup, std::string address, std::string port,
+    std::vector<int> families, int socketType, int protocol)
+    : State(std::make_shared<TState>())
+{
+    try {
+        Start(std::move(lookup), std::move(address), std::move(port), std::move(families),
+            socketType, protocol);
+    } catch (const std::system_error&) {
+        // No thread to be had: the lookup fails like a resolver out of memory.
+        const std::lock_guard guard(State->Lock);
+        State->Ended = true;
+        State->Code = sockerr::NoBufferSpace;
+    }
+}
+
+void THostLookup::Start(THostLookupFunction lookup, std::string address, std::string port,
+    std::vector<int> families, int socketType, int protocol)
+{
+    std::thread([state = State, lookup = std::move(lookup), address = std::move(address),
+                    port = std::move(port), families = std::move(families), socketType, protocol] {
+        int code = 0;
+        TSocketEndpoint target;
+        for (const int family : families) {
+            code = lookup(address, port, family, socketType, protocol, target);
+            if (code == 0)
+                break;
+        }
+        {
+            const std::lock_guard guard(state->Lock);
+            state->Ended = true;
+            state->Code = code;
+            state->Target = target;
+        }
+        state->Changed.notify_all();
+    }).detach();
+}
+
+THostLookup::~THostLookup()
+{
+    Abandon();
+}
+
+THostLookup::TOutcome THostLookup::Wait(
+    std::optional<std::chrono::steady_clock::time_point> deadline)
+{
+    std::unique_lock lock(State->Lock);
+    const auto settled = [this] { return State->Ended || State->Abandoned; };
+    if (deadline) {
+        if (!State->Changed.wait_until(lock, *deadline, settled))
+            return TOutcome::TimedOut;
+    } else {
+        State->Changed.wait(lock, settled);
+    }
+    // Abandoned wins over a result that came at the same moment: the caller was told to stop.
+    return State->Abandoned ? TOutcome::Abandoned : TOutcome::Ended;
+}
+
+void THostLookup::Abandon()
+{
+    {
+        const std::lock_guard guard(State->Lock);
+        State->Abandoned = true;
+    }
+    State->Changed.notify_all();
+}
+
+int THostLookup::Code() const
+{
+    const std::lock_guard guard(State->Lock);
+    return State->Code;
+}
+
+TSocketEndpoint THostLookup::Target() const
+{
+    const std::lock_guard guard(State->Lock);
+    return State->Target;
+}
+
+} // namespace quillet

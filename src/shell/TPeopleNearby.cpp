@@ -1,0 +1,91 @@
+#include "shell/TPeopleNearby.h"
+
+#include "nearby/qt/TPeopleNearbyForm.h"
+#include "platform/ProfileFile.h"
+#include "shell/NearbySetting.h"
+#include "shell/ShellIcon.h"
+
+namespace quillet {
+
+TPeopleNearby::TPeopleNearby(
+    INearbyService& service, std::filesystem::path settingsFile, THooks hooks)
+    : Service(service)
+    , SettingsFile(std::move(settingsFile))
+    , Hooks(std::move(hooks))
+    , Announcer(service)
+{
+    Service.SetListener(&Rows);
+    SettingsChanged();
+}
+
+TPeopleNearby::~TPeopleNearby()
+{
+    Service.SetListener(nullptr);
+}
+
+TPeopleNearbyForm& TPeopleNearby::Form()
+{
+    if (Window)
+        return *Window;
+    Window = std::make_unique<TPeopleNearbyForm>(Rows);
+    Window->setWindowIcon(QuilletIcon());
+    Window->SetVisibleNearby(ReadVisibleNearby(SettingsFile));
+    Window->OnShown = [this] { Service.StartBrowsing(); };
+    Window->OnClosed = [this] {
+        Service.StopBrowsing();
+        Rows.Clear();
+    };
+    Window->OnDial = [this](const TNearbyPerson& person) { Dial(person); };
+    Window->OnAddToPhonebook = [this](const TNearbyPerson& person) { AddToPhonebook(person); };
+    return *Window;
+}
+
+void TPeopleNearby::ShowForm()
+{
+    Form().ShowForm();
+}
+
+void TPeopleNearby::SettingsChanged()
+{
+    const bool visible = ReadVisibleNearby(SettingsFile);
+    if (Window)
+        Window->SetVisibleNearby(visible);
+    if (Ended)
+        return;
+    Announcer.Update(visible, profile::ReadString(SettingsFile, "Settings", "User name", ""), Port);
+}
+
+void TPeopleNearby::ListenPortChanged(std::uint16_t port)
+{
+    Port = port;
+    SettingsChanged();
+}
+
+void TPeopleNearby::Withdraw()
+{
+    Ended = true;
+    Announcer.Update(false, {}, 0);
+}
+
+void TPeopleNearby::Dial(const TNearbyPerson& person)
+{
+    if (!Hooks.Dial)
+        return;
+    TChatStyle style = TChatStyle::IMPreview;
+    if (Hooks.ContactStyle) {
+        // A style the program has no button for starts as a new contact's would, as in Dial.
+        if (const std::optional<TChatStyle> known = Hooks.ContactStyle(person.Name);
+            known && IsKnownStyle(static_cast<std::uint8_t>(*known)))
+            style = *known;
+    }
+    Hooks.Dial(person.Endpoint.Address, std::to_string(person.Endpoint.Port), style);
+}
+
+void TPeopleNearby::AddToPhonebook(const TNearbyPerson& person)
+{
+    if (Hooks.AddToPhonebook)
+        Hooks.AddToPhonebook(
+            person.Name, person.Endpoint.Address, std::to_string(person.Endpoint.Port));
+}
+
+} // namespace quillet
