@@ -182,7 +182,7 @@ void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath,
     SetupForm = windows.Setup.get();
     windows.About = std::make_unique<TAboutForm>(settingsPath,
         ShippedDocumentPath(QStringLiteral("README.md")),
-        ShippedDocumentPath(QStringLiteral("LICENSE")));
+        ShippedDocumentPath(QStringLiteral("LICENSE")), prompts);
     AboutForm = windows.About.get();
     windows.Chat = std::make_unique<TChatForm>();
     ChatForm = windows.Chat.get();

@@ -33,7 +33,9 @@ namespace quillet {
 namespace {
 
 const QColor LabelColour(0x00, 0x40, 0x80);
-const QColor LabelHoverColour(0xA6, 0xCA, 0xF0);
+// A lighter blue under the pointer, still 5:1 against the window (the sky blue of old, #A6CAF0,
+// could hardly be read there).
+const QColor LabelHoverColour(0x00, 0x60, 0xC0);
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false)
 {

@@ -284,7 +284,7 @@ TEST_F(TMainFormTest, LabelsTakeTheHoverColourWhileThePointerIsOverThem)
         EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QCoreApplication::sendEvent(label, &enter);
-        EXPECT_EQ(label->TextColor(), QColor(0xA6, 0xCA, 0xF0));
+        EXPECT_EQ(label->TextColor(), QColor(0x00, 0x60, 0xC0));
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(label, &leave);
         EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
