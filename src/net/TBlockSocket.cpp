@@ -487,6 +487,49 @@ void TBlockSocket::SendText(std::string_view text)
     SendBytes(text.data(), static_cast<std::int32_t>(text.size()));
 }
 
+std::int32_t TBlockSocket::SendAvailableBytes(const void* data, std::int32_t length)
+{
+    SetErrorCode(0);
+    if (length <= 0)
+        return 0;
+    const char* bytes = static_cast<const char*>(data);
+    std::int32_t total = 0;
+    bool failed = false;
+    {
+        const std::unique_lock sendGuard(SendLock, std::try_to_lock);
+        if (!sendGuard.owns_lock())
+            return 0;
+        const TDescriptorRef handle = UseHandle();
+        if (!handle) {
+            SetErrorCode(sockerr::NotSocket);
+            failed = true;
+        }
+        while (handle && total < length) {
+            const std::int32_t piece = std::min(length - total, SendMaxChunk());
+            ssize_t sent = 0;
+            int err = 0;
+            do {
+                sent = ::send(handle->Fd, bytes + total, static_cast<std::size_t>(piece),
+                    MSG_NOSIGNAL | MSG_DONTWAIT);
+                err = errno;
+            } while (sent == -1 && err == EINTR);
+            if (sent == -1 && (err == EAGAIN || err == EWOULDBLOCK))
+                break;
+            CheckResult(sent, err);
+            if (sent == -1) {
+                failed = true;
+                break;
+            }
+            const auto count = static_cast<std::int32_t>(sent);
+            total += count;
+            SentCount.fetch_add(count);
+            ReportStatus(THookSocketReason::HR_WriteCount, std::to_string(count));
+        }
+    }
+    ReportError();
+    return failed ? length : total;
+}
+
 // --- receiving ---
 
 std::int32_t TBlockSocket::ReceiveOnce(char* buffer, std::int32_t room)

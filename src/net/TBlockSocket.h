@@ -120,6 +120,10 @@ public:
     std::int32_t SendBytes(const void* data, std::int32_t length);
     std::int32_t SendByte(std::uint8_t value);
     void SendText(std::string_view text);
+    // Sends as much of `data` as the connection takes without waiting (nothing while another
+    // thread's send is under way) and returns how many bytes that was; after a failure (which is
+    // reported as for SendBytes) it returns `length`.
+    std::int32_t SendAvailableBytes(const void* data, std::int32_t length);
     std::int32_t ReceiveOnce(char* buffer, std::int32_t room);
     std::string ReceiveChunk(std::int32_t timeoutMs);
     std::int32_t PendingBytes();

@@ -122,6 +122,10 @@ void TChatClient::ThreadMain()
 void TChatClient::ReceiveLoop()
 {
     do {
+        // What the main thread could not hand over at once goes first: a peer that does not read
+        // what it is owed is not read from either.
+        if (Engine.BacklogBytes() > 0)
+            Engine.SendBacklog();
         int code = 0;
         if (Socket.WaitReadable(ReceiveWaitMs)) {
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
@@ -209,6 +213,12 @@ void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
 void TChatClient::TSocketSender::Send(std::string_view bytes)
 {
     Socket.SendText(bytes);
+}
+
+std::size_t TChatClient::TSocketSender::SendAvailable(std::string_view bytes)
+{
+    return static_cast<std::size_t>(
+        Socket.SendAvailableBytes(bytes.data(), static_cast<std::int32_t>(bytes.size())));
 }
 
 bool TChatClient::TSocketSender::WaitWritable(int timeoutMs)
