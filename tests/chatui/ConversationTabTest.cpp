@@ -70,6 +70,7 @@ TEST_F(ConversationTab, ControlsArePlacedByTheLayoutAtEverySizeAndStyle)
 {
     for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         Engine().UserChoseStyle(style);
+        QApplication::processEvents();
         for (const QSize size : { QSize(586, 477), QSize(800, 700), QSize(450, 321) }) {
             Form.resize(size);
             SCOPED_TRACE(static_cast<int>(style));
@@ -175,6 +176,7 @@ TEST_F(ConversationTab, IMPreviewWritesBothUnfinishedLinesWithTheirNames)
     Rig->Greet("Bob");
     Engine().UserChoseStyle(TChatStyle::IMPreview);
     Tab().ClearTranscript();
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob types: "));
     Engine().ProcessIncoming("theirs");
     QTest::keyClicks(Ui().LocalPane, QStringLiteral("mine"));
@@ -189,10 +191,12 @@ TEST_F(ConversationTab, IMLinesArriveUnderTheLabelOnce)
     Engine().UserChoseStyle(TChatStyle::IM);
     Tab().ClearTranscript();
     Engine().ProcessIncoming("\xF9");
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob is typing..."));
     Engine().ProcessIncoming("h");
     Engine().ProcessIncoming("i\r\nyo\x08u\r\n");
     EXPECT_EQ(TranscriptText(), QStringLiteral("Bob: hi\nBob: yu\n"));
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QString());
 
     const auto runs = Runs(*Ui().Transcript);
