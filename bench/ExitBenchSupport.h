@@ -35,11 +35,18 @@ struct TCpu {
 class TRunningProgram {
 public:
     // Starts the program named "Bench" and calls it once it listens; that first caller, greeted,
-    // or nullptr when the program did not answer.
-    std::unique_ptr<testing::TRawPeer> Start(const QString& binary)
+    // or nullptr when the program did not answer. With `knownCallers`, the phonebook holds the
+    // callers "caller0" to "caller<n-1>", so that their ends ask nothing.
+    std::unique_ptr<testing::TRawPeer> Start(const QString& binary, int knownCallers = 0)
     {
         if (!Sandbox.Root.isValid() || !Sandbox.Prepare(binary, "Bench"))
             return nullptr;
+        if (knownCallers > 0) {
+            std::ofstream settings(Sandbox.Settings, std::ios::binary | std::ios::app);
+            settings << "[Users Section]\nfirst=127.0.0.1,2323,1\n";
+            for (int i = 0; i < knownCallers; ++i)
+                settings << "caller" << i << "=127.0.0.1,2323,1\n";
+        }
         Sandbox.Start(Process, {});
         if (!Process.waitForStarted(5000))
             return nullptr;
@@ -85,7 +92,8 @@ public:
                 break;
             }
         }
-        cpu.Total = static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        cpu.Total
+            = static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
         std::ifstream schedstat(base + "/task/" + std::to_string(Pid) + "/schedstat");
         unsigned long long ns = 0;
         schedstat >> ns;

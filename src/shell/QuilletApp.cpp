@@ -75,7 +75,8 @@ struct TWindows {
 // the windows are destroyed.
 class TConversations {
 public:
-    TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown)
+    TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown,
+        const TTerminationSignal& termination)
         : Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
             TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
@@ -83,8 +84,12 @@ public:
                 return profile::ReadString(
                     settingsPath, "Settings", "User name", std::string(DefaultUserName));
             },
-            [](const std::string& name, const std::string& address, TChatStyle style) {
-                MainForm->OfferAddUser(name, address, style);
+            [&termination](const std::string& name, const std::string& address, TChatStyle style) {
+                // Once the program is ending nothing more is asked: the question could not be
+                // answered, and a crowd of ending conversations would otherwise put up one box
+                // each, every one a loop of its own that the end has to wait for.
+                if (!MainForm->CloseAccepted() && !termination.Requested())
+                    MainForm->OfferAddUser(name, address, style);
             },
             [](const std::exception_ptr& error) {
                 TQuilletApplication::RunHandler([&error] { std::rethrow_exception(error); });
@@ -183,8 +188,13 @@ int RunQuillet(int argc, char** argv)
     const std::filesystem::path settingsPath = ResolveSettingsPathForThisProgram();
     TWindows windows;
     CreateWindows(windows, settingsPath, app.PromptService());
+    // Before the conversations, which look at it to step aside for an end by signal.
+    const TTerminationSignal termination([] {
+        MainForm->ExitRequested = true;
+        MainForm->close();
+    });
     TShutdownSteps shutdown;
-    TConversations conversations(settingsPath, shutdown);
+    TConversations conversations(settingsPath, shutdown, termination);
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
 
@@ -193,10 +203,6 @@ int RunQuillet(int argc, char** argv)
             if (!MainForm->EndSessionQuery())
                 manager.cancel();
         });
-    const TTerminationSignal termination([] {
-        MainForm->ExitRequested = true;
-        MainForm->close();
-    });
     // No event is handled before the event loop or the own-name dialog runs, so an activation
     // always finds every window made.
     instance.Listen([] { MainForm->ActivateFromSecondCopy(); },
