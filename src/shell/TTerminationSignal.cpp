@@ -32,6 +32,7 @@ void HandleSignal(int)
 TTerminationSignal::TTerminationSignal(std::function<void()> onSignal)
     : OnSignal(std::move(onSignal))
 {
+    SignalSeen.store(false);
     if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     Notifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
