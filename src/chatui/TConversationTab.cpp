@@ -303,9 +303,14 @@ void TConversationTab::ShowPeer()
     SheetWidget->SetTabToolTip(tip.join(QLatin1Char('\n')));
 
     const QString who = !caption.isEmpty() ? caption : QStringLiteral("the other side");
-    Ui.Transcript->setAccessibleDescription(QStringLiteral("Text from ") + who);
-    Ui.LocalPane->setAccessibleDescription(QStringLiteral("Your text to ") + who);
-    Ui.PreviewPane->setAccessibleDescription(who + QStringLiteral(" is typing"));
+    // Each change is news to a screen reader: only real ones are told.
+    const auto describe = [](QWidget& widget, const QString& description) {
+        if (widget.accessibleDescription() != description)
+            widget.setAccessibleDescription(description);
+    };
+    describe(*Ui.Transcript, QStringLiteral("Text from ") + who);
+    describe(*Ui.LocalPane, QStringLiteral("Your text to ") + who);
+    describe(*Ui.PreviewPane, who + QStringLiteral(" is typing"));
 }
 
 void TConversationTab::NoteArrival()

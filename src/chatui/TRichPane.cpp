@@ -232,6 +232,8 @@ void TRichPane::AddLine()
     OpenBatch();
     QTextCursor& end = End();
     BreakAt(end, end.position(), false);
+    // Line ends alone count too: a peer sending nothing else must not grow the pane either.
+    TrimToLimit();
     ContentChanged();
 }
 
@@ -374,6 +376,7 @@ void TRichPane::DefaultKeyAction(char32_t key)
     case KeyEnter:
         caret.clearSelection();
         BreakAt(caret, caret.position(), false);
+        TrimToLimit();
         break;
     default: {
         QString text;

@@ -1,7 +1,7 @@
 #include "shell/Shutdown.h"
-#include "shell/TTerminationSignal.h"
 #include "platform/TThread.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "shell/TTerminationSignal.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
 #include <string>
 #include <thread>
