@@ -251,6 +251,14 @@ std::size_t TProtocolEngine::BacklogBytes() const
     return bytes;
 }
 
+void TProtocolEngine::GreetIfNameEnds(std::string_view chunk)
+{
+    // Until this side has greeted, the peer's name is not complete (its end makes us greet), so
+    // the chunk's first CR is the one that ends it.
+    if (!Greeted.load() && chunk.find(wire::CarriageReturn) != std::string_view::npos)
+        SendGreetingOnce(false, TFlushMode::Wait);
+}
+
 void TProtocolEngine::ProcessIncoming(std::string_view chunk)
 {
     if (chunk.empty())

@@ -71,6 +71,11 @@ public:
 
     // Main thread: interpret one received chunk (any length, cut anywhere).
     void ProcessIncoming(std::string_view chunk);
+    // Conversation thread, with a chunk before it goes to ProcessIncoming: a callee that has not
+    // greeted yet and finds the CR that ends the caller's name in it greets now, instead of
+    // waiting until the main thread gets to the chunk (behind a crowd of other callers' tabs,
+    // say). ProcessIncoming then finds the greeting sent.
+    void GreetIfNameEnds(std::string_view chunk);
 
     // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
     // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an

@@ -52,10 +52,26 @@ void TChatClient::AddStatusLine(const std::string& text)
 
 void TChatClient::ThreadMain()
 {
-    RunOnMainThread([this] {
+    const auto buildView = [this] {
         View = Context.Views.CreateView(*this);
         Relay.SetTarget(View.get());
-    });
+    };
+    // A caller is answered without waiting for its tab: when a crowd calls at once, every tab
+    // is built on the main thread behind all the others. So an incoming conversation queues the
+    // steps that build and fill its tab and goes on to take the connection over and read; its
+    // later trips to the main thread come after them, in order.
+    if (IsIncoming()) {
+        Connected.store(true);
+        Dispatcher().Post([this, buildView] {
+            buildView();
+            if (View) {
+                View->WriteStatusLine("Connected");
+                View->ClearTranscript();
+            }
+        });
+    } else {
+        RunOnMainThread(buildView);
+    }
     std::exception_ptr error;
     try {
         if (!IsIncoming()) {
@@ -73,9 +89,6 @@ void TChatClient::ThreadMain()
                     View->SwitchStyle(StartStyle, StartStyle);
             });
         } else {
-            Connected.store(true);
-            AddStatusLine("Connected");
-            RunOnView([](IConversationView& view) { view.ClearTranscript(); });
             Socket.AdoptHandle(AcceptedHandle);
         }
         // A Disconnect or close-all made before the connection stood found no socket to close.
@@ -86,12 +99,18 @@ void TChatClient::ThreadMain()
         const std::string address = Socket.PeerAddressText();
         const std::string port = std::to_string(Socket.PeerPort());
         const std::string info = "IP: " + address + " -- PORT: " + port;
-        RunOnView([this, &info, &address, &port](IConversationView& view) {
+        const auto showPeer = [this, info, address, port] {
+            if (!View)
+                return;
             if (IsIncoming())
-                view.ShowPeerAddress(address, port);
-            view.ShowConnectionInfo(info);
-            view.RefreshControls();
-        });
+                View->ShowPeerAddress(address, port);
+            View->ShowConnectionInfo(info);
+            View->RefreshControls();
+        };
+        if (IsIncoming())
+            Dispatcher().Post(showPeer);
+        else
+            RunOnMainThread(showPeer);
 
         ReceiveLoop();
 
@@ -130,8 +149,10 @@ void TChatClient::ReceiveLoop()
         if (Socket.WaitReadable(ReceiveWaitMs)) {
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
             code = Socket.ErrorCode();
-            if (!received.empty() && code == 0)
+            if (!received.empty() && code == 0) {
+                Engine.GreetIfNameEnds(received);
                 RunOnMainThread([this, &received] { Engine.ProcessIncoming(received); });
+            }
         } else {
             code = Socket.ErrorCode();
         }
