@@ -338,7 +338,7 @@ void TConversationTab::PeerNameCompleted(const std::string& name)
     ShowPeer();
     if (CurrentStyle == TChatStyle::IMPreview) {
         CaptionDue = PeerNameText + QStringLiteral(" types: ");
-        RefreshDue = true;
+        LayoutDue = true;
         ScheduleUpdate();
     }
     // A caller must never take the keyboard: the user may be typing elsewhere (a password, or
@@ -522,8 +522,12 @@ void TConversationTab::ApplyPendingUpdate()
         if (QRadioButton* choice = Choice(*std::exchange(MarkDue, std::nullopt)))
             choice->setChecked(true);
     }
+    // A refresh lays the tab out as well.
     if (std::exchange(RefreshDue, false))
         RefreshControls();
+    else if (LayoutDue)
+        LayoutTab();
+    LayoutDue = false;
     if (std::exchange(ScrollDue, false)) {
         ScrollToCaret(*Ui.Transcript);
         if (CurrentStyle == TChatStyle::IMPreview)

@@ -184,6 +184,7 @@ private:
     // What the next ApplyPendingUpdate does.
     bool UpdatePosted = false;
     bool RefreshDue = false;
+    bool LayoutDue = false;
     bool ScrollDue = false;
     std::optional<QString> CaptionDue;
     std::optional<TChatStyle> MarkDue;

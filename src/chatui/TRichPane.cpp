@@ -203,8 +203,6 @@ void TRichPane::SplitLastBlock()
             break;
         }
     }
-    if (split < length && text[split - 1].isHighSurrogate())
-        split = length;
     QTextCursor cursor(document());
     BreakAt(cursor, last.position() + split, true);
 }
