@@ -175,6 +175,11 @@ private:
     static void ApplyOption(int fd, const TSocketOption& option);
     bool WaitFor(
         short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason);
+    // Hands `bytes` to the connection in pieces of SendMaxChunk (SendLock held). With
+    // MSG_DONTWAIT in `flags` it stops where the connection takes no more. Returns the bytes
+    // handed over; `failed` when a send failed (its code is the error code).
+    std::int32_t SendPieces(
+        const TDescriptor& handle, const char* bytes, std::int32_t length, int flags, bool& failed);
 
     mutable std::mutex Lock;
     TDescriptorRef Current; // guarded by Lock
