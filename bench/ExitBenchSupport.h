@@ -184,31 +184,16 @@ inline TCrowd GreetCrowd(int count)
     }
     std::vector<std::string> received(crowd.Peers.size());
     std::vector<bool> done(crowd.Peers.size(), false);
-    std::vector<pollfd> entries;
-    std::vector<std::size_t> owners;
-    const auto deadline = start + 120s;
-    while (crowd.Greeted < count && TClock::now() < deadline) {
-        entries.clear();
-        owners.clear();
-        for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {
-            if (!done[i]) {
-                entries.push_back({ crowd.Peers[i].Handle(), POLLIN, 0 });
-                owners.push_back(i);
-            }
-        }
-        if (::poll(entries.data(), entries.size(), 100) <= 0)
-            continue;
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            if (entries[k].revents == 0)
-                continue;
-            const std::size_t i = owners[k];
+    PollPeers(
+        crowd.Peers, [&](std::size_t i) { return !done[i]; },
+        [&](std::size_t i) {
             if (crowd.Peers[i].ReceiveSome(received[i], 0) < 0
                 || received[i].size() >= Greeting.size()) {
                 done[i] = true;
                 crowd.Greeted += received[i] == Greeting ? 1 : 0;
             }
-        }
-    }
+        },
+        start + 120s);
     crowd.GreetedMs = Ms(TClock::now() - start);
     return crowd;
 }
