@@ -66,7 +66,8 @@ struct TOptions {
 
     bool Wants(const char* name) const
     {
-        return ("," + Figures + ",").find("," + std::string(name) + ",") != std::string::npos;
+        const std::string list = "," + Figures + ",";
+        return list.find("," + std::string(name) + ",") != std::string::npos;
     }
 };
 
