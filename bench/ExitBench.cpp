@@ -66,8 +66,12 @@ struct TOptions {
 
     bool Wants(const char* name) const
     {
-        const std::string list = "," + Figures + ",";
-        return list.find("," + std::string(name) + ",") != std::string::npos;
+        // Built piece by piece: GCC 12 warns wrongly about "," + a string.
+        std::string list(1, ',');
+        list.append(Figures).push_back(',');
+        std::string item(1, ',');
+        item.append(name).push_back(',');
+        return list.find(item) != std::string::npos;
     }
 };
 
