@@ -11,7 +11,8 @@
 //   term     the crowd hangs up and SIGTERM follows 1 s later: the time to the end
 //   signals  one caller sends a burst of style signals (FA FB FC ...): the main thread's time
 //            until idle, the echoes that came back, and how long a second caller waits for its
-//            greeting meanwhile
+//            greeting meanwhile; with --after-text a line comes first, so that every switch
+//            also writes its notice into the transcript
 //   echo     one caller sends a style signal and waits for its echo, over and over (every
 //            signal changes the style, so the window is relaid out each time); a bare loopback
 //            echo between two threads of this process for comparison
@@ -25,7 +26,7 @@
 //
 // Usage: bench_exit [callers] [runs] [program] [--figures=crowd,hangup,...] [--bytes=N]
 //                   [--stream-bytes=N] [--signals=N] [--echoes=N] [--text-style=N]
-//                   [--unknown-callers]
+//                   [--unknown-callers] [--after-text]
 // (defaults 1000 callers, 3 runs, the program of this build, the crowd figure, 1 GiB of text,
 // 1 MiB streamed, 96,000 signal bytes, 2,000 echoes, Realtime text)
 #include "ExitBenchSupport.h"
@@ -63,6 +64,7 @@ struct TOptions {
     int Echoes = 2000;
     int TextStyle = 1;
     bool UnknownCallers = false;
+    bool SignalsAfterText = false;
 
     bool Wants(const char* name) const
     {
@@ -183,6 +185,9 @@ void Signals(const TOptions& options, int run)
     std::unique_ptr<TRawPeer> peer = program.Start(options.Binary);
     if (!peer)
         return Fail("signals", "the program did not answer");
+    // With a line in the transcript first, every switch also writes its notice there.
+    if (options.SignalsAfterText)
+        peer->Send("hello\r");
     program.WaitIdle();
     const TCpu before = program.Cpu();
     const std::string burst = SignalBurst(options.Signals);
@@ -354,6 +359,8 @@ bool ParseOption(TOptions& options, const char* arg)
         options.Echoes = std::max(1, std::atoi(v));
     else if (std::strcmp(arg, "--unknown-callers") == 0)
         options.UnknownCallers = true;
+    else if (std::strcmp(arg, "--after-text") == 0)
+        options.SignalsAfterText = true;
     else if ((v = value("--text-style")) != nullptr)
         options.TextStyle = std::clamp(std::atoi(v), 1, 3);
     else

@@ -444,12 +444,11 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
             CaptionDue = PeerNameText + QStringLiteral(" types: ");
         EnsureLineBreak(transcript);
         if (!transcript.IsEmpty() && !Owner.IsDisconnected()) {
-            transcript.AddLine();
+            // An empty line, the notice, an empty line: one run, so one insert.
             AppendEntry(transcript, QString(),
-                QStringLiteral("*** Changed to ") + NoticeName(to)
-                    + QStringLiteral(" Chat style ***"),
-                nullptr, &EntryFonts.Notice, true);
-            transcript.AddLine();
+                QStringLiteral("\n*** Changed to ") + NoticeName(to)
+                    + QStringLiteral(" Chat style ***\n\n"),
+                nullptr, &EntryFonts.Notice, false);
         }
     }
     CurrentStyle = to;

@@ -76,7 +76,8 @@ QTextCursor& TRichPane::End()
 {
     if (EndCursor.isNull() || EndCursor.document() != document())
         EndCursor = QTextCursor(document());
-    EndCursor.movePosition(QTextCursor::End);
+    // Not movePosition(End): a move lays out the paragraph it starts from, once per insert.
+    EndCursor.setPosition(document()->characterCount() - 1);
     return EndCursor;
 }
 
@@ -150,9 +151,41 @@ void TRichPane::TrimToLimit()
         EndCursor = QTextCursor(&doc);
 }
 
+bool TRichPane::AppendShortLines(const QString& text, const QTextCharFormat& format)
+{
+    // Every line must fit its paragraph; then the whole run is one insert, where a paragraph
+    // break at a time would cost a separate insert (and its bookkeeping) per line.
+    const QTextBlock last = document()->lastBlock();
+    qsizetype room = MaxBlockChars - (last.length() - 1);
+    for (qsizetype from = 0; from <= text.size();) {
+        qsizetype lineEnd = text.indexOf(u'\n', from);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (lineEnd - from > room)
+            return false;
+        room = MaxBlockChars;
+        from = lineEnd + 1;
+    }
+    const int firstBlock = last.blockNumber();
+    const int kind = last.userState();
+    QString paragraphs = text;
+    paragraphs.replace(u'\n', QChar::ParagraphSeparator);
+    End().insertText(paragraphs, format);
+    // As in BreakAt: the first paragraph keeps its kind, the new ones are lines of their own.
+    for (QTextBlock block = document()->findBlockByNumber(firstBlock); block.isValid();
+         block = block.next())
+        block.setUserState(block.blockNumber() == firstBlock ? kind : -1);
+    return true;
+}
+
 void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
 {
     OpenBatch();
+    if (text.contains(u'\n') && AppendShortLines(text, format)) {
+        TrimToLimit();
+        ContentChanged();
+        return;
+    }
     qsizetype from = 0;
     while (from <= text.size()) {
         qsizetype lineEnd = text.indexOf(u'\n', from);

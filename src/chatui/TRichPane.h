@@ -111,6 +111,9 @@ protected:
 private:
     QTextCursor& End();
     void AppendLinePiece(const QString& text, const QTextCharFormat& format);
+    // Appends a run of several lines with one insert when every line fits its paragraph; false
+    // (and nothing appended) otherwise.
+    bool AppendShortLines(const QString& text, const QTextCharFormat& format);
     void SplitLastBlock();
     // Starts a new paragraph at `position`: a continuation of the line, or a line of its own.
     void BreakAt(QTextCursor& cursor, int position, bool continuation);
