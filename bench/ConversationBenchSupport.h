@@ -340,7 +340,8 @@ inline TCallers OpenCallers(
     std::thread callers([&] {
         for (int i = 0; i < count; ++i) {
             TRawPeer& s = result.Sockets[static_cast<std::size_t>(i)];
-            if (!s.Connect(port) || !s.Send("Caller" + std::to_string(i) + "\r\n"))
+            if (!s.Connect(port, testing::CrowdAddress(i, 40))
+                || !s.Send("Caller" + std::to_string(i) + "\r\n"))
                 s.Close();
         }
         result.AllSentMs = Ms(TClock::now() - start);

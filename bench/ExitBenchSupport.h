@@ -174,8 +174,8 @@ inline TCrowd GreetCrowd(int count)
     crowd.Size = count;
     crowd.Peers.resize(static_cast<std::size_t>(count));
     const auto start = TClock::now();
-    for (testing::TRawPeer& peer : crowd.Peers) {
-        if (!peer.Connect(ProgramPort))
+    for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {
+        if (!crowd.Peers[i].Connect(ProgramPort, testing::CrowdAddress(static_cast<int>(i), 40)))
             return crowd;
     }
     for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {

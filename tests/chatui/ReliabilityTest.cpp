@@ -113,15 +113,11 @@ bool WaitForBytes(const TRawPeer& peer, const std::string& expected, int timeout
 // Many callers at once.
 class TCallerCrowd {
 public:
-    // Caller i calls from 127.0.x.y, `perAddress` callers to an address.
     bool Connect(int count, int port, int perAddress)
     {
         for (int i = 0; i < count; ++i) {
-            const int address = i / perAddress;
             Peers.push_back(std::make_unique<TRawPeer>());
-            if (!Peers.back()->Connect(port,
-                    "127.0." + std::to_string(1 + address / 250) + "."
-                        + std::to_string(1 + address % 250)))
+            if (!Peers.back()->Connect(port, testing::CrowdAddress(i, perAddress)))
                 return false;
         }
         Received.assign(Peers.size(), std::string());
