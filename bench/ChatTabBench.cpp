@@ -1,6 +1,6 @@
-// Transcript speed of a real conversation tab on the offscreen platform: received text goes
-// through the protocol engine into the tab, and the event loop runs after every chunk so that
-// layout and painting are part of the figure.
+// Speed of real conversation tabs on the offscreen platform: received text goes through the
+// protocol engine into the tab, and the event loop runs after every chunk so that layout and
+// painting are part of the figure; and what a crowd of new tabs costs the window.
 //
 //   bench_chatui --benchmark_filter=...   (QT_QPA_PLATFORM defaults to offscreen)
 
@@ -9,6 +9,9 @@
 #include "chatui/TChatForm.h"
 #include "chatui/TConversationTab.h"
 #include "chatui/TRichPane.h"
+#include "skin/BuiltinSkinPackage.h"
+#include "skin/SkinLoader.h"
+#include "skin/TSkinData.h"
 
 #include <QApplication>
 #include <QTextBlock>
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -140,6 +144,83 @@ void NaivePerCharacter(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(NaivePerCharacter)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A burst of 96,000 style signals after a line of text, in chunks of 64 KiB (as the program reads
+// them from a fast peer) or 1 KiB: every signal switches the style, writes its notice into the
+// transcript and is answered; the transcript stays within its limit.
+void StyleSignalBurstAfterText(benchmark::State& state)
+{
+    TWindow window;
+    std::string burst(96000, '\0');
+    for (std::size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<char>(0xFA + (i + 1) % 3);
+    const std::size_t chunk = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Rig->Tab->ClearTranscript();
+        window.Rig->Owner.Engine.ProcessIncoming("hello\r");
+        QApplication::processEvents();
+        state.ResumeTiming();
+        for (std::size_t at = 0; at < burst.size(); at += chunk) {
+            window.Rig->Owner.Engine.ProcessIncoming(std::string_view(burst).substr(at, chunk));
+            QApplication::processEvents();
+        }
+        FinishPainting(*window.Rig->Tab->Controls().Transcript);
+    }
+    if (window.Rig->Tab->Controls().Transcript->Text().size()
+        > TConversationTab::MaxTranscriptChars)
+        state.SkipWithError("transcript over its limit");
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(burst.size()));
+}
+BENCHMARK(StyleSignalBurstAfterText)
+    ->Arg(64 << 10)
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// What a crowd of callers costs the window: a thousand tabs made in the shown chat window with
+// the built-in skin, each going through what an incoming call does to its tab (the status line,
+// the caller's address, its name), with the event loop running in between as it does while the
+// calls come in; then the window left to settle.
+void ThousandCallersTabs(benchmark::State& state)
+{
+    TSkinData skin(skin::LoadSkin({}, skin::BuiltinSkinPackage()));
+    TFakeTickSource ticks { 100000 };
+    TChatForm form;
+    form.show();
+    QApplication::processEvents();
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<quillet::testing::TFakeOwner>> owners;
+        std::vector<std::unique_ptr<TConversationTab>> tabs;
+        for (int i = 0; i < count; ++i) {
+            auto owner = std::make_unique<quillet::testing::TFakeOwner>(ticks, "Bob");
+            owner->Incoming = true;
+            auto tab = std::make_unique<TConversationTab>(
+                form, *owner, "Bob", &skin, ticks, TConversationTabHooks {});
+            owner->Relay.SetTarget(tab.get());
+            tab->WriteStatusLine("Connected");
+            tab->ClearTranscript();
+            const std::string port = std::to_string(40000 + i);
+            tab->ShowPeerAddress("127.0.0.1", port);
+            tab->ShowConnectionInfo("IP: 127.0.0.1 -- PORT: " + port);
+            tab->RefreshControls();
+            owner->Engine.ProcessIncoming("Caller" + std::to_string(i) + "\r\n");
+            owners.push_back(std::move(owner));
+            tabs.push_back(std::move(tab));
+            if (i % 20 == 19)
+                QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        state.PauseTiming();
+        tabs.clear();
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(ThousandCallersTabs)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -72,7 +72,7 @@ TRichPane::TRichPane(QWidget* parent)
     EndCursor = QTextCursor(document());
 }
 
-QTextCursor& TRichPane::End()
+QTextCursor& TRichPane::End() const
 {
     if (EndCursor.isNull() || EndCursor.document() != document())
         EndCursor = QTextCursor(document());
@@ -81,8 +81,20 @@ QTextCursor& TRichPane::End()
     return EndCursor;
 }
 
-void TRichPane::OpenBatch()
+void TRichPane::ScheduleClose() const
 {
+    if (ClosePosted)
+        return;
+    ClosePosted = true;
+    QTimer::singleShot(0, this, [this] {
+        ClosePosted = false;
+        const_cast<TRichPane*>(this)->CloseBatch();
+    });
+}
+
+void TRichPane::OpenBatch() const
+{
+    ScheduleClose();
     if (BatchOpen)
         return;
     // The changes of one received chunk (a label, a run, a line break, ...) reach the layout as
@@ -90,19 +102,139 @@ void TRichPane::OpenBatch()
     // the chunk is done, and at the latest when control returns to the event loop.
     End().beginEditBlock();
     BatchOpen = true;
-    QTimer::singleShot(0, this, [this] { CloseBatch(); });
 }
 
 void TRichPane::CloseBatch()
 {
+    CommitTail();
     if (!BatchOpen)
         return;
     BatchOpen = false;
     EndCursor.endEditBlock();
 }
 
+qsizetype TRichPane::LastLineLength() const
+{
+    qsizetype length = 0;
+    for (auto piece = Tail.rbegin(); piece != Tail.rend(); ++piece) {
+        if (piece->LineEnd)
+            return length;
+        const qsizetype lineBreak = piece->Text.lastIndexOf(u'\n');
+        if (lineBreak >= 0)
+            return length + piece->Text.size() - lineBreak - 1;
+        length += piece->Text.size();
+    }
+    return length + document()->lastBlock().length() - 1;
+}
+
+bool TRichPane::FitsParagraphs(const QString& text) const
+{
+    qsizetype room = MaxBlockChars - LastLineLength();
+    for (qsizetype from = 0; from <= text.size();) {
+        qsizetype lineEnd = text.indexOf(u'\n', from);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (lineEnd - from > room)
+            return false;
+        room = MaxBlockChars;
+        from = lineEnd + 1;
+    }
+    return true;
+}
+
+void TRichPane::AppendToTail(TTailPiece piece)
+{
+    TailChars += piece.Size();
+    Tail.push_back(std::move(piece));
+    ScheduleClose();
+    TrimToLimit();
+    ContentChanged();
+}
+
+void TRichPane::CommitTail() const
+{
+    if (Tail.empty())
+        return;
+    OpenBatch();
+    QString run;
+    const QTextCharFormat* runFormat = nullptr;
+    const auto flushRun = [&] {
+        if (runFormat != nullptr && !run.isEmpty())
+            InsertLines(run, *runFormat);
+        run.clear();
+        runFormat = nullptr;
+    };
+    for (const TTailPiece& piece : Tail) {
+        if (piece.LineEnd) {
+            flushRun();
+            const_cast<TRichPane*>(this)->BreakAt(End(), End().position(), false);
+            continue;
+        }
+        if (runFormat != nullptr && !(*runFormat == piece.Format))
+            flushRun();
+        runFormat = &piece.Format;
+        run += piece.Text;
+    }
+    flushRun();
+    Tail.clear();
+    TailChars = 0;
+}
+
+void TRichPane::InsertLines(const QString& text, const QTextCharFormat& format) const
+{
+    QTextDocument& doc = *document();
+    const QTextBlock last = doc.lastBlock();
+    const int start = last.position();
+    const int kind = last.userState();
+    QString paragraphs = text;
+    paragraphs.replace(u'\n', QChar::ParagraphSeparator);
+    End().insertText(paragraphs, format);
+    // As in BreakAt: the first paragraph keeps its kind, the new ones are lines of their own.
+    const QTextBlock first = doc.findBlock(start);
+    for (QTextBlock block = first; block.isValid(); block = block.next())
+        block.setUserState(block == first ? kind : -1);
+}
+
+qsizetype TRichPane::LineStartFrom(qsizetype position) const
+{
+    const QTextDocument& doc = *document();
+    if (position <= doc.lastBlock().position()) {
+        QTextBlock cut = doc.findBlock(static_cast<int>(position));
+        if (cut.position() < position)
+            cut = cut.next();
+        return cut.position();
+    }
+    qsizetype at = doc.characterCount() - 1;
+    for (const TTailPiece& piece : Tail) {
+        if (piece.LineEnd) {
+            if (at + 1 >= position)
+                return at + 1;
+        } else {
+            for (qsizetype lineBreak = piece.Text.indexOf(u'\n'); lineBreak >= 0;
+                 lineBreak = piece.Text.indexOf(u'\n', lineBreak + 1)) {
+                if (at + lineBreak + 1 >= position)
+                    return at + lineBreak + 1;
+            }
+        }
+        at += piece.Size();
+    }
+    return at;
+}
+
+void TRichPane::DropTailFront(qsizetype count)
+{
+    TailChars -= count;
+    auto piece = Tail.begin();
+    for (; piece != Tail.end() && count >= piece->Size(); ++piece)
+        count -= piece->Size();
+    if (count > 0)
+        piece->Text.remove(0, count);
+    Tail.erase(Tail.begin(), piece);
+}
+
 void TRichPane::SetLimit(int maxChars, const QString& removedLine, const QTextCharFormat& format)
 {
+    CloseBatch();
     MaxChars = std::max(0, maxChars);
     RemovedLine = removedLine;
     RemovedFormat = format;
@@ -117,21 +249,25 @@ int TRichPane::KeptStart() const
 void TRichPane::TrimToLimit()
 {
     QTextDocument& doc = *document();
-    const int total = doc.characterCount() - 1;
+    const qsizetype inDocument = doc.characterCount() - 1;
+    const qsizetype total = inDocument + TailChars;
     if (MaxChars <= 0 || total <= MaxChars)
         return;
     // Whole paragraphs go, from the front, until three quarters of the limit are left: the
-    // cost of the removal is spread over a quarter of the limit's worth of new text.
-    const int wanted = total - MaxChars * 3 / 4;
-    QTextBlock cut = doc.findBlock(wanted);
-    if (cut.isValid() && cut.position() < wanted)
-        cut = cut.next();
-    const int cutAt = cut.isValid() ? cut.position() : total;
+    // cost of the removal is spread over a quarter of the limit's worth of new text. Counted as
+    // if the tail were in the document already: what goes from the tail never gets there.
+    const qsizetype cutAt = LineStartFrom(total - MaxChars * 3 / 4);
+    OpenBatch();
     QTextCursor cursor(&doc);
     int shift = 0;
     if (!HasRemovedLine && !RemovedLine.isEmpty()) {
         cursor.setPosition(0);
-        cursor.insertBlock();
+        // The break after the line takes the format of the text's first character, as a break
+        // made in front of it does; the text may still be all in the tail.
+        const bool fromTail = doc.isEmpty() && !Tail.empty() && !Tail.front().LineEnd
+            && !Tail.front().Text.startsWith(u'\n');
+        cursor.insertBlock(
+            cursor.blockFormat(), fromTail ? Tail.front().Format : cursor.charFormat());
         cursor.setPosition(0);
         cursor.insertText(RemovedLine, RemovedFormat);
         doc.firstBlock().setUserState(-1);
@@ -140,52 +276,32 @@ void TRichPane::TrimToLimit()
         shift = KeptStart();
     }
     const int from = KeptStart();
-    const int to = std::min(cutAt + shift, doc.characterCount() - 1);
-    if (to <= from)
+    const int to = static_cast<int>(std::min<qsizetype>(cutAt, inDocument)) + shift;
+    if (cutAt > inDocument)
+        DropTailFront(cutAt - inDocument);
+    if (to > from)
+        RemoveRange(cursor, from, to);
+    if (cutAt + shift <= from)
         return;
-    RemoveRange(cursor, from, to);
     // What follows the removal is where a line starts now, whatever it was before.
     doc.findBlock(from).setUserState(-1);
-    Removed += to - from;
+    Removed += cutAt + shift - from;
     if (EndCursor.isNull() || EndCursor.document() != &doc)
         EndCursor = QTextCursor(&doc);
 }
 
-bool TRichPane::AppendShortLines(const QString& text, const QTextCharFormat& format)
-{
-    // Every line must fit its paragraph; then the whole run is one insert, where a paragraph
-    // break at a time would cost a separate insert (and its bookkeeping) per line.
-    const QTextBlock last = document()->lastBlock();
-    qsizetype room = MaxBlockChars - (last.length() - 1);
-    for (qsizetype from = 0; from <= text.size();) {
-        qsizetype lineEnd = text.indexOf(u'\n', from);
-        if (lineEnd < 0)
-            lineEnd = text.size();
-        if (lineEnd - from > room)
-            return false;
-        room = MaxBlockChars;
-        from = lineEnd + 1;
-    }
-    const int firstBlock = last.blockNumber();
-    const int kind = last.userState();
-    QString paragraphs = text;
-    paragraphs.replace(u'\n', QChar::ParagraphSeparator);
-    End().insertText(paragraphs, format);
-    // As in BreakAt: the first paragraph keeps its kind, the new ones are lines of their own.
-    for (QTextBlock block = document()->findBlockByNumber(firstBlock); block.isValid();
-         block = block.next())
-        block.setUserState(block.blockNumber() == firstBlock ? kind : -1);
-    return true;
-}
-
 void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
 {
-    OpenBatch();
-    if (text.contains(u'\n') && AppendShortLines(text, format)) {
-        TrimToLimit();
-        ContentChanged();
+    if (text.isEmpty())
+        return;
+    // Lines that fit their paragraphs wait in the tail, to go in with the rest of the pass.
+    if (FitsParagraphs(text)) {
+        AppendToTail({ text, format, false });
         return;
     }
+    // A long line is split into continuation paragraphs as it goes in.
+    CommitTail();
+    OpenBatch();
     qsizetype from = 0;
     while (from <= text.size()) {
         qsizetype lineEnd = text.indexOf(u'\n', from);
@@ -194,7 +310,8 @@ void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
         AppendLinePiece(text.mid(from, lineEnd - from), format);
         if (lineEnd == text.size())
             break;
-        AddLine();
+        BreakAt(End(), End().position(), false);
+        TrimToLimit();
         from = lineEnd + 1;
     }
     TrimToLimit();
@@ -260,16 +377,14 @@ void TRichPane::JoinAt(QTextCursor& cursor, int separator)
 
 void TRichPane::AddLine()
 {
-    OpenBatch();
-    QTextCursor& end = End();
-    BreakAt(end, end.position(), false);
-    // Line ends alone count too: a peer sending nothing else must not grow the pane either.
-    TrimToLimit();
-    ContentChanged();
+    // Line ends alone count towards the limit too: a peer sending nothing else must not grow
+    // the pane either.
+    AppendToTail({ QString(), QTextCharFormat(), true });
 }
 
 void TRichPane::EraseLastChar()
 {
+    CommitTail();
     OpenBatch();
     EraseBefore(End());
     ContentChanged();
@@ -327,11 +442,14 @@ QString TRichPane::TextBetween(int from, int to) const
 
 QString TRichPane::Text() const
 {
+    CommitTail();
     return TextBetween(0, document()->characterCount() - 1);
 }
 
 void TRichPane::ClearText()
 {
+    Tail.clear();
+    TailChars = 0;
     CloseBatch();
     clear();
     EndCursor = QTextCursor(document());
@@ -340,11 +458,13 @@ void TRichPane::ClearText()
 
 bool TRichPane::IsEmpty() const
 {
-    return document()->isEmpty();
+    return Tail.empty() && document()->isEmpty();
 }
 
 bool TRichPane::EndsWithLineBreak() const
 {
+    if (!Tail.empty())
+        return Tail.back().LineEnd || Tail.back().Text.endsWith(u'\n');
     const QTextBlock last = document()->lastBlock();
     return IsEmpty() || (last.length() == 1 && !IsContinuation(last));
 }
@@ -422,11 +542,12 @@ void TRichPane::DefaultKeyAction(char32_t key)
 
 int TRichPane::EndPosition() const
 {
-    return document()->characterCount() - 1;
+    return document()->characterCount() - 1 + static_cast<int>(TailChars);
 }
 
 QString TRichPane::TextFrom(int position) const
 {
+    CommitTail();
     return position >= EndPosition() ? QString() : TextBetween(position, EndPosition());
 }
 

@@ -5,25 +5,31 @@
 #include <QTextCursor>
 
 #include <functional>
+#include <vector>
 
 namespace quillet {
 
 // A conversation's text pane: the transcript, the preview line and the typing pane. Text keeps
 // a character format per run (face, size, weight, colour).
 //
-// Speed. Text is added through one cursor kept at the end of the document, a whole run of one
-// format per insert, without touching the cursor the user sees, and the changes of one pass of
-// the event loop reach the layout as one. The pane is a plain-text editor (its layout lays out
-// only the paragraphs that changed, and only once they are shown, where the rich-text layout
-// walks every paragraph on every change) and no paragraph grows beyond MaxBlockChars: a longer
-// line goes on in continuation paragraphs, split after a blank where there is one (where a
-// word-wrapped line may break anyway), so a received character costs the layout of a few
-// thousand characters rather than of the whole line, and text scrolled past is never laid out.
-// Continuations are invisible to the text: Text(), copying and erasing treat them as one line.
-// The undo history is off, so a long conversation does not keep a second copy of itself. While
-// text streams in, the pane repaints (and scrolls) at most once per FrameIntervalMs: the first
-// change after a quiet spell shows at once, so typing is not delayed, but a burst of chunks costs
-// a few frames rather than one full repaint per chunk.
+// Speed. Text is added at the end of the document without touching the cursor the user sees, and
+// the changes of one pass of the event loop reach the document as one: what is appended (runs
+// whose every line fits its paragraph, and line ends) is first kept as a pending tail and goes
+// into the document when the pass ends, or as soon as anything reads or draws the pane, runs of
+// one format in one insert. The limit is applied as the text comes (see Memory), so what it
+// would take away again before the pass ends never enters the document: a peer's burst of
+// thousands of short lines costs the lines that stay, not every line once in and once out.
+// The pane is a plain-text editor (its layout lays out only the paragraphs that changed, and
+// only once they are shown, where the rich-text layout walks every paragraph on every change)
+// and no paragraph grows beyond MaxBlockChars: a longer line goes on in continuation
+// paragraphs, split after a blank where there is one (where a word-wrapped line may break
+// anyway), so a received character costs the layout of a few thousand characters rather than
+// of the whole line, and text scrolled past is never laid out. Continuations are invisible to
+// the text: Text(), copying and erasing treat them as one line. The undo history is off, so a
+// long conversation does not keep a second copy of itself. While text streams in, the pane
+// repaints (and scrolls) at most once per FrameIntervalMs: the first change after a quiet spell
+// shows at once, so typing is not delayed, but a burst of chunks costs a few frames rather than
+// one full repaint per chunk.
 //
 // Memory. A pane can be given a limit (SetLimit): once its text grows past it, the oldest lines
 // go, down to three quarters of the limit, so that a peer sending without end costs a bounded
@@ -88,8 +94,9 @@ public:
     // Moves the caret to the end of the text.
     void MoveCaretToEnd();
 
-    // Lets the layout see the changes made since the last call. Changes are gathered into one
-    // until then, or until control returns to the event loop.
+    // Puts what was appended since the last call into the document and lets the layout see it.
+    // Changes are gathered into one until then, or until control returns to the event loop.
+    // Reading the text or drawing the pane does this first; document() alone does not.
     void CloseBatch();
 
     // A repaint is held back to the end of the current frame.
@@ -109,11 +116,32 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QTextCursor& End();
+    // Appended text not yet in the document: a run (which may hold line breaks, each line fitting
+    // its paragraph) or a line end (empty Text), which ends the line in the format of the text
+    // before it, as a paragraph break made at the cursor does.
+    struct TTailPiece {
+        QString Text;
+        QTextCharFormat Format;
+        bool LineEnd = false;
+        qsizetype Size() const { return LineEnd ? 1 : Text.size(); }
+    };
+
+    QTextCursor& End() const;
+    // Characters of the last line as it will be once the tail is in the document.
+    qsizetype LastLineLength() const;
+    // True when every line of `text` fits its paragraph, the first one after what the last line
+    // holds already: such a run needs no continuation paragraph and can wait in the tail.
+    bool FitsParagraphs(const QString& text) const;
+    void AppendToTail(TTailPiece piece);
+    // Moves the tail into the document, each stretch of runs of one format with one insert.
+    void CommitTail() const;
+    void InsertLines(const QString& text, const QTextCharFormat& format) const;
+    // Where the first line that starts at or after `position` (counted as if the tail were in the
+    // document) starts; the total length when none does.
+    qsizetype LineStartFrom(qsizetype position) const;
+    // Takes `count` characters (whole lines) from the front of the tail.
+    void DropTailFront(qsizetype count);
     void AppendLinePiece(const QString& text, const QTextCharFormat& format);
-    // Appends a run of several lines with one insert when every line fits its paragraph; false
-    // (and nothing appended) otherwise.
-    bool AppendShortLines(const QString& text, const QTextCharFormat& format);
     void SplitLastBlock();
     // Starts a new paragraph at `position`: a continuation of the line, or a line of its own.
     void BreakAt(QTextCursor& cursor, int position, bool continuation);
@@ -124,16 +152,23 @@ private:
     void TypeText(const QString& text);
     void DefaultKeyAction(char32_t key);
 
-    void OpenBatch();
+    void OpenBatch() const;
+    // Asks for CloseBatch when control returns to the event loop.
+    void ScheduleClose() const;
     void ContentChanged();
     // Takes the oldest lines away while the text is over its limit.
     void TrimToLimit();
     void ReleasePaint();
 
     TKeyPressHandler KeyPress;
-    QTextCursor EndCursor;
+    // The tail and the batch belong to the text as the pane shows it, whatever state the document
+    // is in: readers that are const commit them.
+    mutable QTextCursor EndCursor;
+    mutable std::vector<TTailPiece> Tail;
+    mutable qsizetype TailChars = 0;
+    mutable bool BatchOpen = false;
+    mutable bool ClosePosted = false;
     QElapsedTimer SinceLastPaint;
-    bool BatchOpen = false;
     bool PaintHeld = false;
     bool ScrollPending = false;
     int MaxChars = 0;

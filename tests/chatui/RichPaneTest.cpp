@@ -6,6 +6,10 @@
 #include <QTextBlock>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
+#include <vector>
+
 namespace quillet {
 namespace {
 
@@ -124,6 +128,7 @@ TEST_F(RichPane, BackspaceInTheTypingPaneErasesBeforeTheCaret)
 {
     Pane.setReadOnly(false);
     Pane.AppendRun(QStringLiteral("abc"), Blue);
+    Pane.CloseBatch(); // the text is in the document, where the user can put the caret
     QTextCursor caret = Pane.textCursor();
     caret.setPosition(2);
     Pane.setTextCursor(caret);
@@ -134,6 +139,173 @@ TEST_F(RichPane, BackspaceInTheTypingPaneErasesBeforeTheCaret)
     QTest::keyClick(&Pane, Qt::Key_Delete);
     QTest::keyClick(&Pane, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Pane.Text(), QStringLiteral("a\nc")) << "no forward erasing, no undo";
+}
+
+// Everything the document holds that shows: per paragraph whether it continues a line, the
+// format its line end gives an empty line, and each run of text with its format.
+std::string Dump(const TRichPane& pane)
+{
+    const auto format = [](const QTextCharFormat& f) {
+        return QStringLiteral("{%1 %2 %3 %4}")
+            .arg(f.fontFamilies().toStringList().join(u','))
+            .arg(f.fontPointSize())
+            .arg(f.fontWeight())
+            .arg(f.foreground().color().name());
+    };
+    QString out;
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+        out += QStringLiteral("\n[%1 %2]").arg(block.userState()).arg(format(block.charFormat()));
+        for (auto piece = block.begin(); !piece.atEnd(); ++piece)
+            out += format(piece.fragment().charFormat()) + piece.fragment().text();
+    }
+    return out.toStdString();
+}
+
+// What a test appends to a pane: with EachAtOnce every append goes into the document before the
+// next, otherwise appends wait in the pane's tail until a pass ends.
+struct TFeed {
+    TRichPane& Pane;
+    bool EachAtOnce;
+
+    void Run(const QString& text, const QTextCharFormat& format)
+    {
+        Pane.AppendRun(text, format);
+        Done();
+    }
+    void Line()
+    {
+        Pane.AddLine();
+        Done();
+    }
+    void Erase()
+    {
+        Pane.EraseLastChar();
+        Done();
+    }
+    void PassEnds() { Pane.CloseBatch(); }
+    void Done()
+    {
+        if (EachAtOnce)
+            Pane.CloseBatch();
+    }
+};
+
+// The pane keeps what a pass appends in its tail and applies its limit as the text comes, so
+// that what the limit takes away again never enters the document. The document must come out
+// exactly as it does when every append goes in at once: text, formats, paragraphs, the line
+// saying that older text was removed, and the count of removed characters.
+TEST_F(RichPane, AppendsOfOnePassGiveTheDocumentOfAppendsMadeOneByOne)
+{
+    QTextCharFormat notice;
+    notice.setFontFamilies({ QStringLiteral("Arial") });
+    notice.setFontPointSize(11);
+    notice.setFontWeight(QFont::Bold);
+    notice.setForeground(QColor(0x80, 0, 0));
+    QTextCharFormat label = notice;
+    label.setForeground(QColor(0, 0, 0x80));
+    QTextCharFormat plain;
+    plain.setForeground(Qt::black);
+    const QString longLine = QString(TRichPane::MaxBlockChars + 700, u'x') + QStringLiteral(" end");
+
+    const auto notices = [&](int count) {
+        return [&, count](TFeed& feed) {
+            feed.Run(QStringLiteral("hello"), Blue);
+            feed.Line();
+            for (int i = 0; i < count; ++i)
+                feed.Run(QStringLiteral("\n*** Changed to STYLE %1 ***\n\n").arg(i % 3), notice);
+        };
+    };
+    QString rows50;
+    for (int i = 0; i < 50; ++i)
+        rows50 += QStringLiteral("row %1\n").arg(i, 2, 10, QLatin1Char('0'));
+    struct TRow {
+        const char* Name;
+        int Limit;
+        std::function<void(TFeed&)> Appends;
+        QString Expected; // the text, where the row says it
+    };
+    const TRow rows[] = {
+        { "a burst of notices many times the limit", 1000, notices(400), {} },
+        { "the same without a limit", 0, notices(400), {} },
+        { "notices that just reach the limit", 40 * 24 + 5, notices(24), {} },
+        { "line ends alone", 50,
+            [&](TFeed& feed) {
+                feed.Run(QStringLiteral("first"), label);
+                feed.PassEnds();
+                for (int i = 0; i < 300; ++i)
+                    feed.Line();
+            },
+            {} },
+        { "an empty line first after the cut", 60,
+            [&](TFeed& feed) {
+                for (int i = 0; i < 40; ++i) {
+                    feed.Run(QStringLiteral("line %1\n").arg(i), i % 2 == 0 ? notice : Blue);
+                    feed.Line();
+                }
+            },
+            {} },
+        // 350 characters, three quarters of the limit are 84: the cut falls exactly where
+        // row 38 starts.
+        { "one run longer than the limit", 112, [&](TFeed& feed) { feed.Run(rows50, label); },
+            QStringLiteral("*** Earlier text was removed ***\n") + rows50.mid(38 * 7) },
+        { "mixed lines, erasures, a long line and passes", 3000,
+            [&](TFeed& feed) {
+                std::mt19937 random(20);
+                for (int i = 0; i < 600; ++i) {
+                    switch (random() % 8) {
+                    case 0:
+                        feed.Run(QStringLiteral("Bob: "), label);
+                        feed.Run(QStringLiteral("see you at eight"), Blue);
+                        feed.Line();
+                        break;
+                    case 1:
+                        feed.Run(QStringLiteral("\n*** Changed to IM Chat style ***\n\n"), notice);
+                        break;
+                    case 2:
+                        feed.Erase();
+                        break;
+                    case 3:
+                        feed.Run(QStringLiteral("typed "), Blue);
+                        break;
+                    case 4:
+                        feed.Line();
+                        break;
+                    case 5:
+                        if (random() % 10 == 0)
+                            feed.Run(longLine, Blue);
+                        break;
+                    case 6:
+                        feed.PassEnds();
+                        break;
+                    default:
+                        feed.Run(QStringLiteral("two\nlines"), plain);
+                        break;
+                    }
+                }
+            },
+            {} },
+    };
+    for (const TRow& row : rows) {
+        TRichPane oneByOne;
+        TRichPane batched;
+        for (TRichPane* pane : { &oneByOne, &batched })
+            pane->SetLimit(row.Limit, QStringLiteral("*** Earlier text was removed ***"), plain);
+        TFeed each { oneByOne, true };
+        TFeed pass { batched, false };
+        row.Appends(each);
+        row.Appends(pass);
+        EXPECT_EQ(batched.EndPosition(), oneByOne.EndPosition()) << row.Name;
+        batched.CloseBatch();
+        EXPECT_EQ(Dump(batched), Dump(oneByOne)) << row.Name;
+        EXPECT_EQ(batched.RemovedChars(), oneByOne.RemovedChars()) << row.Name;
+        EXPECT_EQ(batched.Text(), oneByOne.Text()) << row.Name;
+        if (!row.Expected.isEmpty()) {
+            EXPECT_EQ(batched.Text(), row.Expected) << row.Name;
+        }
+        if (row.Limit > 0) {
+            EXPECT_LE(batched.EndPosition() - batched.KeptStart(), row.Limit) << row.Name;
+        }
+    }
 }
 
 TEST_F(RichPane, AHeldBackRepaintIsReleased)
