@@ -492,12 +492,13 @@ void TConversationTab::ShowMarkedChoice(TChatStyle style)
 
 void TConversationTab::ChoiceClicked(TChatStyle style)
 {
+    IConversationInput& protocol = Owner.Input();
+    const TUserAction action(protocol);
     // The user's click wins over a mark the received bytes left for later.
     MarkDue.reset();
     if (UpdatePosted)
         ApplyPendingUpdate();
     // Clicking the choice that is already marked changes nothing and sends nothing.
-    IConversationInput& protocol = Owner.Input();
     if (protocol.MarkedChoice() == style)
         return;
     protocol.UserChoseStyle(style);
@@ -562,6 +563,7 @@ void TConversationTab::ApplyPendingUpdate()
 void TConversationTab::LocalPaneKeyPress(char32_t& key)
 {
     // The user acts on the window as it is meant to be now.
+    const TUserAction action(Owner.Input());
     if (UpdatePosted)
         ApplyPendingUpdate();
     TRichPane& pane = *Ui.LocalPane;
@@ -602,13 +604,14 @@ void TConversationTab::PaneKeyPress(char32_t& key)
 
 void TConversationTab::SendButtonClick(bool byMouse)
 {
+    IConversationInput& protocol = Owner.Input();
+    const TUserAction action(protocol);
     TRichPane& local = *Ui.LocalPane;
     if (local.IsEmpty())
         return;
     const QString text = local.Text();
     AppendEntry(*Ui.Transcript, OwnNameText, text, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
     ScrollToCaret(*Ui.Transcript);
-    IConversationInput& protocol = Owner.Input();
     if (CurrentStyle == TChatStyle::IM)
         protocol.SendLine(text.toStdString());
     else if (CurrentStyle == TChatStyle::IMPreview && byMouse)

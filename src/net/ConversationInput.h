@@ -24,6 +24,28 @@ public:
     virtual void UserChoseStyle(TChatStyle style) = 0;
     // The style choice shown as marked.
     virtual TChatStyle MarkedChoice() const = 0;
+
+    // Around each thing the user does in the window (a key, Send, a style choice): what has been
+    // received is shown first, and nothing more received is taken up until the action ends, so
+    // that the action meets the conversation as the window shows it. Calls nest.
+    virtual void BeginUserAction() { }
+    virtual void EndUserAction() { }
+};
+
+// One user action, for the time of a scope.
+class TUserAction {
+public:
+    explicit TUserAction(IConversationInput& input)
+        : Input(input)
+    {
+        Input.BeginUserAction();
+    }
+    ~TUserAction() { Input.EndUserAction(); }
+    TUserAction(const TUserAction&) = delete;
+    TUserAction& operator=(const TUserAction&) = delete;
+
+private:
+    IConversationInput& Input;
 };
 
 } // namespace quillet

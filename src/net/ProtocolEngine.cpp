@@ -174,23 +174,22 @@ TProtocolEngine::TProtocolEngine(IConversationDisplay& display, IByteSender& sen
 
 void TProtocolEngine::SendGreeting()
 {
-    SendGreetingOnce(true, TFlushMode::Wait);
+    if (QueueGreeting(true))
+        Flush(TFlushMode::Wait);
 }
 
-void TProtocolEngine::SendGreetingOnce(bool asCaller, TFlushMode mode)
+bool TProtocolEngine::QueueGreeting(bool asCaller)
 {
-    // The caller greets from the conversation thread, the callee from the main thread while
-    // interpreting; the guard makes the greeting leave exactly once whichever comes first, and
-    // ahead of every byte held back meanwhile.
-    {
-        std::lock_guard lock(OutGuard);
-        if (Greeted.load())
-            return;
-        Caller.store(asCaller);
-        Outbox.push_front(Own + "\r\n");
-        Greeted.store(true);
-    }
-    Flush(mode);
+    // The caller greets once its call connects, the callee once the caller's name is complete;
+    // the guard makes the greeting leave exactly once whichever comes first, and ahead of every
+    // byte held back meanwhile.
+    std::lock_guard lock(OutGuard);
+    if (Greeted.load())
+        return false;
+    Caller.store(asCaller);
+    Outbox.push_front(Own + "\r\n");
+    Greeted.store(true);
+    return true;
 }
 
 void TProtocolEngine::SendBytes(std::string_view bytes)
@@ -251,36 +250,104 @@ std::size_t TProtocolEngine::BacklogBytes() const
     return bytes;
 }
 
-void TProtocolEngine::GreetIfNameEnds(std::string_view chunk)
+void TProtocolEngine::ProcessIncoming(std::string_view chunk)
 {
-    // Until this side has greeted, the peer's name is not complete (its end makes us greet), so
-    // the chunk's first CR is the one that ends it.
-    if (!Greeted.load() && chunk.find(wire::CarriageReturn) != std::string_view::npos)
-        SendGreetingOnce(false, TFlushMode::Wait);
+    Decide(std::string(chunk), TFlushMode::NoWait);
+    ShowDecided();
 }
 
-void TProtocolEngine::ProcessIncoming(std::string_view chunk)
+void TProtocolEngine::DecideIncoming(std::string chunk)
+{
+    Decide(std::move(chunk), TFlushMode::Wait);
+}
+
+void TProtocolEngine::Decide(std::string chunk, TFlushMode mode)
 {
     if (chunk.empty())
         return;
-    // Decide and send first, then show.
-    const TChatStyle style = CurrentStyle.load();
-    NamesDone.clear();
-    StyleSteps.clear();
-    const std::size_t consumed = ConsumeNamePhase(chunk);
-    const std::string_view rest = chunk.substr(consumed);
-    DecideStyleSignals(rest);
-    Flush(TFlushMode::NoWait);
+    {
+        std::lock_guard decide(DecideGuard);
+        TDecidedChunk decided;
+        const std::size_t consumed = ConsumeNamePhase(chunk, decided);
+        chunk.erase(0, consumed);
+        DecideStyleSignals(chunk, decided);
+        decided.Bytes = std::move(chunk);
+        std::lock_guard queue(QueueGuard);
+        DecidedBytes += decided.Bytes.size() + 1;
+        Decided.push_back(std::move(decided));
+    }
+    // Sent with no guard held: a failed send is reported through the main thread.
+    Flush(mode);
+}
 
-    for (const std::string& name : NamesDone)
-        Display.PeerNameCompleted(name);
-    const bool sawLineEnd = InterpretConversation(rest, style);
+std::size_t TProtocolEngine::ShowDecided(std::size_t budget)
+{
+    // A display call that ran the event loop must not show later chunks ahead of the ones at
+    // hand.
+    if (Showing)
+        return UndisplayedBytes();
+    Showing = true;
+    std::size_t shown = 0;
+    try {
+        while (shown < budget) {
+            std::deque<TDecidedChunk> batch;
+            {
+                std::lock_guard queue(QueueGuard);
+                batch.swap(Decided);
+                DecidedBytes = 0;
+            }
+            if (batch.empty())
+                break;
+            for (const TDecidedChunk& decided : batch) {
+                ShowChunk(decided);
+                shown += decided.Bytes.size() + 1;
+            }
+        }
+    } catch (...) {
+        Showing = false;
+        throw;
+    }
+    Showing = false;
+    return UndisplayedBytes();
+}
+
+std::size_t TProtocolEngine::UndisplayedBytes() const
+{
+    std::lock_guard queue(QueueGuard);
+    return DecidedBytes;
+}
+
+void TProtocolEngine::ShowChunk(const TDecidedChunk& decided)
+{
+    for (const std::string& name : decided.Names) {
+        Peer = name;
+        PeerUtf8 = DisplayName(Peer);
+        Display.PeerNameCompleted(PeerUtf8);
+    }
+    const bool sawLineEnd
+        = InterpretConversation(decided.Bytes, decided.StyleBefore, decided.Steps);
     Display.ChunkDone();
     if (sawLineEnd)
         Display.DrawAttention();
 }
 
-std::size_t TProtocolEngine::ConsumeNamePhase(std::string_view chunk)
+void TProtocolEngine::BeginUserAction()
+{
+    // Main thread only, so the depth needs no guard. Chunks decided from now on wait until the
+    // action is over: the main thread holds DecideGuard for no longer than the action, and the
+    // conversation thread waits for nothing while it holds it.
+    if (UserActions++ == 0)
+        DecideGuard.lock();
+    ShowDecided();
+}
+
+void TProtocolEngine::EndUserAction()
+{
+    if (--UserActions == 0)
+        DecideGuard.unlock();
+}
+
+std::size_t TProtocolEngine::ConsumeNamePhase(std::string_view chunk, TDecidedChunk& decided)
 {
     std::size_t i = 0;
     while (!NameComplete && i < chunk.size()) {
@@ -294,36 +361,33 @@ std::size_t TProtocolEngine::ConsumeNamePhase(std::string_view chunk)
 
         // An empty name does not end the name phase: the bytes after this CR (the LF
         // included) start the name again. The reply greeting still goes out at once.
-        Peer = PeerNameBuffer;
-        NameComplete = !Peer.empty();
-        PeerUtf8 = DisplayName(Peer);
-        NamesDone.push_back(PeerUtf8);
-        SendGreetingOnce(false, TFlushMode::NoWait);
+        decided.Names.push_back(PeerNameBuffer);
+        NameComplete = !PeerNameBuffer.empty();
+        NameDone.store(NameComplete);
+        QueueGreeting(false);
     }
     return i;
 }
 
-void TProtocolEngine::DecideStyleSignals(std::string_view bytes)
+void TProtocolEngine::DecideStyleSignals(std::string_view bytes, TDecidedChunk& decided)
 {
     // Style signals count in every style, so the first pass looks for nothing else. The guard is
     // held over all of the chunk's decisions: the echoes then go into the outbox together, with
     // no typing signal of the other thread between them.
     std::string echoes;
-    {
-        std::lock_guard lock(TypingGuard);
-        for (const char c : bytes) {
-            const auto b = static_cast<std::uint8_t>(c);
-            if (b < 250 || b > 252)
-                continue;
-            const TStyleStep step
-                = DecideStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
-            StyleSteps.push_back(step);
-            if (step.Echoed)
-                echoes += c;
-        }
-        if (!echoes.empty())
-            SendBytes(echoes);
+    std::lock_guard lock(TypingGuard);
+    decided.StyleBefore = CurrentStyle.load();
+    for (const char c : bytes) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b < 250 || b > 252)
+            continue;
+        const TStyleStep step = DecideStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
+        decided.Steps.push_back(step);
+        if (step.Echoed)
+            echoes += c;
     }
+    if (!echoes.empty())
+        SendBytes(echoes);
 }
 
 TProtocolEngine::TStyleStep TProtocolEngine::DecideStyleSignal(TChatStyle style)
@@ -369,7 +433,8 @@ void TProtocolEngine::FlushRun(std::string& run, TChatStyle style)
     run.clear();
 }
 
-bool TProtocolEngine::InterpretConversation(std::string_view bytes, TChatStyle style)
+bool TProtocolEngine::InterpretConversation(
+    std::string_view bytes, TChatStyle style, const std::vector<TStyleStep>& steps)
 {
     const TByteTables& t = Tables();
     const std::array<TByteKind, 256>* kinds
@@ -420,7 +485,7 @@ bool TProtocolEngine::InterpretConversation(std::string_view bytes, TChatStyle s
             Display.SetTypingNotice(PeerUtf8 + " is typing...");
             break;
         case TByteKind::StyleSignal: {
-            const TStyleStep& step = StyleSteps[nextStep++];
+            const TStyleStep& step = steps[nextStep++];
             ShowStyleStep(step);
             style = step.To;
             kinds = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;
@@ -443,39 +508,43 @@ void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
     if (erase && paneEmpty)
         return;
 
-    switch (CurrentStyle.load()) {
-    case TChatStyle::IM: {
-        const char typing = static_cast<char>(wire::SigTyping);
-        {
-            std::lock_guard lock(TypingGuard);
+    {
+        // The style is read and the byte queued as one step, so that a signal decided on the
+        // conversation thread meanwhile is either before the key on the wire or after it.
+        std::lock_guard lock(TypingGuard);
+        switch (CurrentStyle.load()) {
+        case TChatStyle::IM: {
+            const char typing = static_cast<char>(wire::SigTyping);
             LastKeyTick = Ticks.Now();
             StoppedSent = false;
             Pending = true;
             SendBytes(std::string_view(&typing, 1));
+            break;
         }
-        Flush(TFlushMode::NoWait);
-        return;
+        case TChatStyle::IMPreview:
+            // Enter in an empty pane commits nothing on this side, so the peer must not either.
+            if (key == U'\r' && paneEmpty)
+                return;
+            [[fallthrough]];
+        case TChatStyle::Realtime: {
+            const char byte = TypedByte(key);
+            SendBytes(std::string_view(&byte, 1));
+            break;
+        }
+        }
     }
-    case TChatStyle::IMPreview:
-        // Enter in an empty pane commits nothing on this side, so the peer must not either.
-        if (key == U'\r' && paneEmpty)
-            return;
-        break;
-    case TChatStyle::Realtime:
-        break;
-    }
-    const char byte = TypedByte(key);
-    SendBytes(std::string_view(&byte, 1));
     Flush(TFlushMode::NoWait);
 }
 
 void TProtocolEngine::SendLine(std::string_view utf8Line)
 {
-    if (utf8Line.empty() || CurrentStyle.load() != TChatStyle::IM)
+    if (utf8Line.empty())
         return;
     const std::string text = EncodeLine(utf8Line);
     {
         std::lock_guard lock(TypingGuard);
+        if (CurrentStyle.load() != TChatStyle::IM)
+            return;
         if (!text.empty())
             SendBytes(text);
         SendBytes("\r\n");
@@ -486,17 +555,29 @@ void TProtocolEngine::SendLine(std::string_view utf8Line)
 
 void TProtocolEngine::SendLineEnd()
 {
-    if (CurrentStyle.load() != TChatStyle::IMPreview)
-        return;
-    SendBytes(std::string_view(&wire::CarriageReturn, 1));
+    {
+        std::lock_guard lock(TypingGuard);
+        if (CurrentStyle.load() != TChatStyle::IMPreview)
+            return;
+        SendBytes(std::string_view(&wire::CarriageReturn, 1));
+    }
     Flush(TFlushMode::NoWait);
+}
+
+TChatStyle TProtocolEngine::MarkedChoice() const
+{
+    std::lock_guard lock(TypingGuard);
+    return Marked;
 }
 
 void TProtocolEngine::UserChoseStyle(TChatStyle style)
 {
     if (!IsKnownStyle(static_cast<std::uint8_t>(style)))
         return;
-    Marked = style;
+    {
+        std::lock_guard lock(TypingGuard);
+        Marked = style;
+    }
     ChooseStyle(style);
 }
 
@@ -509,6 +590,8 @@ void TProtocolEngine::AnnounceStartStyle(TChatStyle style)
 
 void TProtocolEngine::ChooseStyle(TChatStyle style)
 {
+    // Within a user action no received signal is decided between the switch shown here and the
+    // signal sent below.
     Display.SwitchStyle(CurrentStyle.load(), style);
     const char signal = static_cast<char>(wire::SigStyleBase + static_cast<std::uint8_t>(style));
     {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,12 +33,22 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 // through ProcessIncoming, display operations go out to an IConversationDisplay, bytes go out to
 // an IByteSender.
 //
-// Threads: ProcessIncoming, the key, line and choice handlers run on the main thread;
-// SendGreeting, AnnounceStartStyle (through the main thread) and TypingTick run on the
-// conversation thread. The typing state and the style are guarded by TypingGuard; the bytes a
-// decision made under it calls for are put into the outbox before the guard is let go, so the wire
-// carries them in the order the decisions were made (never a typing signal that contradicts a key
-// or a style signal sent just before it).
+// Threads: the key, line and choice handlers and ShowDecided run on the main thread; SendGreeting,
+// DecideIncoming, AnnounceStartStyle (through the main thread) and TypingTick run on the
+// conversation thread. ProcessIncoming does both halves of a received chunk on one thread. The
+// typing state, the style and the marked choice are guarded by TypingGuard; the bytes a decision
+// made under it calls for are put into the outbox before the guard is let go, so the wire carries
+// them in the order the decisions were made (never a typing signal that contradicts a key or a
+// style signal sent just before it).
+//
+// A received chunk is decided where it is received: the conversation thread completes the
+// peer's name (the callee greets at once), decides what every style signal does and sends the
+// echoes, all before the main thread is asked to do anything; the main thread shows the decided
+// chunks later, in order. What the user does in the window must meet the conversation as the
+// window shows it (a key typed before a switch shows must go out by the old style, or the window
+// and the wire disagree), so every user action is bracketed by BeginUserAction and
+// EndUserAction: the decided chunks are shown first and no further chunk is decided meanwhile.
+// Lock order: DecideGuard, TypingGuard, OutGuard; QueueGuard is taken alone.
 //
 // No lock is held while bytes are sent: a failed send is reported to the user, and the report
 // waits for the main thread, which may at that very moment want a lock for a key it handles. So
@@ -54,7 +65,7 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 // A received chunk is worked through in two passes: the first makes every protocol decision (the
 // reply greeting, the style each signal leads to, the echoes) and sends what they call for, the
 // echoes of the whole chunk as one unit; the second shows the chunk. So an echo leaves before the
-// window has done anything with the signal.
+// window has done anything with the signal, and without waiting for the main thread.
 class TProtocolEngine final : public IConversationInput {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
@@ -69,13 +80,25 @@ public:
     // held back and follow the greeting as one further Send.
     void SendGreeting();
 
-    // Main thread: interpret one received chunk (any length, cut anywhere).
+    // Main thread: decides and shows one received chunk (any length, cut anywhere).
     void ProcessIncoming(std::string_view chunk);
-    // Conversation thread, with a chunk before it goes to ProcessIncoming: a callee that has not
-    // greeted yet and finds the CR that ends the caller's name in it greets now, instead of
-    // waiting until the main thread gets to the chunk (behind a crowd of other callers' tabs,
-    // say). ProcessIncoming then finds the greeting sent.
-    void GreetIfNameEnds(std::string_view chunk);
+    // Conversation thread: the decisions one received chunk calls for (the name phase with the
+    // callee's reply greeting, every style signal's switch and echo). What they send has been
+    // handed to the connection when this returns (waiting for it as long as that takes); the
+    // chunk then waits for ShowDecided.
+    void DecideIncoming(std::string chunk);
+    // Main thread: shows the decided chunks in the order they came, until none is left or at
+    // least `budget` bytes were shown. Returns the bytes still waiting.
+    std::size_t ShowDecided(std::size_t budget = std::numeric_limits<std::size_t>::max());
+    // Received bytes decided and not shown yet.
+    std::size_t UndisplayedBytes() const;
+    // True once a received greeting has completed the peer's name (any thread; the main thread's
+    // PeerName follows when the chunk is shown).
+    bool PeerNamed() const { return NameDone.load(); }
+
+    // Main thread, around everything the user does in the window (nested calls are fine).
+    void BeginUserAction() override;
+    void EndUserAction() override;
 
     // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
     // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an
@@ -107,7 +130,7 @@ public:
     std::size_t BacklogBytes() const;
 
     TChatStyle Style() const { return CurrentStyle.load(); }
-    TChatStyle MarkedChoice() const override { return Marked; }
+    TChatStyle MarkedChoice() const override;
     bool GreetingSent() const { return Greeted.load(); }
     // True once SendGreeting greeted before the peer did.
     bool IsCaller() const { return Caller.load(); }
@@ -141,22 +164,35 @@ private:
     };
     // Who calls Flush: the main thread hands over only what the connection takes at once.
     enum class TFlushMode : std::uint8_t { NoWait, Wait };
+    // A received chunk as decided, waiting to be shown: the names its greeting bytes completed
+    // (Windows-1252, as received), the conversation bytes after them, the style they start in
+    // and what each of their style signals did.
+    struct TDecidedChunk {
+        std::vector<std::string> Names;
+        std::string Bytes;
+        TChatStyle StyleBefore = TChatStyle::Realtime;
+        std::vector<TStyleStep> Steps;
+    };
 
+    void Decide(std::string chunk, TFlushMode mode);
     // Returns the number of bytes of `chunk` that the name phase consumed; each completed name
-    // is noted in NamesDone for the display.
-    std::size_t ConsumeNamePhase(std::string_view chunk);
+    // is noted in `decided`; a callee's reply greeting goes into the outbox.
+    std::size_t ConsumeNamePhase(std::string_view chunk, TDecidedChunk& decided);
     // The first pass over the conversation bytes: every style signal's decision, noted in
-    // StyleSteps, and its echo put into the outbox.
-    void DecideStyleSignals(std::string_view bytes);
+    // `decided`, and its echo put into the outbox.
+    void DecideStyleSignals(std::string_view bytes, TDecidedChunk& decided);
+    void ShowChunk(const TDecidedChunk& decided);
     // The second pass: what the bytes show. Returns true when they held a CR.
-    bool InterpretConversation(std::string_view bytes, TChatStyle style);
+    bool InterpretConversation(
+        std::string_view bytes, TChatStyle style, const std::vector<TStyleStep>& steps);
     void FlushRun(std::string& run, TChatStyle style);
     // The choice handler (main thread): the display's switch, the style and its signal.
     void ChooseStyle(TChatStyle style);
     // Decides what a received signal does; TypingGuard held. Returns its step.
     TStyleStep DecideStyleSignal(TChatStyle style);
     void ShowStyleStep(const TStyleStep& step);
-    void SendGreetingOnce(bool asCaller, TFlushMode mode);
+    // Puts the greeting at the head of the outbox, once; true when this call did.
+    bool QueueGreeting(bool asCaller);
     // Every send but the greeting goes into the outbox: held back until this side has greeted.
     void SendBytes(std::string_view bytes);
     // Sends what the outbox holds, unless another thread is sending it already. Called with no
@@ -167,24 +203,34 @@ private:
     IByteSender& Sender;
     const ITickSource& Ticks;
     std::string Own; // Windows-1252
+    // Main thread: what the shown chunks told.
     std::string Peer; // Windows-1252
     std::string PeerUtf8;
-    std::string PeerNameBuffer;
-    bool NameComplete = false;
     std::string RunBuffer; // reused between chunks so interpretation allocates rarely
-    std::vector<std::string> NamesDone; // main thread: names completed in the chunk at hand
-    std::vector<TStyleStep> StyleSteps; // main thread: the chunk's style signals, in order
-    TChatStyle Marked = TChatStyle::Realtime;
-    std::atomic<TChatStyle> CurrentStyle { TChatStyle::Realtime };
+    bool Showing = false;
+    int UserActions = 0; // nesting depth of BeginUserAction
+
+    // Held while a chunk is decided, and by the main thread during a user action.
+    std::mutex DecideGuard;
+    std::string PeerNameBuffer; // guarded by DecideGuard
+    bool NameComplete = false; // guarded by DecideGuard
+    std::atomic<bool> NameDone { false };
+
+    mutable std::mutex QueueGuard;
+    std::deque<TDecidedChunk> Decided; // guarded by QueueGuard
+    std::size_t DecidedBytes = 0; // guarded by QueueGuard
+
+    std::atomic<TChatStyle> CurrentStyle { TChatStyle::Realtime }; // written under TypingGuard
     std::atomic<bool> Caller { false }; // greeted first; decides who gives way on crossed signals
 
-    // Lock order: TypingGuard, then OutGuard. Neither is held across a send.
+    // Neither OutGuard nor TypingGuard is held across a send.
     mutable std::mutex OutGuard;
     std::atomic<bool> Greeted { false }; // set under OutGuard, once the greeting is in the outbox
     std::deque<std::string> Outbox; // guarded by OutGuard: units of one Send each, in order
     bool Sending = false; // guarded by OutGuard: a thread is emptying the outbox
 
     mutable std::mutex TypingGuard;
+    TChatStyle Marked = TChatStyle::Realtime; // guarded by TypingGuard
     bool Pending = false; // guarded by TypingGuard
     bool StoppedSent = false; // guarded by TypingGuard
     TTick LastKeyTick = 0; // guarded by TypingGuard

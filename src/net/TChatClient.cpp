@@ -9,6 +9,12 @@ namespace {
 
 constexpr int ReceiveWaitMs = 300;
 constexpr auto ClosePollInterval = std::chrono::milliseconds(500);
+// Received bytes that may wait to be shown before this thread waits for the window to catch up:
+// a peer faster than the window is read no faster than it is shown.
+constexpr std::size_t ReadAheadBytes = 256 << 10;
+// What one pass of the main thread's event loop shows at most of one conversation, so that a
+// peer sending without pause cannot keep the window from everything else.
+constexpr std::size_t PassBytes = 256 << 10;
 
 } // namespace
 
@@ -44,9 +50,21 @@ TChatClient::~TChatClient()
 void TChatClient::RunOnView(const std::function<void(IConversationView&)>& step)
 {
     RunOnMainThread([this, &step] {
+        // What was received before comes first.
+        Engine.ShowDecided();
         if (View)
             step(*View);
     });
+}
+
+void TChatClient::HandOver()
+{
+    // A burst that arrives in several chunks is then shown in one pass of the event loop.
+    const auto show = [this] { Engine.ShowDecided(PassBytes); };
+    if (Engine.UndisplayedBytes() > ReadAheadBytes)
+        RunOnMainThread([this] { Engine.ShowDecided(); });
+    else
+        Dispatcher().Post(show);
 }
 
 void TChatClient::AddStatusLine(const std::string& text)
@@ -114,11 +132,12 @@ void TChatClient::ThreadMain()
         const std::string peerAddress = Socket.PeerAddressText();
         if (!Context.ExitInProgress.load() && Context.OfferAddUser) {
             RunOnMainThread([this, &peerAddress] {
+                Engine.ShowDecided();
                 Context.OfferAddUser(Engine.PeerNameUtf8(), peerAddress, Engine.Style());
             });
         }
         Ended.store(true);
-        if (!IsIncoming() || NameArrived.load()) {
+        if (!IsIncoming() || Engine.PeerNamed()) {
             RunOnView([](IConversationView& view) {
                 view.ShowEnded();
                 view.RefreshControls();
@@ -130,6 +149,7 @@ void TChatClient::ThreadMain()
         error = std::current_exception();
     }
     RunOnMainThread([this] {
+        Engine.ShowDecided();
         Relay.SetTarget(nullptr);
         View.reset();
     });
@@ -166,7 +186,7 @@ void TChatClient::Dial()
 
 bool TChatClient::CallerNameOverdue(std::chrono::steady_clock::time_point since) const
 {
-    return IsIncoming() && !NameArrived.load()
+    return IsIncoming() && !Engine.PeerNamed()
         && std::chrono::steady_clock::now() - since >= Context.Limits.NameTimeout;
 }
 
@@ -183,11 +203,9 @@ void TChatClient::ReceiveLoop()
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
             code = Socket.ErrorCode();
             if (!received.empty() && code == 0) {
-                Engine.GreetIfNameEnds(received);
-                RunOnMainThread([this, &received] {
-                    Engine.ProcessIncoming(received);
-                    NameArrived.store(!Engine.PeerName().empty());
-                });
+                // The greeting and the echoes leave now; the window follows.
+                Engine.DecideIncoming(received);
+                HandOver();
             }
         } else {
             code = Socket.ErrorCode();

@@ -19,9 +19,11 @@ namespace quillet {
 // One conversation, from connection to close, on a thread of its own.
 //
 // The thread builds the tab (on the main thread), connects out or adopts the accepted
-// connection, receives and hands every chunk to the main thread, runs the IM typing signals and
-// the attention blinking, tells the program when the connection has ended, waits for the tab to
-// be closed, removes it and frees itself.
+// connection, receives every chunk and answers it (the reply greeting, the style echoes) before
+// it hands the chunk to the main thread to show, runs the IM typing signals and the attention
+// blinking, tells the program when the connection has ended, waits for the tab to be closed,
+// removes it and frees itself. It waits for the window only when much it received waits to be
+// shown; every step it runs on the main thread comes after what it received before.
 //
 // A caller is a stranger until it has said its name: one that does not within the name time-out
 // is closed, and a conversation that ends before the caller's name is complete takes its tab
@@ -84,7 +86,10 @@ private:
 
     void SocketStatus(THookSocketReason reason, const std::string& value);
     void AddStatusLine(const std::string& text);
+    // Runs `step` on the main thread, after what was received before it has been shown.
     void RunOnView(const std::function<void(IConversationView&)>& step);
+    // Has the main thread show a decided chunk; waits for it only when much waits to be shown.
+    void HandOver();
     void Dial();
     void ReceiveLoop();
     // Incoming: the caller has not sent its whole name in the time it is given.
@@ -110,8 +115,6 @@ private:
     std::atomic<bool> Ended { false };
     std::atomic<bool> CloseWanted { false };
     std::atomic<bool> HangupRequested { false };
-    // The peer's name is complete; written on the main thread.
-    std::atomic<bool> NameArrived { false };
     std::function<void(TChatClient&)> OnConnectionEnded;
     // The tab was lit for attention and needs its timer passes; written on the main thread.
     std::atomic<bool> AttentionDue { false };

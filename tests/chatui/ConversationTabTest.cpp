@@ -230,6 +230,23 @@ TEST_F(ConversationTab, ABurstOfStyleSignalsIsAnsweredAtOnceAndShownOnce)
     EXPECT_EQ(TranscriptText().count(QStringLiteral("*** Changed to ")), 3001);
 }
 
+// A received switch is decided and answered by the conversation thread before the window shows
+// it. A key typed meanwhile meets the switch shown first, so that the window and the wire agree:
+// in IM the key goes out as a typing signal and stays in the typing pane as an unsent line.
+TEST_F(ConversationTab, AKeyTypedBeforeAReceivedSwitchShowsGoesByTheNewStyle)
+{
+    Rig->Greet("Bob");
+    Rig->Owner.Sender.Clear();
+    Engine().DecideIncoming("\xFB");
+    EXPECT_EQ(Tab().Style(), TChatStyle::Realtime);
+    char32_t key = U'x';
+    Tab().LocalPaneKeyPress(key);
+    EXPECT_EQ(Tab().Style(), TChatStyle::IM);
+    EXPECT_EQ(Rig->Owner.Sender.Bytes(), "\xFB\xF9");
+    EXPECT_EQ(Ui().LocalPane->Text(), QStringLiteral("x"));
+    EXPECT_FALSE(TranscriptText().contains(u'x'));
+}
+
 TEST_F(ConversationTab, IMLinesArriveUnderTheLabelOnce)
 {
     Rig->Greet("Bob");

@@ -44,6 +44,26 @@ TEST_F(ConversationTest, CalleeRepliesWithItsNameWhenTheCallersNameIsComplete)
     EXPECT_EQ(tab.PeerAddress, "127.0.0.1 " + tab.Info.substr(tab.Info.rfind(' ') + 1));
 }
 
+// The conversation thread answers what it receives: the callee's greeting and the echo of a
+// style signal leave while the main thread is busy elsewhere (here it runs nothing at all), and
+// the window follows once it gets its turn.
+TEST_F(ConversationTest, GreetingAndEchoLeaveWhileTheMainThreadIsBusy)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer alice;
+    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(alice.Send("Alice\r\n"));
+    EXPECT_EQ(alice.Receive(5, 5s), "Bob\r\n");
+    for (const char* signal : { "\xFB", "\xFC", "\xFA", "\xFB" }) {
+        ASSERT_TRUE(alice.Send(signal));
+        EXPECT_EQ(alice.Receive(1, 5s), signal);
+    }
+    ASSERT_TRUE(Until([&] { return bob.Views.States.size() == 1; }));
+    const auto& tab = *bob.Views.States[0];
+    EXPECT_TRUE(Until([&] { return tab.Caption == "Alice" && tab.Marked == TChatStyle::IM; }));
+    EXPECT_EQ(tab.Style, TChatStyle::IM);
+}
+
 TEST_F(ConversationTest, GreetingSplitIntoManyChunksGivesTheSameName)
 {
     TSide bob(Dispatcher, "Bob");

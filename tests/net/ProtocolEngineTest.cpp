@@ -403,22 +403,39 @@ TEST(ProtocolBacklog, TheMainThreadNeverWaitsAndWhatIsLeftFollowsInOrder)
     EXPECT_EQ(engine.BacklogBytes(), 0u);
 }
 
-// A callee greets from the conversation thread as soon as a chunk ends the caller's name, and
-// only once; the main thread then finds the greeting sent.
-TEST_F(ProtocolEngineTest, ACalleeGreetsAsSoonAsAChunkEndsTheName)
+// A chunk is decided where it is received: the callee's greeting and the echoes leave at once,
+// before anything is shown; the main thread shows the decided chunks later, in order. A user
+// action shows them first, so that its key goes out by the style the window then shows.
+TEST_F(ProtocolEngineTest, AChunkIsAnsweredWhereItArrivesAndShownWhenTheWindowsTurnComes)
 {
-    Engine.GreetIfNameEnds("Bo");
-    Engine.ProcessIncoming("Bo");
+    Engine.DecideIncoming("Bo");
     EXPECT_TRUE(Sender.Sends().empty());
-    Display.Calls.clear();
-    Engine.GreetIfNameEnds("b\r\nhi");
-    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
-    EXPECT_TRUE(Display.Calls.empty()) << "nothing is shown before the main thread's turn";
-    Engine.ProcessIncoming("b\r\nhi");
-    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
-    EXPECT_EQ(Engine.PeerName(), "Bob");
+    EXPECT_FALSE(Engine.PeerNamed());
+    Engine.DecideIncoming("b\r\nhi" + Bytes({ 0xFB }) + "yo\r");
+    EXPECT_EQ(Sender.Sends(), (Sends { "Me\r\n", Bytes({ 0xFB }) }));
+    EXPECT_TRUE(Engine.PeerNamed());
     EXPECT_FALSE(Engine.IsCaller());
-    EXPECT_EQ(Display.State.Transcript, "hi");
+    EXPECT_EQ(Engine.Style(), TChatStyle::IM);
+    EXPECT_TRUE(Display.Calls.empty()) << "nothing is shown before the main thread's turn";
+    EXPECT_EQ(Engine.PeerName(), "");
+
+    EXPECT_EQ(Engine.ShowDecided(), 0u);
+    EXPECT_EQ(Engine.PeerName(), "Bob");
+    EXPECT_EQ(Display.State.Transcript, "hi\n[style 2]\nBob: yo\n");
+    EXPECT_EQ(Display.State.Marked, TChatStyle::IM);
+    EXPECT_EQ(Display.ChunksDone, 2);
+
+    Sender.Clear();
+    Engine.DecideIncoming(Bytes({ 0xFA }));
+    EXPECT_EQ(Sender.Sends(), Sends { Bytes({ 0xFA }) });
+    EXPECT_EQ(Display.State.Style, TChatStyle::IM) << "not shown yet";
+    {
+        const TUserAction action(Engine);
+        EXPECT_EQ(Display.State.Style, TChatStyle::Realtime) << "shown before the user acts";
+        Engine.KeyTyped(U'k', true);
+    }
+    EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFA }), "k" })) << "a Realtime key, not IM typing";
+    EXPECT_EQ(Engine.UndisplayedBytes(), 0u);
 }
 
 } // namespace

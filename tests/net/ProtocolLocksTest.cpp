@@ -1,8 +1,9 @@
 // A send that fails is reported to the user, and the report waits for the main thread. The
-// conversation thread's sends (the typing signals, the caller's greeting) must therefore hold no
-// lock that the main thread can need meanwhile for a key it handles. Here the conversation
-// thread's send fails exactly while the main thread types: with a lock held across the send,
-// both threads would wait for each other for ever.
+// conversation thread's sends (the typing signals, the caller's greeting, the answers to a
+// received chunk) must therefore hold no lock that the main thread can need meanwhile for a key
+// it handles, the user action around the key included. Here the conversation thread's send fails
+// exactly while the main thread types: with a lock held across the send, both threads would wait
+// for each other for ever.
 #include "net/ProtocolEngine.h"
 
 #include "platform/QueueDispatcher.h"
@@ -99,8 +100,11 @@ bool RunRow(const TRow& row, std::string& sent)
             row.ThreadStep(engine);
             main.Post([&threadDone] { threadDone = true; });
         });
-        if (sender.WaitUntilReporting())
-            engine.KeyTyped(U'k', false); // needs the engine's locks while the report waits
+        if (sender.WaitUntilReporting()) {
+            // Needs the engine's locks while the report waits.
+            const TUserAction action(engine);
+            engine.KeyTyped(U'k', false);
+        }
         main.ProcessUntil([&] { return threadDone; }, 20s);
         conversation.join();
         sent = sender.Recorded.Bytes();
@@ -135,6 +139,10 @@ TEST(ProtocolLocks, AFailedSendReportingToTheMainThreadNeverBlocksTheMainThreads
             [](TProtocolEngine& engine) { engine.TypingTick(); }, "\xF7\xF9" },
         { "caller's greeting", [](TProtocolEngine&, TFakeTickSource&) {},
             [](TProtocolEngine& engine) { engine.SendGreeting(); }, "Ann\r\nk" },
+        // The key's user action shows the switch first: the key goes out as IM typing.
+        { "echo of a received signal",
+            [](TProtocolEngine& engine, TFakeTickSource&) { engine.ProcessIncoming("Bob\r\n"); },
+            [](TProtocolEngine& engine) { engine.DecideIncoming("\xFB"); }, "\xFB\xF9" },
     };
     for (const TRow& row : rows) {
         std::string sent;
