@@ -27,8 +27,9 @@
 // Usage: bench_exit [callers] [runs] [program] [--figures=crowd,hangup,...] [--bytes=N]
 //                   [--stream-bytes=N] [--signals=N] [--echoes=N] [--text-style=N]
 //                   [--unknown-callers] [--after-text]
-// (defaults 1000 callers, 3 runs, the program of this build, the crowd figure, 1 GiB of text,
-// 1 MiB streamed, 96,000 signal bytes, 2,000 echoes, Realtime text)
+// (defaults 1000 callers, 3 runs, the program $QUILLET_BENCH_PROGRAM names or else the one of
+// this build, the crowd figure, 1 GiB of text, 1 MiB streamed, 96,000 signal bytes, 2,000
+// echoes, Realtime text)
 #include "ExitBenchSupport.h"
 
 #include "platform/ProcessLimits.h"
@@ -56,7 +57,7 @@ constexpr int SingleCallers = 20;
 struct TOptions {
     int Callers = 1000;
     int Runs = 3;
-    QString Binary = QStringLiteral(QUILLET_BINARY);
+    QString Binary = qEnvironmentVariable("QUILLET_BENCH_PROGRAM", QStringLiteral(QUILLET_BINARY));
     std::string Figures = "crowd";
     std::size_t Bytes = std::size_t(1) << 30;
     std::size_t StreamBytes = std::size_t(1) << 20;

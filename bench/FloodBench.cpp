@@ -12,7 +12,8 @@
 //   unshare -n sh -c 'ip link set lo up && bench/bench_flood 1000 3'
 //
 // Usage: bench_flood [connections] [runs] [program] [wait limit in seconds]
-//        (defaults 1000, 3, the program of this build, 45)
+//        (defaults 1000, 3, the program $QUILLET_BENCH_PROGRAM names or else the one of this
+//        build, 45)
 #include "platform/ProcessLimits.h"
 #include "platform/ProgramDefaults.h"
 #include "support/ProgramSandbox.h"
@@ -186,8 +187,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int connections = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    const QString binary
-        = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral(QUILLET_BINARY);
+    const QString binary = argc > 3
+        ? QString::fromLocal8Bit(argv[3])
+        : qEnvironmentVariable("QUILLET_BENCH_PROGRAM", QStringLiteral(QUILLET_BINARY));
     const std::chrono::seconds limit(argc > 4 ? std::atoi(argv[4]) : 45);
     const long files = quillet::RaiseOpenFileLimit();
     std::printf("bench_flood: %d connections from one address, %d runs, open-file limit %ld, "
