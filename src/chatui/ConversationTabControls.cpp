@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <iterator>
+
 namespace quillet {
 namespace {
 
@@ -26,6 +28,20 @@ constexpr int PaneDefaultHeight = 89;
 
 const QColor Black(0, 0, 0);
 const QColor Silver(0xC0, 0xC0, 0xC0);
+
+QFont LocalPaneFont()
+{
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPointSize(10);
+    return arial;
+}
+
+QFont PreviewPaneFont(const QFont& formFont)
+{
+    QFont courier(QStringLiteral("Courier"));
+    courier.setPointSizeF(formFont.pointSizeF());
+    return courier;
+}
 
 } // namespace
 
@@ -46,14 +62,6 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     // colour is the style's: controls in that colour then let it show through instead of
     // painting a patch of their own.
     const bool ownBackground = background != TTabSheet::ButtonFace();
-
-    ui.Transcript = new TRichPane(&sheet);
-    ui.Transcript->setObjectName(QStringLiteral("Transcript"));
-    ui.Transcript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    ui.Transcript->setGeometry(PaneLeft, PaneTop, PaneDefaultWidth, PaneDefaultHeight);
-    SetControlColours(*ui.Transcript, QPalette::Base, Silver);
-    ui.Transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    ui.Transcript->setReadOnly(true);
 
     ui.StyleCaption = new QLabel(QStringLiteral("Chat Style:"), &sheet);
     ui.StyleCaption->setObjectName(QStringLiteral("StyleCaption"));
@@ -84,13 +92,52 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.DisconnectButton->setObjectName(QStringLiteral("DisconnectButton"));
     ui.DisconnectButton->setGeometry(0, DisconnectTop, ButtonWidth, ButtonHeight);
 
-    ui.PreviewPane = new TRichPane(&sheet);
+    ui.TypingLabel = new QLabel(&sheet);
+    ui.TypingLabel->setObjectName(QStringLiteral("TypingLabel"));
+    ui.TypingLabel->setTextFormat(Qt::PlainText);
+    ui.TypingLabel->setFont(formFont);
+    SetControlColours(*ui.TypingLabel, QPalette::Window, background);
+    ui.TypingLabel->move(LabelLeft, 0);
+
+    ui.SendButton = new QPushButton(QStringLiteral("Send"), &sheet);
+    ui.SendButton->setObjectName(QStringLiteral("SendButton"));
+    ui.SendButton->resize(ButtonWidth, ButtonHeight);
+
+    // For screen readers; the labels, choices and buttons are named by their captions.
+    for (QRadioButton* choice : { ui.RealtimeChoice, ui.IMChoice, ui.IMPreviewChoice })
+        choice->setAccessibleDescription(QStringLiteral("Chat style"));
+    ui.InfoLabel->setAccessibleDescription(QStringLiteral("Address and port of the other side"));
+    ui.TypingLabel->setAccessibleDescription(QStringLiteral("Typing notice"));
+
+    // Children made after their parent became visible need showing.
+    for (QWidget* child :
+        { static_cast<QWidget*>(ui.StyleCaption), static_cast<QWidget*>(ui.RealtimeChoice),
+            static_cast<QWidget*>(ui.IMChoice), static_cast<QWidget*>(ui.IMPreviewChoice),
+            static_cast<QWidget*>(ui.InfoLabel), static_cast<QWidget*>(ui.DisconnectButton),
+            static_cast<QWidget*>(ui.TypingLabel), static_cast<QWidget*>(ui.SendButton) })
+        child->setVisible(true);
+    return ui;
+}
+
+void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
+    const TConversationTabTexts& texts, TConversationTabControls& ui)
+{
+    const QColor background = sheet.BackgroundColor();
+    const bool ownBackground = background != TTabSheet::ButtonFace();
+
+    ui.Transcript = new TRichPane(texts.Transcript, &sheet);
+    ui.Transcript->setObjectName(QStringLiteral("Transcript"));
+    ui.Transcript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui.Transcript->setGeometry(PaneLeft, PaneTop, PaneDefaultWidth, PaneDefaultHeight);
+    SetControlColours(*ui.Transcript, QPalette::Base, Silver);
+    ui.Transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.Transcript->setReadOnly(true);
+
+    ui.PreviewPane = new TRichPane(texts.Preview, &sheet);
     ui.PreviewPane->setObjectName(QStringLiteral("PreviewPane"));
     ui.PreviewPane->setLineWrapMode(QPlainTextEdit::NoWrap);
     ui.PreviewPane->setGeometry(LabelLeft, 0, PaneDefaultWidth, PaneDefaultHeight);
-    QFont courier(QStringLiteral("Courier"));
-    courier.setPointSizeF(formFont.pointSizeF());
-    ui.PreviewPane->setFont(courier);
+    ui.PreviewPane->setFont(PreviewPaneFont(formFont));
     ui.PreviewPane->setFrameShape(QFrame::NoFrame);
     ui.PreviewPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui.PreviewPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -99,50 +146,54 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.PreviewPane->setReadOnly(true);
     ui.PreviewPane->hide();
 
-    ui.TypingLabel = new QLabel(&sheet);
-    ui.TypingLabel->setObjectName(QStringLiteral("TypingLabel"));
-    ui.TypingLabel->setTextFormat(Qt::PlainText);
-    ui.TypingLabel->setFont(formFont);
-    SetControlColours(*ui.TypingLabel, QPalette::Window, background);
-    ui.TypingLabel->move(LabelLeft, 0);
-
-    ui.LocalPane = new TRichPane(&sheet);
+    ui.LocalPane = new TRichPane(texts.Local, &sheet);
     ui.LocalPane->setObjectName(QStringLiteral("LocalPane"));
     ui.LocalPane->setLineWrapMode(QPlainTextEdit::NoWrap);
     ui.LocalPane->setReadOnly(true);
     SetControlColours(*ui.LocalPane, QPalette::Base, Silver);
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPointSize(10);
-    ui.LocalPane->setFont(arial);
+    ui.LocalPane->setFont(LocalPaneFont());
     ui.LocalPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // One line high in the IM styles: a horizontal bar would leave no room for the text. A long
     // line scrolls with the caret instead.
     ui.LocalPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    ui.SendButton = new QPushButton(QStringLiteral("Send"), &sheet);
-    ui.SendButton->setObjectName(QStringLiteral("SendButton"));
-    ui.SendButton->resize(ButtonWidth, ButtonHeight);
-
-    // For screen readers; the labels, choices and buttons are named by their captions, the
-    // panes' descriptions name the other side once it is known.
+    // For screen readers; the panes' descriptions name the other side once it is known.
     ui.Transcript->setAccessibleName(QStringLiteral("Transcript"));
     ui.PreviewPane->setAccessibleName(QStringLiteral("Preview"));
     ui.LocalPane->setAccessibleName(QStringLiteral("Your text"));
-    for (QRadioButton* choice : { ui.RealtimeChoice, ui.IMChoice, ui.IMPreviewChoice })
-        choice->setAccessibleDescription(QStringLiteral("Chat style"));
-    ui.InfoLabel->setAccessibleDescription(QStringLiteral("Address and port of the other side"));
-    ui.TypingLabel->setAccessibleDescription(QStringLiteral("Typing notice"));
+
+    // The keyboard reaches the controls in the order a tab's are laid out: the transcript, the
+    // choices, Disconnect, the preview line, the typing pane, Send. Made after the others, the
+    // panes would come last.
+    const QWidget* order[] = { ui.Transcript, ui.RealtimeChoice, ui.IMChoice, ui.IMPreviewChoice,
+        ui.DisconnectButton, ui.PreviewPane, ui.LocalPane, ui.SendButton };
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 
     // Children made after their parent became visible need showing; the preview pane starts
     // hidden.
-    for (QWidget* child :
-        { static_cast<QWidget*>(ui.Transcript), static_cast<QWidget*>(ui.StyleCaption),
-            static_cast<QWidget*>(ui.RealtimeChoice), static_cast<QWidget*>(ui.IMChoice),
-            static_cast<QWidget*>(ui.IMPreviewChoice), static_cast<QWidget*>(ui.InfoLabel),
-            static_cast<QWidget*>(ui.DisconnectButton), static_cast<QWidget*>(ui.TypingLabel),
-            static_cast<QWidget*>(ui.LocalPane), static_cast<QWidget*>(ui.SendButton) })
-        child->setVisible(true);
-    return ui;
+    ui.Transcript->setVisible(true);
+    ui.LocalPane->setVisible(true);
+}
+
+TConversationPaneMetrics MeasureConversationPanes(QWidget& window, const QFont& formFont)
+{
+    // Every tab's panes have the same fonts and frames: one typing pane, made once for the
+    // window and never shown, measures them for tabs whose panes are not made yet.
+    const QString name = QStringLiteral("PaneMeasure");
+    auto* measure = window.findChild<TRichPane*>(name, Qt::FindDirectChildrenOnly);
+    if (measure == nullptr) {
+        measure = new TRichPane(&window);
+        measure->setObjectName(name);
+        measure->hide();
+        measure->setFont(LocalPaneFont());
+    }
+    TConversationPaneMetrics metrics;
+    metrics.LocalLineHeight = measure->LineHeight();
+    metrics.LocalFrameWidth = measure->frameWidth();
+    metrics.PreviewLineHeight
+        = qRound(PreviewPaneFont(formFont).pointSizeF() * measure->logicalDpiY() / 72.0);
+    return metrics;
 }
 
 } // namespace quillet

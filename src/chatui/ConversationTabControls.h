@@ -2,6 +2,8 @@
 
 #include <QPalette>
 
+#include <memory>
+
 class QColor;
 class QFont;
 class QLabel;
@@ -11,10 +13,12 @@ class QWidget;
 
 namespace quillet {
 
+class TPaneText;
 class TRichPane;
 class TTabSheet;
 
-// The eleven controls of a conversation's tab. They belong to the tab's sheet.
+// The eleven controls of a conversation's tab. They belong to the tab's sheet. The three panes
+// are made when the tab is first shown (null until then).
 struct TConversationTabControls {
     TRichPane* Transcript = nullptr;
     QLabel* StyleCaption = nullptr;
@@ -29,10 +33,31 @@ struct TConversationTabControls {
     QPushButton* SendButton = nullptr;
 };
 
-// Makes the controls on `sheet` as a new Realtime tab shows them: names, captions, fonts,
-// colours, read-only states and scroll bars. They are made in the order the keyboard reaches
-// them. What they do is connected by the tab. `formFont` is the chat window's font.
+// The texts the three panes show.
+struct TConversationTabTexts {
+    std::shared_ptr<TPaneText> Transcript;
+    std::shared_ptr<TPaneText> Preview;
+    std::shared_ptr<TPaneText> Local;
+};
+
+// What the tab's layout needs of the panes' fonts and frames.
+struct TConversationPaneMetrics {
+    int LocalLineHeight = 0;
+    int LocalFrameWidth = 0;
+    int PreviewLineHeight = 0;
+};
+
+// Makes the controls on `sheet` but the three panes as a new Realtime tab shows them: names,
+// captions, fonts, colours and states. They are made in the order the keyboard reaches them.
+// What they do is connected by the tab. `formFont` is the chat window's font.
 TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QFont& formFont);
+// Makes the three panes into `ui` as a new Realtime tab shows them (fonts, colours, read-only
+// states, scroll bars), showing `texts`, and puts them where the keyboard reaches them among
+// the other controls.
+void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
+    const TConversationTabTexts& texts, TConversationTabControls& ui);
+// The panes' metrics in the chat window `window`, for a tab whose panes are not made yet.
+TConversationPaneMetrics MeasureConversationPanes(QWidget& window, const QFont& formFont);
 
 // Gives `widget` the background `background` in `role`, with black text.
 void SetControlColours(QWidget& widget, QPalette::ColorRole role, const QColor& background);

@@ -3,6 +3,7 @@
 #include "chatui/ConversationTabLayout.h"
 #include "chatui/TChatForm.h"
 #include "chatui/TPageControl.h"
+#include "chatui/TPaneText.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
 #include "chatui/WindowAttention.h"
@@ -75,6 +76,7 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
     , Ticks(ticks)
     , Hooks(std::move(hooks))
     , OwnNameText(QString::fromStdString(ownName))
+    , Skin(skin)
 {
     if (!Hooks.FlashTaskbar) {
         Hooks.FlashTaskbar = [](QWidget* window, int count) {
@@ -92,7 +94,7 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
     EntryFonts.PeerLabel = MakeFormat(QStringLiteral("Arial Narrow"), 11, true, Navy);
     EntryFonts.Preview = MakeFormat(QStringLiteral("Arial"), 10, false, Black);
     EntryFonts.Notice = MakeFormat(QStringLiteral("Arial"), 11, true, Maroon);
-    BuildTab(skin);
+    BuildTab();
 }
 
 TConversationTab::~TConversationTab()
@@ -100,8 +102,10 @@ TConversationTab::~TConversationTab()
     TTabSheet* sheet = SheetWidget.data();
     if (sheet == nullptr)
         return;
-    for (TRichPane* pane : { Ui.Transcript, Ui.PreviewPane, Ui.LocalPane })
-        pane->SetKeyPressHandler(nullptr);
+    if (PanesMade()) {
+        for (TRichPane* pane : { Ui.Transcript, Ui.PreviewPane, Ui.LocalPane })
+            pane->SetKeyPressHandler(nullptr);
+    }
     // The page leaves the window now; the widgets go once control returns to the event loop,
     // so that a tab closed from one of its own buttons' handlers does not pull the button out
     // from under it.
@@ -109,7 +113,7 @@ TConversationTab::~TConversationTab()
     sheet->deleteLater();
 }
 
-void TConversationTab::BuildTab(TSkinData* skin)
+void TConversationTab::BuildTab()
 {
     TPageControl& tabs = Form.Tabs();
     auto* sheet = new TTabSheet(tabs);
@@ -124,25 +128,63 @@ void TConversationTab::BuildTab(TSkinData* skin)
     ConnectControls();
     ShowPeer();
     StatusFormat.setForeground(Black);
-    Ui.Transcript->SetLimit(
+    PaneTexts.Transcript->SetLimit(
         MaxTranscriptChars, QStringLiteral("*** Earlier text was removed ***"), StatusFormat);
-    Ui.PreviewPane->SetLimit(MaxPreviewChars);
-    Ui.LocalPane->SetLimit(MaxTypingChars);
+    PaneTexts.Preview->SetLimit(MaxPreviewChars);
+    PaneTexts.Local->SetLimit(MaxTypingChars);
 
-    if (skin != nullptr && skin->Active())
-        skin->SkinWindowByHandle(sheet);
+    if (Skin != nullptr && Skin->Active())
+        Skin->SkinWindowByHandle(sheet);
 
     QObject::connect(sheet, &TTabSheet::Resized, &Connections, [this] { LayoutTab(); });
+    // The panes are what a tab costs most; a tab nobody has looked at has its text without them.
+    QObject::connect(sheet, &TTabSheet::Showing, &Connections, [this] { MakePanes(); });
+    if (sheet->isVisible())
+        MakePanes();
     LayoutTab();
     if (Form.ActiveSheet() == sheet)
         RefreshControls();
 }
 
-void TConversationTab::ConnectControls()
+void TConversationTab::MakePanes()
 {
+    TTabSheet* sheet = SheetWidget.data();
+    if (sheet == nullptr || PanesMade())
+        return;
+    BuildConversationTabPanes(*sheet, Form.font(), PaneTexts, Ui);
     Ui.Transcript->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
     Ui.PreviewPane->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
     Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
+    if (Skin != nullptr && Skin->Active())
+        Skin->SkinWindowByHandle(sheet);
+    // What the panes would have become had they been there from the start.
+    DescribePanes();
+    ApplyPaneStates();
+    LayoutTab();
+    for (TRichPane* pane : { Ui.Transcript, Ui.PreviewPane, Ui.LocalPane })
+        pane->ScrollToEnd();
+}
+
+void TConversationTab::ApplyPaneStates()
+{
+    if (!PanesMade())
+        return;
+    Ui.LocalPane->setReadOnly(LocalReadOnly);
+    Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
+    Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth
+                                                                       : QPlainTextEdit::NoWrap);
+    SetControlColours(*Ui.Transcript, QPalette::Base, PaneColour);
+    SetControlColours(*Ui.LocalPane, QPalette::Base, PaneColour);
+}
+
+const TConversationTab::TControls& TConversationTab::Controls()
+{
+    MakePanes();
+    return Ui;
+}
+
+void TConversationTab::ConnectControls()
+{
     // Only a click by the user chooses a style; marking from the program (the echo of a received
     // style signal) goes through ShowMarkedChoice and runs nothing.
     for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
@@ -168,9 +210,16 @@ void TConversationTab::LayoutTab()
     TConversationTabMetrics metrics;
     metrics.Sheet = sheet->size();
     metrics.Style = CurrentStyle;
-    metrics.LocalLineHeight = Ui.LocalPane->LineHeight();
-    metrics.LocalFrameWidth = Ui.LocalPane->frameWidth();
-    metrics.PreviewLineHeight = Ui.PreviewPane->LineHeight();
+    if (PanesMade()) {
+        metrics.LocalLineHeight = Ui.LocalPane->LineHeight();
+        metrics.LocalFrameWidth = Ui.LocalPane->frameWidth();
+        metrics.PreviewLineHeight = Ui.PreviewPane->LineHeight();
+    } else {
+        const TConversationPaneMetrics panes = MeasureConversationPanes(Form, Form.font());
+        metrics.LocalLineHeight = panes.LocalLineHeight;
+        metrics.LocalFrameWidth = panes.LocalFrameWidth;
+        metrics.PreviewLineHeight = panes.PreviewLineHeight;
+    }
     metrics.TypingLabelWidth = Ui.TypingLabel->width();
     metrics.InfoLabelWidth = Ui.InfoLabel->width();
     metrics.DisconnectWidth = Ui.DisconnectButton->width();
@@ -186,15 +235,18 @@ void TConversationTab::LayoutTab()
 
     Ui.DisconnectButton->move(layout.DisconnectButton);
     Ui.InfoLabel->move(layout.InfoLabel);
-    Ui.Transcript->setGeometry(layout.Transcript);
-    Ui.LocalPane->setGeometry(layout.LocalPane);
+    if (PanesMade()) {
+        Ui.Transcript->setGeometry(layout.Transcript);
+        Ui.LocalPane->setGeometry(layout.LocalPane);
+        Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
+    }
     Ui.TypingLabel->setVisible(layout.OneLine);
-    Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
     Ui.SendButton->setVisible(layout.OneLine);
     if (!layout.OneLine)
         return;
     Ui.TypingLabel->move(layout.TypingLabel);
-    Ui.PreviewPane->setGeometry(layout.PreviewPane);
+    if (PanesMade())
+        Ui.PreviewPane->setGeometry(layout.PreviewPane);
     Ui.SendButton->move(layout.SendButton);
 }
 
@@ -203,28 +255,27 @@ void TConversationTab::RefreshControls()
     if (SheetWidget == nullptr)
         return;
     const bool connected = Owner.IsConnected();
-    Ui.LocalPane->setReadOnly(!connected);
+    LocalReadOnly = !connected;
+    PaneColour = connected ? White : Silver;
+    ApplyPaneStates();
     if (connected) {
         FocusLocalPane();
-        ScrollToCaret(*Ui.LocalPane);
+        if (PanesMade())
+            ScrollToCaret(*Ui.LocalPane);
     }
-    Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
-    Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth
-                                                                       : QPlainTextEdit::NoWrap);
     LayoutTab();
-    const QColor colour = connected ? White : Silver;
-    SetControlColours(*Ui.Transcript, QPalette::Base, colour);
-    SetControlColours(*Ui.LocalPane, QPalette::Base, colour);
 }
 
 void TConversationTab::FocusLocalPane()
 {
     // Keys typed for the conversation the user sees must never land in another's pane.
-    if (IsShown())
-        Ui.LocalPane->setFocus(Qt::OtherFocusReason);
+    if (!IsShown())
+        return;
+    MakePanes();
+    Ui.LocalPane->setFocus(Qt::OtherFocusReason);
 }
 
-void TConversationTab::AppendEntry(TRichPane& pane, const QString& label, const QString& text,
+void TConversationTab::AppendEntry(TPaneText& pane, const QString& label, const QString& text,
     const QTextCharFormat* labelFormat, const QTextCharFormat* textFormat, bool newLine)
 {
     if (labelFormat != nullptr && !label.isEmpty())
@@ -235,13 +286,13 @@ void TConversationTab::AppendEntry(TRichPane& pane, const QString& label, const 
         pane.AddLine();
 }
 
-void TConversationTab::EnsureLineBreak(TRichPane& pane)
+void TConversationTab::EnsureLineBreak(TPaneText& pane)
 {
     if (!pane.EndsWithLineBreak())
         pane.AddLine();
 }
 
-void TConversationTab::EraseLastChar(TRichPane& pane)
+void TConversationTab::EraseLastChar(TPaneText& pane)
 {
     pane.EraseLastChar();
 }
@@ -256,15 +307,15 @@ void TConversationTab::WriteStatusLine(const std::string& text)
 {
     if (SheetWidget == nullptr)
         return;
-    EnsureLineBreak(*Ui.Transcript);
-    Ui.Transcript->AppendRun(QString::fromStdString(text), StatusFormat);
-    Ui.Transcript->AddLine();
+    EnsureLineBreak(*PaneTexts.Transcript);
+    PaneTexts.Transcript->AppendRun(QString::fromStdString(text), StatusFormat);
+    PaneTexts.Transcript->AddLine();
 }
 
 void TConversationTab::ClearTranscript()
 {
     if (SheetWidget != nullptr)
-        Ui.Transcript->ClearText();
+        PaneTexts.Transcript->ClearText();
 }
 
 void TConversationTab::ShowConnectionInfo(const std::string& text)
@@ -286,6 +337,7 @@ void TConversationTab::ShowAsDialed()
     // rather than into a tab behind it.
     Form.Tabs().SetActivePage(SheetWidget.data());
     Form.SetActiveSheet(SheetWidget.data());
+    MakePanes();
     Ui.LocalPane->setFocus(Qt::OtherFocusReason);
 }
 
@@ -314,7 +366,16 @@ void TConversationTab::ShowPeer()
         tip.append(PeerAddressText + QStringLiteral(", port ") + PeerPortText);
     SheetWidget->SetTabToolTip(tip.join(QLatin1Char('\n')));
 
-    const QString who = !caption.isEmpty() ? caption : QStringLiteral("the other side");
+    DescribePanes();
+}
+
+void TConversationTab::DescribePanes()
+{
+    if (!PanesMade())
+        return;
+    QString who = !PeerNameText.isEmpty() ? PeerNameText : PeerAddressText;
+    if (who.isEmpty())
+        who = QStringLiteral("the other side");
     // Each change is news to a screen reader: only real ones are told.
     const auto describe = [](QWidget& widget, const QString& description) {
         if (widget.accessibleDescription() != description)
@@ -328,8 +389,8 @@ void TConversationTab::ShowPeer()
 void TConversationTab::NoteArrival()
 {
     if (ArrivalStart < 0) {
-        ArrivalStart = Ui.Transcript->EndPosition();
-        ArrivalRemoved = Ui.Transcript->RemovedChars();
+        ArrivalStart = PaneTexts.Transcript->EndPosition();
+        ArrivalRemoved = PaneTexts.Transcript->RemovedChars();
     }
 }
 
@@ -374,21 +435,22 @@ void TConversationTab::AppendPeerText(std::string_view text, bool labelAtLineSta
     if (SheetWidget == nullptr)
         return;
     NoteArrival();
-    if (labelAtLineStart && Ui.Transcript->EndsWithLineBreak())
-        AppendEntry(*Ui.Transcript, PeerNameText, QString(), &EntryFonts.PeerLabel, nullptr, false);
-    Ui.Transcript->AppendRun(FromUtf8(text), EntryFonts.PeerText);
+    if (labelAtLineStart && PaneTexts.Transcript->EndsWithLineBreak())
+        AppendEntry(
+            *PaneTexts.Transcript, PeerNameText, QString(), &EntryFonts.PeerLabel, nullptr, false);
+    PaneTexts.Transcript->AppendRun(FromUtf8(text), EntryFonts.PeerText);
 }
 
 void TConversationTab::EraseTranscriptChar()
 {
     if (SheetWidget != nullptr)
-        EraseLastChar(*Ui.Transcript);
+        EraseLastChar(*PaneTexts.Transcript);
 }
 
 void TConversationTab::TranscriptNewLine()
 {
     if (SheetWidget != nullptr)
-        Ui.Transcript->AddLine();
+        PaneTexts.Transcript->AddLine();
 }
 
 void TConversationTab::SetTypingNotice(const std::string& text)
@@ -408,13 +470,13 @@ void TConversationTab::SetTypingCaption(const QString& caption)
 void TConversationTab::AppendPreviewText(std::string_view text)
 {
     if (SheetWidget != nullptr)
-        Ui.PreviewPane->AppendRun(FromUtf8(text), EntryFonts.Preview);
+        PaneTexts.Preview->AppendRun(FromUtf8(text), EntryFonts.Preview);
 }
 
 void TConversationTab::ErasePreviewChar()
 {
     if (SheetWidget != nullptr)
-        EraseLastChar(*Ui.PreviewPane);
+        EraseLastChar(*PaneTexts.Preview);
 }
 
 void TConversationTab::CommitPreviewLine()
@@ -422,29 +484,29 @@ void TConversationTab::CommitPreviewLine()
     if (SheetWidget == nullptr)
         return;
     NoteArrival();
-    AppendEntry(*Ui.Transcript, PeerNameText, Ui.PreviewPane->Text(), &EntryFonts.PeerLabel,
-        &EntryFonts.PeerText, true);
-    Ui.PreviewPane->ClearText();
+    AppendEntry(*PaneTexts.Transcript, PeerNameText, PaneTexts.Preview->Text(),
+        &EntryFonts.PeerLabel, &EntryFonts.PeerText, true);
+    PaneTexts.Preview->ClearText();
 }
 
 void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
 {
     if (SheetWidget == nullptr)
         return;
-    TRichPane& transcript = *Ui.Transcript;
-    const QString local = Ui.LocalPane->Text();
+    TPaneText& transcript = *PaneTexts.Transcript;
+    const QString local = PaneTexts.Local->Text();
     if (from == TChatStyle::Realtime && !local.isEmpty())
         AppendEntry(
             transcript, QString(), QStringLiteral(" ") + local, nullptr, &EntryFonts.OwnText, true);
     if (from == TChatStyle::IMPreview && !local.isEmpty())
         AppendEntry(
             transcript, OwnNameText, local, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
-    if (from == TChatStyle::IMPreview && !Ui.PreviewPane->IsEmpty()) {
-        AppendEntry(transcript, PeerNameText, Ui.PreviewPane->Text(), &EntryFonts.PeerLabel,
+    if (from == TChatStyle::IMPreview && !PaneTexts.Preview->IsEmpty()) {
+        AppendEntry(transcript, PeerNameText, PaneTexts.Preview->Text(), &EntryFonts.PeerLabel,
             &EntryFonts.PeerText, true);
     }
     // An unsent IM line goes with the switch.
-    for (TRichPane* pane : { Ui.LocalPane, Ui.PreviewPane }) {
+    for (TPaneText* pane : { PaneTexts.Local.get(), PaneTexts.Preview.get() }) {
         if (!pane->IsEmpty())
             pane->ClearText();
     }
@@ -540,7 +602,8 @@ void TConversationTab::ApplyPendingUpdate()
     else if (LayoutDue)
         LayoutTab();
     LayoutDue = false;
-    if (std::exchange(ScrollDue, false)) {
+    // Panes made later start at their end.
+    if (std::exchange(ScrollDue, false) && PanesMade()) {
         ScrollToCaret(*Ui.Transcript);
         if (CurrentStyle == TChatStyle::IMPreview)
             ScrollToCaret(*Ui.PreviewPane);
@@ -550,10 +613,13 @@ void TConversationTab::ApplyPendingUpdate()
     int from = std::exchange(ArrivalStart, -1);
     if (from >= 0) {
         // Older text may have gone meanwhile, the start of what arrived with it.
-        const auto removed = Ui.Transcript->RemovedChars() - ArrivalRemoved;
-        from = static_cast<int>(std::max<qint64>(Ui.Transcript->KeptStart(), from - removed));
+        const auto removed = PaneTexts.Transcript->RemovedChars() - ArrivalRemoved;
+        from
+            = static_cast<int>(std::max<qint64>(PaneTexts.Transcript->KeptStart(), from - removed));
     }
-    if (const QString arrived = from >= 0 ? Ui.Transcript->TextFrom(from) : QString();
+    // A transcript not made yet is not there for screen readers to read out.
+    if (const QString arrived
+        = from >= 0 && PanesMade() ? PaneTexts.Transcript->TextFrom(from) : QString();
         !arrived.isEmpty()) {
         QAccessibleTextInsertEvent event(Ui.Transcript, from, arrived);
         Hooks.Announce(event);
@@ -566,8 +632,8 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
     const TUserAction action(Owner.Input());
     if (UpdatePosted)
         ApplyPendingUpdate();
-    TRichPane& pane = *Ui.LocalPane;
-    if (pane.isReadOnly()) {
+    TPaneText& pane = *PaneTexts.Local;
+    if (LocalReadOnly) {
         key = 0;
         return;
     }
@@ -588,15 +654,17 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
         // it went out: a character the wire cannot carry as it is arrives as its stand-in.
         const char32_t ch[1] = { cp1252::Decode(cp1252::EncodeTyped(key)) };
         AppendEntry(pane, QString(), QString::fromUcs4(ch, 1), nullptr, &EntryFonts.OwnText, false);
-        pane.ScrollToEnd();
+        if (PanesMade())
+            Ui.LocalPane->ScrollToEnd();
         key = 0;
     }
 }
 
 void TConversationTab::PaneKeyPress(char32_t& key)
 {
-    if (!Ui.LocalPane->isReadOnly()) {
+    if (!LocalReadOnly) {
         FocusLocalPane();
+        MakePanes();
         Ui.LocalPane->TypeChar(key);
     }
     key = 0;
@@ -606,12 +674,14 @@ void TConversationTab::SendButtonClick(bool byMouse)
 {
     IConversationInput& protocol = Owner.Input();
     const TUserAction action(protocol);
-    TRichPane& local = *Ui.LocalPane;
+    TPaneText& local = *PaneTexts.Local;
     if (local.IsEmpty())
         return;
     const QString text = local.Text();
-    AppendEntry(*Ui.Transcript, OwnNameText, text, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
-    ScrollToCaret(*Ui.Transcript);
+    AppendEntry(
+        *PaneTexts.Transcript, OwnNameText, text, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
+    if (PanesMade())
+        ScrollToCaret(*Ui.Transcript);
     if (CurrentStyle == TChatStyle::IM)
         protocol.SendLine(text.toStdString());
     else if (CurrentStyle == TChatStyle::IMPreview && byMouse)

@@ -2,16 +2,19 @@
 
 #include "chatui/ConversationTabControls.h"
 #include "chatui/TAttentionBlink.h"
+#include "chatui/TPaneText.h"
 #include "chatui/TTabSheet.h"
 #include "net/ConversationView.h"
 #include "platform/TickSource.h"
 
+#include <QColor>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTextCharFormat>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -112,10 +115,10 @@ public:
 
     // Appends a label part (label + ": ") and a text part, each only when its format is given
     // and its text is not empty, then optionally ends the line.
-    void AppendEntry(TRichPane& pane, const QString& label, const QString& text,
+    void AppendEntry(TPaneText& pane, const QString& label, const QString& text,
         const QTextCharFormat* labelFormat, const QTextCharFormat* textFormat, bool newLine);
-    void EnsureLineBreak(TRichPane& pane);
-    void EraseLastChar(TRichPane& pane);
+    void EnsureLineBreak(TPaneText& pane);
+    void EraseLastChar(TPaneText& pane);
     void ScrollToCaret(TRichPane& pane);
 
     // Key handlers; a key set to 0 is consumed.
@@ -130,7 +133,12 @@ public:
     void FlashTaskbar(int count);
 
     TTabSheet* Sheet() const { return SheetWidget.data(); }
-    const TControls& Controls() const { return Ui; }
+    // The tab's controls; the panes are made now if the tab has not been shown yet.
+    const TControls& Controls();
+    // The panes are made (the tab has been shown, or something needed them).
+    bool PanesMade() const { return Ui.Transcript != nullptr; }
+    // What the panes show, whether they are made or not.
+    const TConversationTabTexts& Texts() const { return PaneTexts; }
     const TFonts& Fonts() const { return EntryFonts; }
     TChatStyle Style() const { return CurrentStyle; }
     QString PeerName() const { return PeerNameText; }
@@ -148,8 +156,14 @@ public:
     static constexpr int FlashCount = 10;
 
 private:
-    void BuildTab(TSkinData* skin);
+    void BuildTab();
     void ConnectControls();
+    // Makes the panes, with the state they would have had from the start.
+    void MakePanes();
+    // The panes' read-only state, visibility, wrapping and colours from the tab's state.
+    void ApplyPaneStates();
+    // The panes' descriptions for screen readers, naming the other side.
+    void DescribePanes();
     void ChoiceClicked(TChatStyle style);
     QRadioButton* Choice(TChatStyle style) const;
     bool IsShown() const;
@@ -174,6 +188,12 @@ private:
     qint64 ArrivalRemoved = 0; // the transcript's RemovedChars when ArrivalStart was taken
     TFonts EntryFonts;
     QTextCharFormat StatusFormat;
+    TSkinData* Skin;
+    TConversationTabTexts PaneTexts { std::make_shared<TPaneText>(), std::make_shared<TPaneText>(),
+        std::make_shared<TPaneText>() };
+    // The panes' state, kept also while they are not made.
+    bool LocalReadOnly = true;
+    QColor PaneColour { 0xC0, 0xC0, 0xC0 };
 
     // Context of every signal connection to this object: connections end with it, even while
     // the sheet outlives the tab until its deferred deletion.

@@ -23,21 +23,6 @@ constexpr char32_t KeyLineFeed = 10;
 constexpr char32_t KeyEnter = 13;
 constexpr char32_t KeyDelete = 127;
 
-// Marks a continuation paragraph: the line goes on from the paragraph before it.
-constexpr int ContinuationState = 0x4C494E45;
-
-bool IsContinuation(const QTextBlock& block)
-{
-    return block.isValid() && block.userState() == ContinuationState;
-}
-
-void RemoveRange(QTextCursor& cursor, int from, int to)
-{
-    cursor.setPosition(from);
-    cursor.setPosition(to, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-}
-
 bool IsNavigationKey(int key)
 {
     switch (key) {
@@ -60,413 +45,34 @@ bool IsNavigationKey(int key)
 } // namespace
 
 TRichPane::TRichPane(QWidget* parent)
-    : QPlainTextEdit(parent)
+    : TRichPane(std::make_shared<TPaneText>(), parent)
 {
+}
+
+TRichPane::TRichPane(std::shared_ptr<TPaneText> text, QWidget* parent)
+    : QPlainTextEdit(parent)
+    , Shown(std::move(text))
+{
+    Show();
+}
+
+TRichPane::~TRichPane()
+{
+    Shown->SetChangedHandler(nullptr);
+}
+
+void TRichPane::Show()
+{
+    // The editor's own empty document goes; the text's belongs to the text.
+    QTextDocument* doc = Shown->Document();
+    setDocument(doc);
+    doc->setDefaultFont(font());
     setUndoRedoEnabled(false);
     setAcceptDrops(false);
     // Tab moves between the controls; a tab character cannot be typed into a conversation by
     // accident.
     setTabChangesFocus(true);
-    // The panes are small; the document's default margin of 4 would eat the one-line panes.
-    document()->setDocumentMargin(2);
-    EndCursor = QTextCursor(document());
-}
-
-QTextCursor& TRichPane::End() const
-{
-    if (EndCursor.isNull() || EndCursor.document() != document())
-        EndCursor = QTextCursor(document());
-    // Not movePosition(End): a move lays out the paragraph it starts from, once per insert.
-    EndCursor.setPosition(document()->characterCount() - 1);
-    return EndCursor;
-}
-
-void TRichPane::ScheduleClose() const
-{
-    if (ClosePosted)
-        return;
-    ClosePosted = true;
-    QTimer::singleShot(0, this, [this] {
-        ClosePosted = false;
-        const_cast<TRichPane*>(this)->CloseBatch();
-    });
-}
-
-void TRichPane::OpenBatch() const
-{
-    ScheduleClose();
-    if (BatchOpen)
-        return;
-    // The changes of one received chunk (a label, a run, a line break, ...) reach the layout as
-    // one change: the line is laid out once instead of once per insert. The batch closes when
-    // the chunk is done, and at the latest when control returns to the event loop.
-    End().beginEditBlock();
-    BatchOpen = true;
-}
-
-void TRichPane::CloseBatch()
-{
-    CommitTail();
-    if (!BatchOpen)
-        return;
-    BatchOpen = false;
-    EndCursor.endEditBlock();
-}
-
-qsizetype TRichPane::LastLineLength() const
-{
-    qsizetype length = 0;
-    for (auto piece = Tail.rbegin(); piece != Tail.rend(); ++piece) {
-        if (piece->LineEnd)
-            return length;
-        const qsizetype lineBreak = piece->Text.lastIndexOf(u'\n');
-        if (lineBreak >= 0)
-            return length + piece->Text.size() - lineBreak - 1;
-        length += piece->Text.size();
-    }
-    return length + document()->lastBlock().length() - 1;
-}
-
-bool TRichPane::FitsParagraphs(const QString& text) const
-{
-    qsizetype room = MaxBlockChars - LastLineLength();
-    for (qsizetype from = 0; from <= text.size();) {
-        qsizetype lineEnd = text.indexOf(u'\n', from);
-        if (lineEnd < 0)
-            lineEnd = text.size();
-        if (lineEnd - from > room)
-            return false;
-        room = MaxBlockChars;
-        from = lineEnd + 1;
-    }
-    return true;
-}
-
-void TRichPane::AppendToTail(TTailPiece piece)
-{
-    TailChars += piece.Size();
-    Tail.push_back(std::move(piece));
-    ScheduleClose();
-    TrimToLimit();
-    ContentChanged();
-}
-
-void TRichPane::CommitTail() const
-{
-    if (Tail.empty())
-        return;
-    OpenBatch();
-    QString run;
-    const QTextCharFormat* runFormat = nullptr;
-    const auto flushRun = [&] {
-        if (runFormat != nullptr && !run.isEmpty())
-            InsertLines(run, *runFormat);
-        run.clear();
-        runFormat = nullptr;
-    };
-    for (const TTailPiece& piece : Tail) {
-        if (piece.LineEnd) {
-            flushRun();
-            const_cast<TRichPane*>(this)->BreakAt(End(), End().position(), false);
-            continue;
-        }
-        if (runFormat != nullptr && !(*runFormat == piece.Format))
-            flushRun();
-        runFormat = &piece.Format;
-        run += piece.Text;
-    }
-    flushRun();
-    Tail.clear();
-    TailChars = 0;
-}
-
-void TRichPane::InsertLines(const QString& text, const QTextCharFormat& format) const
-{
-    QTextDocument& doc = *document();
-    const QTextBlock last = doc.lastBlock();
-    const int start = last.position();
-    const int kind = last.userState();
-    QString paragraphs = text;
-    paragraphs.replace(u'\n', QChar::ParagraphSeparator);
-    End().insertText(paragraphs, format);
-    // As in BreakAt: the first paragraph keeps its kind, the new ones are lines of their own.
-    const QTextBlock first = doc.findBlock(start);
-    for (QTextBlock block = first; block.isValid(); block = block.next())
-        block.setUserState(block == first ? kind : -1);
-}
-
-qsizetype TRichPane::LineStartFrom(qsizetype position) const
-{
-    const QTextDocument& doc = *document();
-    if (position <= doc.lastBlock().position()) {
-        QTextBlock cut = doc.findBlock(static_cast<int>(position));
-        if (cut.position() < position)
-            cut = cut.next();
-        return cut.position();
-    }
-    qsizetype at = doc.characterCount() - 1;
-    for (const TTailPiece& piece : Tail) {
-        if (piece.LineEnd) {
-            if (at + 1 >= position)
-                return at + 1;
-        } else {
-            for (qsizetype lineBreak = piece.Text.indexOf(u'\n'); lineBreak >= 0;
-                 lineBreak = piece.Text.indexOf(u'\n', lineBreak + 1)) {
-                if (at + lineBreak + 1 >= position)
-                    return at + lineBreak + 1;
-            }
-        }
-        at += piece.Size();
-    }
-    return at;
-}
-
-void TRichPane::DropTailFront(qsizetype count)
-{
-    TailChars -= count;
-    auto piece = Tail.begin();
-    for (; piece != Tail.end() && count >= piece->Size(); ++piece)
-        count -= piece->Size();
-    if (count > 0)
-        piece->Text.remove(0, count);
-    Tail.erase(Tail.begin(), piece);
-}
-
-void TRichPane::SetLimit(int maxChars, const QString& removedLine, const QTextCharFormat& format)
-{
-    CloseBatch();
-    MaxChars = std::max(0, maxChars);
-    RemovedLine = removedLine;
-    RemovedFormat = format;
-    TrimToLimit();
-}
-
-int TRichPane::KeptStart() const
-{
-    return HasRemovedLine ? static_cast<int>(RemovedLine.size()) + 1 : 0;
-}
-
-void TRichPane::TrimToLimit()
-{
-    QTextDocument& doc = *document();
-    const qsizetype inDocument = doc.characterCount() - 1;
-    const qsizetype total = inDocument + TailChars;
-    if (MaxChars <= 0 || total <= MaxChars)
-        return;
-    // Whole paragraphs go, from the front, until three quarters of the limit are left: the
-    // cost of the removal is spread over a quarter of the limit's worth of new text. Counted as
-    // if the tail were in the document already: what goes from the tail never gets there.
-    const qsizetype cutAt = LineStartFrom(total - MaxChars * 3 / 4);
-    OpenBatch();
-    QTextCursor cursor(&doc);
-    int shift = 0;
-    if (!HasRemovedLine && !RemovedLine.isEmpty()) {
-        cursor.setPosition(0);
-        // The break after the line takes the format of the text's first character, as a break
-        // made in front of it does; the text may still be all in the tail.
-        const bool fromTail = doc.isEmpty() && !Tail.empty() && !Tail.front().LineEnd
-            && !Tail.front().Text.startsWith(u'\n');
-        cursor.insertBlock(
-            cursor.blockFormat(), fromTail ? Tail.front().Format : cursor.charFormat());
-        cursor.setPosition(0);
-        cursor.insertText(RemovedLine, RemovedFormat);
-        doc.firstBlock().setUserState(-1);
-        doc.firstBlock().next().setUserState(-1);
-        HasRemovedLine = true;
-        shift = KeptStart();
-    }
-    const int from = KeptStart();
-    const int to = static_cast<int>(std::min<qsizetype>(cutAt, inDocument)) + shift;
-    if (cutAt > inDocument)
-        DropTailFront(cutAt - inDocument);
-    if (to > from)
-        RemoveRange(cursor, from, to);
-    if (cutAt + shift <= from)
-        return;
-    // What follows the removal is where a line starts now, whatever it was before.
-    doc.findBlock(from).setUserState(-1);
-    Removed += cutAt + shift - from;
-    if (EndCursor.isNull() || EndCursor.document() != &doc)
-        EndCursor = QTextCursor(&doc);
-}
-
-void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
-{
-    if (text.isEmpty())
-        return;
-    // Lines that fit their paragraphs wait in the tail, to go in with the rest of the pass.
-    if (FitsParagraphs(text)) {
-        AppendToTail({ text, format, false });
-        return;
-    }
-    // A long line is split into continuation paragraphs as it goes in.
-    CommitTail();
-    OpenBatch();
-    qsizetype from = 0;
-    while (from <= text.size()) {
-        qsizetype lineEnd = text.indexOf(u'\n', from);
-        if (lineEnd < 0)
-            lineEnd = text.size();
-        AppendLinePiece(text.mid(from, lineEnd - from), format);
-        if (lineEnd == text.size())
-            break;
-        BreakAt(End(), End().position(), false);
-        TrimToLimit();
-        from = lineEnd + 1;
-    }
-    TrimToLimit();
-    ContentChanged();
-}
-
-void TRichPane::AppendLinePiece(const QString& text, const QTextCharFormat& format)
-{
-    qsizetype at = 0;
-    while (at < text.size()) {
-        QTextCursor& end = End();
-        const int room = MaxBlockChars - (end.block().length() - 1);
-        if (room <= 0) {
-            SplitLastBlock();
-            continue;
-        }
-        qsizetype take = std::min<qsizetype>(room, text.size() - at);
-        // Never part a surrogate pair; a paragraph may run one code unit over for it.
-        if (at + take < text.size() && text[at + take - 1].isHighSurrogate())
-            take = take > 1 ? take - 1 : 2;
-        end.insertText(text.mid(at, take), format);
-        at += take;
-    }
-}
-
-void TRichPane::SplitLastBlock()
-{
-    // After the last blank of the paragraph's final stretch: a word-wrapped line may break
-    // there anyway. Asking the layout where the line wraps would lay out (and shape) every
-    // paragraph of a stream as it fills, also the ones scrolled past before they are ever seen.
-    const QTextBlock last = document()->lastBlock();
-    const int length = last.length() - 1;
-    constexpr int Lookback = 256;
-    const QString text = last.text();
-    int split = length;
-    for (int i = length - 1; i > 0 && i >= length - Lookback; --i) {
-        if (text[i] == u' ' || text[i] == u'\t') {
-            split = i + 1;
-            break;
-        }
-    }
-    QTextCursor cursor(document());
-    BreakAt(cursor, last.position() + split, true);
-}
-
-void TRichPane::BreakAt(QTextCursor& cursor, int position, bool continuation)
-{
-    // Which side of a split keeps the paragraph's own data is the document's business; both
-    // kinds are set explicitly.
-    const int kind = document()->findBlock(position).userState();
-    cursor.setPosition(position);
-    cursor.insertBlock();
-    cursor.block().previous().setUserState(kind);
-    cursor.block().setUserState(continuation ? ContinuationState : -1);
-}
-
-void TRichPane::JoinAt(QTextCursor& cursor, int separator)
-{
-    const int kind = document()->findBlock(separator).userState();
-    RemoveRange(cursor, separator, separator + 1);
-    document()->findBlock(separator).setUserState(kind);
-}
-
-void TRichPane::AddLine()
-{
-    // Line ends alone count towards the limit too: a peer sending nothing else must not grow
-    // the pane either.
-    AppendToTail({ QString(), QTextCharFormat(), true });
-}
-
-void TRichPane::EraseLastChar()
-{
-    CommitTail();
-    OpenBatch();
-    EraseBefore(End());
-    ContentChanged();
-}
-
-void TRichPane::EraseBefore(QTextCursor cursor)
-{
-    cursor.clearSelection();
-    int pos = cursor.position();
-    // The paragraph break in front of a continuation is not part of the text.
-    if (pos > 0 && cursor.atBlockStart() && IsContinuation(cursor.block()))
-        --pos;
-    // The line saying that older text was removed is not the peer's to erase.
-    if (pos <= KeptStart())
-        return;
-    if (document()->characterAt(pos - 1) == QChar::ParagraphSeparator) {
-        JoinAt(cursor, pos - 1);
-    } else {
-        // A character outside the basic plane is two code units; erase it whole.
-        int length = 1;
-        if (pos >= 2 && document()->characterAt(pos - 1).isLowSurrogate()
-            && document()->characterAt(pos - 2).isHighSurrogate())
-            length = 2;
-        RemoveRange(cursor, pos - length, pos);
-    }
-
-    // Continuations are never empty: an emptied one rejoins the paragraph before it, and a
-    // paragraph emptied in front of a continuation takes its text back.
-    const QTextBlock block = document()->findBlock(cursor.position());
-    if (block.length() != 1)
-        return;
-    if (IsContinuation(block))
-        JoinAt(cursor, block.position() - 1);
-    else if (IsContinuation(block.next()))
-        JoinAt(cursor, block.position());
-}
-
-QString TRichPane::TextBetween(int from, int to) const
-{
-    QString text;
-    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() <= to;
-         block = block.next()) {
-        const int start = block.position();
-        const int end = start + block.length() - 1;
-        const int separator = start - 1;
-        if (separator >= from && separator < to && !IsContinuation(block))
-            text += u'\n';
-        const int a = std::max(from, start);
-        const int b = std::min(to, end);
-        if (b > a)
-            text += block.text().mid(a - start, b - a);
-    }
-    return text;
-}
-
-QString TRichPane::Text() const
-{
-    CommitTail();
-    return TextBetween(0, document()->characterCount() - 1);
-}
-
-void TRichPane::ClearText()
-{
-    Tail.clear();
-    TailChars = 0;
-    CloseBatch();
-    clear();
-    EndCursor = QTextCursor(document());
-    HasRemovedLine = false;
-}
-
-bool TRichPane::IsEmpty() const
-{
-    return Tail.empty() && document()->isEmpty();
-}
-
-bool TRichPane::EndsWithLineBreak() const
-{
-    if (!Tail.empty())
-        return Tail.back().LineEnd || Tail.back().Text.endsWith(u'\n');
-    const QTextBlock last = document()->lastBlock();
-    return IsEmpty() || (last.length() == 1 && !IsContinuation(last));
+    Shown->SetChangedHandler([this] { ContentChanged(); });
 }
 
 void TRichPane::MoveCaretToEnd()
@@ -521,13 +127,11 @@ void TRichPane::DefaultKeyAction(char32_t key)
     case KeyBackspace:
     case KeyDelete:
         // One character, as the other side erases one; a selection is not erased with it.
-        EraseBefore(caret);
+        Shown->EraseBefore(caret);
         return;
     case KeyLineFeed:
     case KeyEnter:
-        caret.clearSelection();
-        BreakAt(caret, caret.position(), false);
-        TrimToLimit();
+        Shown->BreakLineAt(caret);
         break;
     default: {
         QString text;
@@ -538,17 +142,6 @@ void TRichPane::DefaultKeyAction(char32_t key)
     }
     }
     setTextCursor(caret);
-}
-
-int TRichPane::EndPosition() const
-{
-    return document()->characterCount() - 1 + static_cast<int>(TailChars);
-}
-
-QString TRichPane::TextFrom(int position) const
-{
-    CommitTail();
-    return position >= EndPosition() ? QString() : TextBetween(position, EndPosition());
 }
 
 void TRichPane::TypeText(const QString& text)
@@ -569,6 +162,8 @@ void TRichPane::TypeText(const QString& text)
 
 void TRichPane::keyPressEvent(QKeyEvent* event)
 {
+    // The editor's own key handling works on the document: all of the text goes in first.
+    CloseBatch();
     if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
         QPlainTextEdit::keyPressEvent(event);
         return;
@@ -623,6 +218,7 @@ void TRichPane::keyPressEvent(QKeyEvent* event)
 
 void TRichPane::inputMethodEvent(QInputMethodEvent* event)
 {
+    CloseBatch();
     // The editor itself would insert the committed text at the caret, behind the handler's back.
     // It is left only the text being composed (its selection attributes dropped, so that
     // composing does not move the caret), and the committed text is typed.
@@ -688,7 +284,7 @@ QMimeData* TRichPane::createMimeDataFromSelection() const
 {
     const QTextCursor selection = textCursor();
     auto* mime = new QMimeData;
-    mime->setText(TextBetween(selection.selectionStart(), selection.selectionEnd()));
+    mime->setText(Shown->TextBetween(selection.selectionStart(), selection.selectionEnd()));
     return mime;
 }
 

@@ -1,39 +1,23 @@
 #pragma once
 
+#include "chatui/TPaneText.h"
+
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QTextCursor>
 
 #include <functional>
-#include <vector>
+#include <memory>
 
 namespace quillet {
 
-// A conversation's text pane: the transcript, the preview line and the typing pane. Text keeps
-// a character format per run (face, size, weight, colour).
+// A conversation's text pane: the editor showing the transcript, the preview line or the typing
+// pane, whose text (TPaneText) it shows. The text can come before the editor: a conversation in
+// a tab nobody has looked at keeps it without one.
 //
-// Speed. Text is added at the end of the document without touching the cursor the user sees, and
-// the changes of one pass of the event loop reach the document as one: what is appended (runs
-// whose every line fits its paragraph, and line ends) is first kept as a pending tail and goes
-// into the document when the pass ends, or as soon as anything reads or draws the pane, runs of
-// one format in one insert. The limit is applied as the text comes (see Memory), so what it
-// would take away again before the pass ends never enters the document: a peer's burst of
-// thousands of short lines costs the lines that stay, not every line once in and once out.
-// The pane is a plain-text editor (its layout lays out only the paragraphs that changed, and
-// only once they are shown, where the rich-text layout walks every paragraph on every change)
-// and no paragraph grows beyond MaxBlockChars: a longer line goes on in continuation
-// paragraphs, split after a blank where there is one (where a word-wrapped line may break
-// anyway), so a received character costs the layout of a few thousand characters rather than
-// of the whole line, and text scrolled past is never laid out. Continuations are invisible to
-// the text: Text(), copying and erasing treat them as one line. The undo history is off, so a
-// long conversation does not keep a second copy of itself. While text streams in, the pane
-// repaints (and scrolls) at most once per FrameIntervalMs: the first change after a quiet spell
-// shows at once, so typing is not delayed, but a burst of chunks costs a few frames rather than
-// one full repaint per chunk.
-//
-// Memory. A pane can be given a limit (SetLimit): once its text grows past it, the oldest lines
-// go, down to three quarters of the limit, so that a peer sending without end costs a bounded
-// amount of memory. A pane that lost text starts with a line that says so.
+// Speed. While text streams in, the pane repaints (and scrolls) at most once per
+// FrameIntervalMs: the first change after a quiet spell shows at once, so typing is not delayed,
+// but a burst of chunks costs a few frames rather than one full repaint per chunk. What the text
+// keeps in its tail goes into the document before the pane is drawn.
 //
 // Keys. The pane turns the keys that produce characters into typed characters (Backspace is 8,
 // Ctrl+Backspace 127, Enter 13, Ctrl+Enter 10) and hands each to its key-press handler, which
@@ -48,43 +32,43 @@ public:
     // Handler for one typed character; set the character to 0 to consume it.
     using TKeyPressHandler = std::function<void(char32_t& key)>;
 
-    static constexpr int MaxBlockChars = 4096;
+    static constexpr int MaxBlockChars = TPaneText::MaxBlockChars;
     static constexpr int FrameIntervalMs = 16;
 
+    // A pane with a text of its own.
     explicit TRichPane(QWidget* parent = nullptr);
+    // A pane showing `text`, which it keeps as long as it lives.
+    TRichPane(std::shared_ptr<TPaneText> text, QWidget* parent);
+    ~TRichPane() override;
 
-    // At most `maxChars` characters are kept; `removedLine` (in `format`), if not empty, is the
-    // first line once older text has gone. 0 is no limit.
-    void SetLimit(
-        int maxChars, const QString& removedLine = {}, const QTextCharFormat& format = {});
-    int Limit() const { return MaxChars; }
-    // Characters taken from the front so far: a position noted earlier is that much smaller now.
-    qint64 RemovedChars() const { return Removed; }
-    // Where the kept text starts: after the removal line, once there is one.
-    int KeptStart() const;
+    TPaneText& Content() const { return *Shown; }
+
+    // The text's operations (TPaneText), for the text this pane shows.
+    void SetLimit(int maxChars, const QString& removedLine = {}, const QTextCharFormat& format = {})
+    {
+        Shown->SetLimit(maxChars, removedLine, format);
+    }
+    int Limit() const { return Shown->Limit(); }
+    qint64 RemovedChars() const { return Shown->RemovedChars(); }
+    int KeptStart() const { return Shown->KeptStart(); }
+    void AppendRun(const QString& text, const QTextCharFormat& format)
+    {
+        Shown->AppendRun(text, format);
+    }
+    void AddLine() { Shown->AddLine(); }
+    void EraseLastChar() { Shown->EraseLastChar(); }
+    void ClearText() { Shown->ClearText(); }
+    bool IsEmpty() const { return Shown->IsEmpty(); }
+    bool EndsWithLineBreak() const { return Shown->EndsWithLineBreak(); }
+    QString Text() const { return Shown->Text(); }
+    int EndPosition() const { return Shown->EndPosition(); }
+    QString TextFrom(int position) const { return Shown->TextFrom(position); }
+    void CloseBatch() { Shown->CloseBatch(); }
 
     void SetKeyPressHandler(TKeyPressHandler handler) { KeyPress = std::move(handler); }
 
     // Delivers one character as if typed: the handler first, then the pane's own action.
     void TypeChar(char32_t key);
-
-    // Appends `text` at the end in `format`. Line breaks in `text` start new lines.
-    void AppendRun(const QString& text, const QTextCharFormat& format);
-    // Ends the last line: what is appended next starts a line of its own.
-    void AddLine();
-    // Removes the last character (a line break counts as one).
-    void EraseLastChar();
-    void ClearText();
-
-    bool IsEmpty() const;
-    // Empty, or the text ends with a line break.
-    bool EndsWithLineBreak() const;
-    // The text with "\n" between lines.
-    QString Text() const;
-    // Where the next character appended goes, as the pane's accessible text counts positions;
-    // and the text from such a position on.
-    int EndPosition() const;
-    QString TextFrom(int position) const;
 
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.
@@ -93,11 +77,6 @@ public:
     void ScrollToCaret();
     // Moves the caret to the end of the text.
     void MoveCaretToEnd();
-
-    // Puts what was appended since the last call into the document and lets the layout see it.
-    // Changes are gathered into one until then, or until control returns to the event loop.
-    // Reading the text or drawing the pane does this first; document() alone does not.
-    void CloseBatch();
 
     // A repaint is held back to the end of the current frame.
     bool PaintPending() const { return PaintHeld; }
@@ -116,66 +95,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Appended text not yet in the document: a run (which may hold line breaks, each line fitting
-    // its paragraph) or a line end (empty Text), which ends the line in the format of the text
-    // before it, as a paragraph break made at the cursor does.
-    struct TTailPiece {
-        QString Text;
-        QTextCharFormat Format;
-        bool LineEnd = false;
-        qsizetype Size() const { return LineEnd ? 1 : Text.size(); }
-    };
-
-    QTextCursor& End() const;
-    // Characters of the last line as it will be once the tail is in the document.
-    qsizetype LastLineLength() const;
-    // True when every line of `text` fits its paragraph, the first one after what the last line
-    // holds already: such a run needs no continuation paragraph and can wait in the tail.
-    bool FitsParagraphs(const QString& text) const;
-    void AppendToTail(TTailPiece piece);
-    // Moves the tail into the document, each stretch of runs of one format with one insert.
-    void CommitTail() const;
-    void InsertLines(const QString& text, const QTextCharFormat& format) const;
-    // Where the first line that starts at or after `position` (counted as if the tail were in the
-    // document) starts; the total length when none does.
-    qsizetype LineStartFrom(qsizetype position) const;
-    // Takes `count` characters (whole lines) from the front of the tail.
-    void DropTailFront(qsizetype count);
-    void AppendLinePiece(const QString& text, const QTextCharFormat& format);
-    void SplitLastBlock();
-    // Starts a new paragraph at `position`: a continuation of the line, or a line of its own.
-    void BreakAt(QTextCursor& cursor, int position, bool continuation);
-    // Removes the paragraph break at `separator`; the joined paragraph keeps the first's kind.
-    void JoinAt(QTextCursor& cursor, int separator);
-    void EraseBefore(QTextCursor cursor);
-    QString TextBetween(int from, int to) const;
+    void Show();
     void TypeText(const QString& text);
     void DefaultKeyAction(char32_t key);
-
-    void OpenBatch() const;
-    // Asks for CloseBatch when control returns to the event loop.
-    void ScheduleClose() const;
     void ContentChanged();
-    // Takes the oldest lines away while the text is over its limit.
-    void TrimToLimit();
     void ReleasePaint();
 
+    std::shared_ptr<TPaneText> Shown;
     TKeyPressHandler KeyPress;
-    // The tail and the batch belong to the text as the pane shows it, whatever state the document
-    // is in: readers that are const commit them.
-    mutable QTextCursor EndCursor;
-    mutable std::vector<TTailPiece> Tail;
-    mutable qsizetype TailChars = 0;
-    mutable bool BatchOpen = false;
-    mutable bool ClosePosted = false;
     QElapsedTimer SinceLastPaint;
     bool PaintHeld = false;
     bool ScrollPending = false;
-    int MaxChars = 0;
-    QString RemovedLine;
-    QTextCharFormat RemovedFormat;
-    bool HasRemovedLine = false;
-    qint64 Removed = 0;
 };
 
 } // namespace quillet

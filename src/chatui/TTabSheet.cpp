@@ -93,4 +93,10 @@ void TTabSheet::resizeEvent(QResizeEvent* event)
     emit Resized();
 }
 
+void TTabSheet::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    emit Showing();
+}
+
 } // namespace quillet

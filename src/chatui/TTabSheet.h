@@ -9,8 +9,8 @@ namespace quillet {
 class TPageControl;
 
 // One page of the chat window's tab control: the ground a conversation's controls stand on.
-// Besides being a page, it reports the three moments its conversation reacts to: the keyboard
-// focus entering it from outside, the mouse entering it, and a change of its size.
+// Besides being a page, it reports the moments its conversation reacts to: the keyboard focus
+// entering it from outside, the mouse entering it, a change of its size, and its being shown.
 class TTabSheet final : public QWidget {
     Q_OBJECT
 
@@ -47,11 +47,14 @@ signals:
     void Entered();
     void MouseEntered();
     void Resized();
+    // The sheet is about to be shown: controls made now are shown with it.
+    void Showing();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QColor Background;

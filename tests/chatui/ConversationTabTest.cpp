@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -329,6 +330,83 @@ TEST_F(ConversationTab, CloseIgnoresClicksForADoubleClickIntervalAfterDisconnect
     Ticks.Value += 1;
     QTest::mouseClick(Ui().DisconnectButton, Qt::LeftButton);
     EXPECT_EQ(Rig->Owner.DisconnectClicks, 1);
+}
+
+// What a tab's panes show and how they stand, as a user or a screen reader meets them.
+std::vector<std::string> PaneStates(TConversationTab& tab)
+{
+    std::vector<std::string> states;
+    const auto& ui = tab.Controls();
+    QWidget* sheet = tab.Sheet();
+    for (TRichPane* pane : { ui.Transcript, ui.PreviewPane, ui.LocalPane }) {
+        const QRect g = pane->geometry();
+        states.push_back(
+            QStringLiteral("%1: text \"%2\" %3 %4x%5+%6+%7 %8 %9 wrap %10 font %11 "
+                           "\"%12\" at end %13")
+                .arg(pane->objectName(), pane->Text())
+                .arg(pane->isVisibleTo(sheet) ? "shown" : "hidden")
+                .arg(g.width())
+                .arg(g.height())
+                .arg(g.x())
+                .arg(g.y())
+                .arg(pane->isReadOnly() ? "read-only" : "writable")
+                .arg(pane->palette().color(QPalette::Base).name())
+                .arg(static_cast<int>(pane->lineWrapMode()))
+                .arg(pane->font().family())
+                .arg(pane->accessibleDescription())
+                .arg(pane->verticalScrollBar()->value() == pane->verticalScrollBar()->maximum())
+                .toStdString());
+    }
+    // The order Tab walks the tab's controls in.
+    std::string order;
+    for (QWidget* w = ui.Transcript->nextInFocusChain(); w != ui.Transcript;
+         w = w->nextInFocusChain()) {
+        if (w->parentWidget() == sheet && w->focusPolicy() & Qt::TabFocus)
+            order += w->objectName().toStdString() + " ";
+    }
+    states.push_back(order);
+    states.push_back("minimum " + std::to_string(sheet->minimumWidth()) + "x"
+        + std::to_string(sheet->minimumHeight()));
+    return states;
+}
+
+// A tab nobody has looked at has its text without panes, which are made when it is first shown.
+// They must come out as those of a tab shown all along that went through the same.
+TEST(ConversationTabPanes, PanesMadeWhenATabIsFirstShownAreThoseOfATabShownAllAlong)
+{
+    TFakeTickSource ticks { 100000 };
+    TChatForm form;
+    form.show();
+    TConversationRig shown(form, ticks);
+    TConversationRig later(form, ticks);
+    ASSERT_TRUE(shown.Tab->PanesMade());
+    ASSERT_FALSE(later.Tab->PanesMade());
+    for (TConversationRig* rig : { &shown, &later }) {
+        rig->Tab->ShowConnectionInfo("IP: 192.168.100.200 -- PORT: 65000");
+        rig->Tab->RefreshControls();
+        rig->Greet("Bob Miller");
+        rig->Owner.Engine.UserChoseStyle(TChatStyle::IMPreview);
+        for (int i = 0; i < 40; ++i)
+            rig->Owner.Engine.ProcessIncoming("line " + std::to_string(i) + "\r");
+        rig->Owner.Engine.ProcessIncoming("half a li\x08ne");
+        char32_t key = U'k';
+        rig->Tab->LocalPaneKeyPress(key);
+        QApplication::processEvents();
+    }
+    EXPECT_FALSE(later.Tab->PanesMade()) << "nothing so far needed them";
+    const QSize unmadeMinimum = later.Tab->Sheet()->minimumSize();
+    const std::vector<std::string> expected = PaneStates(*shown.Tab);
+
+    form.Tabs().SetActivePage(later.Tab->Sheet());
+    EXPECT_TRUE(later.Tab->PanesMade());
+    QApplication::processEvents();
+    EXPECT_EQ(PaneStates(*later.Tab), expected);
+    // In the order of the tab's controls from top left to bottom right, after the transcript.
+    EXPECT_EQ(expected[3],
+        "RealtimeChoice IMChoice IMPreviewChoice DisconnectButton PreviewPane LocalPane "
+        "SendButton ");
+    EXPECT_EQ(later.Tab->Sheet()->minimumSize(), unmadeMinimum)
+        << "measured the same before the panes were there";
 }
 
 TEST(ConversationTabCall, IncomingGreetingBringsTheWindowsForward)
