@@ -7,6 +7,9 @@
 #include "ShellTestSupport.h"
 
 #include "chatui/TChatForm.h"
+#include "nearby/TNearbyPeople.h"
+#include "nearby/qt/TNearbyPeopleView.h"
+#include "nearby/qt/TPeopleNearbyForm.h"
 #include "phonebook/TEditRecord.h"
 #include "platform/ProfileFile.h"
 #include "shell/TAboutForm.h"
@@ -138,6 +141,24 @@ TEST_F(ReadableTextTest, EveryLabelAndChoiceOfTheWindowsAndDialogs)
     Form->EditLabel->setEnabled(false);
     Form->DeleteLabel->setEnabled(false);
     ExpectReadable(*Form, "main window, Edit and Delete disabled");
+}
+
+TEST_F(ReadableTextTest, PeopleNearbyAndWhyItsListIsEmpty)
+{
+    TNearbyPeople people;
+    TPeopleNearbyForm nearby(people);
+    people.ServiceStateChanged(TNearbyServiceState::NotRunning);
+    ExpectReadable(nearby, "People Nearby");
+    // The list says in words why it is empty: that text is drawn by the list itself.
+    QWidget& list = *nearby.PeopleList->viewport();
+    const QString why = nearby.PeopleList->EmptyText();
+    nearby.PeopleList->SetEmptyText(QString());
+    const QImage plain = list.grab().toImage();
+    nearby.PeopleList->SetEmptyText(testing::MeasuringText());
+    const testing::TTextMeasure measure = testing::MeasureText(plain, list.grab().toImage());
+    nearby.PeopleList->SetEmptyText(why);
+    EXPECT_TRUE(measure.Drawn);
+    EXPECT_GE(measure.Contrast, TextContrast) << measure.Text.name().toStdString();
 }
 
 TEST_F(ReadableTextTest, EveryLabelAndChoiceOfTheChatWindow)
