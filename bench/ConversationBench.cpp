@@ -112,8 +112,8 @@ void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
     alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), TChatStyle::Realtime);
     const bool called = RunUntil(
         [&] {
-            const TConversationTab* a = alice.Views.Tab(0);
-            const TConversationTab* b = bob.Views.Tab(0);
+            TConversationTab* a = alice.Views.Tab(0);
+            TConversationTab* b = bob.Views.Tab(0);
             return a != nullptr && b != nullptr && a->PeerName() == "Bob"
                 && b->PeerName() == "Alice" && a->Style() == TChatStyle::Realtime
                 && b->Style() == TChatStyle::Realtime && !a->Controls().LocalPane->isReadOnly();
@@ -488,7 +488,7 @@ void CallToConnectingLine(TCountingDispatcher& dispatcher, const TOptions& optio
         alice.Server->RequestCall("127.0.0.1", std::to_string(port), TChatStyle::Realtime);
         const bool seen = RunUntil(
             [&] {
-                const TConversationTab* tab = alice.Views.Tab(index);
+                TConversationTab* tab = alice.Views.Tab(index);
                 if (!inTranscript && tab != nullptr
                     && tab->Controls().Transcript->Text().contains(expected))
                     inTranscript = TClock::now();
@@ -507,7 +507,7 @@ void CallToConnectingLine(TCountingDispatcher& dispatcher, const TOptions& optio
         // that every call starts from an empty chat window.
         const bool settled = RunUntil(
             [&] {
-                const TConversationTab* tab = alice.Views.Tab(index);
+                TConversationTab* tab = alice.Views.Tab(index);
                 if (tab == nullptr)
                     return false;
                 if (refused)
