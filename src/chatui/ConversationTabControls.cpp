@@ -1,9 +1,11 @@
 #include "chatui/ConversationTabControls.h"
 
+#include "chatui/ChatAccessibility.h"
 #include "chatui/ConversationTabLayout.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -123,6 +125,11 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.SendButton->setObjectName(QStringLiteral("SendButton"));
     ui.SendButton->resize(ButtonWidth, ButtonHeight);
 
+    // The keyboard given to the tab (a click on it, a key choosing it) goes straight into the
+    // typing pane. Handing it on from the sheet afterwards would leave screen readers told that
+    // the sheet has it.
+    sheet.setFocusProxy(ui.LocalPane);
+
     // For screen readers; the labels, choices and buttons are named by their captions, the
     // panes' descriptions name the other side once it is known.
     ui.Transcript->setAccessibleName(QStringLiteral("Transcript"));
@@ -132,6 +139,20 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
         choice->setAccessibleDescription(QStringLiteral("Chat style"));
     ui.InfoLabel->setAccessibleDescription(QStringLiteral("Address and port of the other side"));
     ui.TypingLabel->setAccessibleDescription(QStringLiteral("Typing notice"));
+    // What the other side sends is announced by the tab, once for each arrival; the preview
+    // line's text is announced when it is committed to the transcript.
+    LeaveTextChangesToAnnouncements(*ui.Transcript);
+    LeaveTextChangesToAnnouncements(*ui.PreviewPane);
+
+    ui.SaveConversation = new QAction(QStringLiteral("&Save Conversation\u2026"), &sheet);
+    ui.SaveConversation->setObjectName(QStringLiteral("SaveConversation"));
+    ui.SaveConversation->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    ui.SaveConversation->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // The sheet's actions are its menu, and its tab's; the panes add them to their own menus.
+    sheet.addAction(ui.SaveConversation);
+    sheet.setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (TRichPane* pane : { ui.Transcript, ui.LocalPane })
+        pane->addAction(ui.SaveConversation);
 
     // Children made after their parent became visible need showing; the preview pane starts
     // hidden.

@@ -2,6 +2,7 @@
 
 #include <QPalette>
 
+class QAction;
 class QColor;
 class QFont;
 class QLabel;
@@ -14,7 +15,8 @@ namespace quillet {
 class TRichPane;
 class TTabSheet;
 
-// The eleven controls of a conversation's tab. They belong to the tab's sheet.
+// The eleven controls of a conversation's tab, and what its menus offer. They belong to the tab's
+// sheet.
 struct TConversationTabControls {
     TRichPane* Transcript = nullptr;
     QLabel* StyleCaption = nullptr;
@@ -27,11 +29,14 @@ struct TConversationTabControls {
     QLabel* TypingLabel = nullptr;
     TRichPane* LocalPane = nullptr;
     QPushButton* SendButton = nullptr;
+    // "Save Conversation…": Ctrl+S anywhere in the tab, and in the menus of its tab, its
+    // background and its text panes.
+    QAction* SaveConversation = nullptr;
 };
 
 // Makes the controls on `sheet` as a new Realtime tab shows them: names, captions, fonts,
-// colours, read-only states and scroll bars. They are made in the order the keyboard reaches
-// them. What they do is connected by the tab. `formFont` is the chat window's font.
+// colours, read-only states, scroll bars and menus. They are made in the order the keyboard
+// reaches them. What they do is connected by the tab. `formFont` is the chat window's font.
 TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QFont& formFont);
 
 // Gives `widget` the background `background` in `role`, with black text.

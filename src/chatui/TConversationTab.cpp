@@ -1,5 +1,6 @@
 #include "chatui/TConversationTab.h"
 
+#include "chatui/ChatAccessibility.h"
 #include "chatui/ConversationTabLayout.h"
 #include "chatui/TChatForm.h"
 #include "chatui/TPageControl.h"
@@ -10,7 +11,9 @@
 #include "skin/TSkinData.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -82,9 +85,15 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
         };
     }
     if (!Hooks.Announce)
-        Hooks.Announce = [](QAccessibleEvent& event) { QAccessible::updateAccessibility(&event); };
+        Hooks.Announce = [](QAccessibleEvent& event) { Announce(event); };
     if (!Hooks.StopFlashing)
         Hooks.StopFlashing = [](QWidget* window) { StopWindowAttention(window); };
+    if (!Hooks.ChooseSaveFile) {
+        Hooks.ChooseSaveFile = [](QWidget* parent, const QString& suggested) {
+            return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Conversation"),
+                suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
+        };
+    }
     EntryFonts.OwnText = MakeFormat(QStringLiteral("Arial"), 11, false, Black);
     EntryFonts.OwnLabel = MakeFormat(QStringLiteral("Arial Narrow"), 11, true, Black);
     EntryFonts.PeerText = MakeFormat(QStringLiteral("Arial"), 11, false, Blue);
@@ -148,6 +157,8 @@ void TConversationTab::ConnectControls()
         [this] { DisconnectButtonClick(); });
     QObject::connect(
         Ui.SendButton, &QPushButton::clicked, &Connections, [this] { SendButtonClick(true); });
+    QObject::connect(Ui.SaveConversation, &QAction::triggered, &Connections,
+        [this] { SaveConversation(Form, *this, Hooks.ChooseSaveFile); });
 }
 
 bool TConversationTab::IsShown() const
@@ -252,8 +263,23 @@ void TConversationTab::WriteStatusLine(const std::string& text)
     if (SheetWidget == nullptr)
         return;
     EnsureLineBreak(*Ui.Transcript);
-    Ui.Transcript->AppendRun(QString::fromStdString(text), StatusFormat);
-    Ui.Transcript->AddLine();
+    const QString line = QString::fromStdString(text) + u'\n';
+    Ui.Transcript->AppendRun(line, StatusFormat);
+    // Screen readers hear how the connection stands ("Connected", "Disconnected" and why).
+    AnnounceAppended(line);
+}
+
+void TConversationTab::AnnounceAppended(const QString& text)
+{
+    // Text from the other side still to be announced takes in what follows it.
+    if (ArrivalStart >= 0)
+        return;
+    TRichPane& transcript = *Ui.Transcript;
+    // Screen readers read the text from the pane as soon as they hear of it.
+    transcript.CloseBatch();
+    QAccessibleTextInsertEvent event(
+        &transcript, transcript.EndPosition() - static_cast<int>(text.size()), text);
+    Hooks.Announce(event);
 }
 
 void TConversationTab::ClearTranscript()
@@ -440,11 +466,11 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
         EnsureLineBreak(transcript);
         if (!transcript.IsEmpty() && !Owner.IsDisconnected()) {
             transcript.AddLine();
-            AppendEntry(transcript, QString(),
-                QStringLiteral("*** Changed to ") + NoticeName(to)
-                    + QStringLiteral(" Chat style ***"),
-                nullptr, &EntryFonts.Notice, true);
+            const QString notice = QStringLiteral("*** Changed to ") + NoticeName(to)
+                + QStringLiteral(" Chat style ***");
+            AppendEntry(transcript, QString(), notice, nullptr, &EntryFonts.Notice, true);
             transcript.AddLine();
+            AnnounceAppended(notice + QStringLiteral("\n\n"));
         }
     }
     ScrollToCaret(transcript);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -28,6 +29,13 @@ TPageControl::TPageControl(QWidget* parent)
     connect(TabStrip, &TTabStrip::TabChosen, this, [this](int index) {
         ShowIndex(index);
         emit Change();
+        // A click on a tab is a choice like a key's: the keyboard follows it.
+        Enter(Page(index));
+    });
+    // A tab's menu holds what its page offers (the page's actions).
+    connect(TabStrip, &TTabStrip::TabMenuRequested, this, [this](int index, const QPoint& at) {
+        if (QWidget* page = Page(index); page != nullptr && !page->actions().isEmpty())
+            QMenu::exec(page->actions(), at, nullptr, this);
     });
     // One watcher for all pages: one per page would make every focus change cost as much as
     // there are conversations.
@@ -144,9 +152,14 @@ void TPageControl::ChoosePage(int index)
         ShowIndex(index);
         emit Change();
     }
+    Enter(page);
+}
+
+void TPageControl::Enter(QWidget* page)
+{
     // Focus coming in from elsewhere is what tells the sheet it was entered; its conversation
     // then hands the keyboard on to its typing pane.
-    if (PageOf(QApplication::focusWidget()) != page)
+    if (page != nullptr && PageOf(QApplication::focusWidget()) != page)
         page->setFocus(Qt::ShortcutFocusReason);
 }
 

@@ -44,6 +44,9 @@ void TTabSheet::SetPageControl(TPageControl* control)
 void TTabSheet::SetCaption(const QString& caption)
 {
     CaptionText = caption;
+    // Screen readers name the conversation's panel as its tab.
+    if (accessibleName() != caption)
+        setAccessibleName(caption);
     if (Control != nullptr)
         Control->SetPageCaption(this, caption);
 }
