@@ -287,6 +287,34 @@ private:
 
 // --- callers: plain sockets that greet a copy and wait for its reply greeting ---
 
+// Waits with one poll over all the peers still `wanted(i)` at a time, handing each one that has
+// something to read to `readable(i)`, until none is wanted or `deadline` has passed.
+template <typename TWanted, typename TReadable>
+void PollPeers(const std::vector<TRawPeer>& peers, TWanted wanted, TReadable readable,
+    TClock::time_point deadline)
+{
+    std::vector<pollfd> entries;
+    std::vector<std::size_t> owners;
+    while (TClock::now() < deadline) {
+        entries.clear();
+        owners.clear();
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            if (wanted(i)) {
+                entries.push_back({ peers[i].Handle(), POLLIN, 0 });
+                owners.push_back(i);
+            }
+        }
+        if (entries.empty())
+            return;
+        if (::poll(entries.data(), entries.size(), 100) <= 0)
+            continue;
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            if (entries[k].revents != 0)
+                readable(owners[k]);
+        }
+    }
+}
+
 struct TCallers {
     std::vector<TRawPeer> Sockets;
     std::vector<double> GreetedMs; // per caller, from the start of the run
@@ -312,46 +340,31 @@ inline TCallers OpenCallers(
     std::thread callers([&] {
         for (int i = 0; i < count; ++i) {
             TRawPeer& s = result.Sockets[static_cast<std::size_t>(i)];
-            if (!s.Connect(port) || !s.Send("Caller" + std::to_string(i) + "\r\n"))
+            if (!s.Connect(port, testing::CrowdAddress(i, 40))
+                || !s.Send("Caller" + std::to_string(i) + "\r\n"))
                 s.Close();
         }
         result.AllSentMs = Ms(TClock::now() - start);
         std::vector<std::string> received(static_cast<std::size_t>(count));
         const std::string expected = calleeName + "\r\n";
         const auto deadline = TClock::now() + 20s;
-        int waiting = 0;
-        for (const TRawPeer& s : result.Sockets)
-            waiting += s.Handle() >= 0 ? 1 : 0;
-        std::vector<pollfd> entries;
-        std::vector<std::size_t> owners;
-        while (waiting > 0 && TClock::now() < deadline) {
-            entries.clear();
-            owners.clear();
-            for (std::size_t i = 0; i < result.Sockets.size(); ++i) {
-                if (result.Sockets[i].Handle() >= 0 && result.GreetedMs[i] < 0) {
-                    entries.push_back({ result.Sockets[i].Handle(), POLLIN, 0 });
-                    owners.push_back(i);
-                }
-            }
-            if (::poll(entries.data(), entries.size(), 100) <= 0)
-                continue;
-            for (std::size_t k = 0; k < entries.size(); ++k) {
-                if (entries[k].revents == 0)
-                    continue;
-                const std::size_t i = owners[k];
+        PollPeers(
+            result.Sockets,
+            [&](std::size_t i) {
+                return result.Sockets[i].Handle() >= 0 && result.GreetedMs[i] < 0;
+            },
+            [&](std::size_t i) {
                 if (result.Sockets[i].ReceiveSome(received[i], 0) < 0) {
                     result.Sockets[i].Close();
-                    --waiting;
                 } else if (received[i].size() >= expected.size()) {
                     // The greeting is all the callee sends first; anything else is a fault.
                     if (received[i].compare(0, expected.size(), expected) == 0)
                         result.GreetedMs[i] = Ms(TClock::now() - start);
                     else
                         result.Sockets[i].Close();
-                    --waiting;
                 }
-            }
-        }
+            },
+            deadline);
         done.store(true);
     });
 

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         add.push_back(Milliseconds([&] { rig.Phonebook.AddLabelClick(); }));
         save.push_back(Milliseconds([&] { rig.Phonebook.Phonebook().SaveUsers(); }));
         refill.push_back(Milliseconds([&] { rig.Phonebook.UpdateUsersList(); }));
-        rig.Phonebook.Phonebook().TakeOut(
+        rig.Phonebook.Phonebook().DeleteUser(
             *rig.Phonebook.Phonebook().FindUser("Newcomer " + std::to_string(i)));
     }
     Report("load at start (read, sort, fill the list)", load);

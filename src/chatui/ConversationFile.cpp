@@ -116,17 +116,20 @@ QString ConversationFileText(const TConversationRecord& record)
         where = port.isEmpty() ? address : address + QStringLiteral(", port ") + port;
     QString header = QStringLiteral("Conversation");
     if (!name.isEmpty())
-        header += QStringLiteral(" with ") + name + (where.isEmpty() ? QString() : " (" + where + ")");
+        header
+            += QStringLiteral(" with ") + name + (where.isEmpty() ? QString() : " (" + where + ")");
     else if (!where.isEmpty())
         header += QStringLiteral(" with ") + where;
-    header += QStringLiteral(", saved ") + record.Saved.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    header
+        += QStringLiteral(", saved ") + record.Saved.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 
     QString text = header + u'\n';
     if (!record.Transcript.isEmpty())
         text += u'\n' + AsLines(record.Transcript);
     if (!record.OwnText.isEmpty()) {
         const QString own = OneLine(record.OwnName);
-        text += u'\n' + (own.isEmpty() ? QStringLiteral("Own text") : QStringLiteral("Typed by ") + own)
+        text += u'\n'
+            + (own.isEmpty() ? QStringLiteral("Own text") : QStringLiteral("Typed by ") + own)
             + QStringLiteral(":\n") + AsLines(record.OwnText);
     }
     return text;
@@ -164,7 +167,8 @@ void SaveConversation(TChatForm& form, const TConversationTab& tab, const TChoos
         return;
     form.SetSaveFolder(QFileInfo(path).absolutePath());
     // What arrived while the user chose the file is saved with the rest.
-    const QString text = ConversationFileText(ConversationRecord(tab, QDateTime::currentDateTime()));
+    const QString text
+        = ConversationFileText(ConversationRecord(tab, QDateTime::currentDateTime()));
     if (QString reason = WriteConversationFile(path, text); !reason.isEmpty()) {
         if (!reason.endsWith(u'.'))
             reason += u'.';

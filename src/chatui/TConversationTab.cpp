@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace quillet {
@@ -132,6 +133,10 @@ void TConversationTab::BuildTab(TSkinData* skin)
     ConnectControls();
     ShowPeer();
     StatusFormat.setForeground(Black);
+    Ui.Transcript->SetLimit(
+        MaxTranscriptChars, QStringLiteral("*** Earlier text was removed ***"), StatusFormat);
+    Ui.PreviewPane->SetLimit(MaxPreviewChars);
+    Ui.LocalPane->SetLimit(MaxTypingChars);
 
     if (skin != nullptr && skin->Active())
         skin->SkinWindowByHandle(sheet);
@@ -336,15 +341,22 @@ void TConversationTab::ShowPeer()
     SheetWidget->SetTabToolTip(tip.join(QLatin1Char('\n')));
 
     const QString who = !caption.isEmpty() ? caption : QStringLiteral("the other side");
-    Ui.Transcript->setAccessibleDescription(QStringLiteral("Text from ") + who);
-    Ui.LocalPane->setAccessibleDescription(QStringLiteral("Your text to ") + who);
-    Ui.PreviewPane->setAccessibleDescription(who + QStringLiteral(" is typing"));
+    // Each change is news to a screen reader: only real ones are told.
+    const auto describe = [](QWidget& widget, const QString& description) {
+        if (widget.accessibleDescription() != description)
+            widget.setAccessibleDescription(description);
+    };
+    describe(*Ui.Transcript, QStringLiteral("Text from ") + who);
+    describe(*Ui.LocalPane, QStringLiteral("Your text to ") + who);
+    describe(*Ui.PreviewPane, who + QStringLiteral(" is typing"));
 }
 
 void TConversationTab::NoteArrival()
 {
-    if (ArrivalStart < 0)
+    if (ArrivalStart < 0) {
         ArrivalStart = Ui.Transcript->EndPosition();
+        ArrivalRemoved = Ui.Transcript->RemovedChars();
+    }
 }
 
 void TConversationTab::ShowEnded()
@@ -363,8 +375,9 @@ void TConversationTab::PeerNameCompleted(const std::string& name)
     PeerNameText = QString::fromStdString(name);
     ShowPeer();
     if (CurrentStyle == TChatStyle::IMPreview) {
-        SetTypingCaption(PeerNameText + QStringLiteral(" types: "));
-        LayoutTab();
+        CaptionDue = PeerNameText + QStringLiteral(" types: ");
+        LayoutDue = true;
+        ScheduleUpdate();
     }
     // A caller must never take the keyboard: the user may be typing elsewhere (a password, or
     // another conversation). The windows come forward and the taskbar asks for attention; only a
@@ -406,8 +419,10 @@ void TConversationTab::TranscriptNewLine()
 
 void TConversationTab::SetTypingNotice(const std::string& text)
 {
-    if (SheetWidget != nullptr)
-        SetTypingCaption(QString::fromStdString(text));
+    if (SheetWidget == nullptr)
+        return;
+    CaptionDue = QString::fromStdString(text);
+    ScheduleUpdate();
 }
 
 void TConversationTab::SetTypingCaption(const QString& caption)
@@ -455,27 +470,30 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
             &EntryFonts.PeerText, true);
     }
     // An unsent IM line goes with the switch.
-    Ui.LocalPane->ClearText();
-    Ui.PreviewPane->ClearText();
+    for (TRichPane* pane : { Ui.LocalPane, Ui.PreviewPane }) {
+        if (!pane->IsEmpty())
+            pane->ClearText();
+    }
 
     if (to != from) {
         if (to == TChatStyle::IM)
-            SetTypingCaption(QString());
+            CaptionDue = QString();
         else if (to == TChatStyle::IMPreview)
-            SetTypingCaption(PeerNameText + QStringLiteral(" types: "));
+            CaptionDue = PeerNameText + QStringLiteral(" types: ");
         EnsureLineBreak(transcript);
         if (!transcript.IsEmpty() && !Owner.IsDisconnected()) {
-            transcript.AddLine();
+            // An empty line, the notice, an empty line: one run, so one insert.
             const QString notice = QStringLiteral("*** Changed to ") + NoticeName(to)
                 + QStringLiteral(" Chat style ***");
-            AppendEntry(transcript, QString(), notice, nullptr, &EntryFonts.Notice, true);
-            transcript.AddLine();
+            AppendEntry(transcript, QString(), u'\n' + notice + QStringLiteral("\n\n"), nullptr,
+                &EntryFonts.Notice, false);
             AnnounceAppended(notice + QStringLiteral("\n\n"));
         }
     }
-    ScrollToCaret(transcript);
     CurrentStyle = to;
-    RefreshControls();
+    ScrollDue = true;
+    RefreshDue = true;
+    ScheduleUpdate();
 }
 
 QRadioButton* TConversationTab::Choice(TChatStyle style) const
@@ -495,12 +513,16 @@ void TConversationTab::ShowMarkedChoice(TChatStyle style)
 {
     if (SheetWidget == nullptr)
         return;
-    if (QRadioButton* choice = Choice(style))
-        choice->setChecked(true);
+    MarkDue = style;
+    ScheduleUpdate();
 }
 
 void TConversationTab::ChoiceClicked(TChatStyle style)
 {
+    // The user's click wins over a mark the received bytes left for later.
+    MarkDue.reset();
+    if (UpdatePosted)
+        ApplyPendingUpdate();
     // Clicking the choice that is already marked changes nothing and sends nothing.
     IConversationInput& protocol = Owner.Input();
     if (protocol.MarkedChoice() == style)
@@ -512,12 +534,51 @@ void TConversationTab::ChunkDone()
 {
     if (SheetWidget == nullptr)
         return;
-    ScrollToCaret(*Ui.Transcript);
-    if (CurrentStyle == TChatStyle::IMPreview)
-        ScrollToCaret(*Ui.PreviewPane);
-    // What the other side sent is announced once per chunk, as one insertion, for screen
-    // readers to read out.
-    const int from = std::exchange(ArrivalStart, -1);
+    ScrollDue = true;
+    ScheduleUpdate();
+}
+
+void TConversationTab::ScheduleUpdate()
+{
+    if (UpdatePosted)
+        return;
+    UpdatePosted = true;
+    // Posted, so it runs after whatever the event loop has already queued for this pass (the
+    // rest of a burst of received chunks), and with the tab's connections it goes with the tab.
+    QMetaObject::invokeMethod(
+        &Connections, [this] { ApplyPendingUpdate(); }, Qt::QueuedConnection);
+}
+
+void TConversationTab::ApplyPendingUpdate()
+{
+    UpdatePosted = false;
+    if (SheetWidget == nullptr)
+        return;
+    if (CaptionDue)
+        SetTypingCaption(*std::exchange(CaptionDue, std::nullopt));
+    if (MarkDue) {
+        if (QRadioButton* choice = Choice(*std::exchange(MarkDue, std::nullopt)))
+            choice->setChecked(true);
+    }
+    // A refresh lays the tab out as well.
+    if (std::exchange(RefreshDue, false))
+        RefreshControls();
+    else if (LayoutDue)
+        LayoutTab();
+    LayoutDue = false;
+    if (std::exchange(ScrollDue, false)) {
+        ScrollToCaret(*Ui.Transcript);
+        if (CurrentStyle == TChatStyle::IMPreview)
+            ScrollToCaret(*Ui.PreviewPane);
+    }
+    // What the other side sent since the last pass is announced as one insertion, for screen
+    // readers to read out once.
+    int from = std::exchange(ArrivalStart, -1);
+    if (from >= 0) {
+        // Older text may have gone meanwhile, the start of what arrived with it.
+        const auto removed = Ui.Transcript->RemovedChars() - ArrivalRemoved;
+        from = static_cast<int>(std::max<qint64>(Ui.Transcript->KeptStart(), from - removed));
+    }
     if (const QString arrived = from >= 0 ? Ui.Transcript->TextFrom(from) : QString();
         !arrived.isEmpty()) {
         QAccessibleTextInsertEvent event(Ui.Transcript, from, arrived);
@@ -527,6 +588,9 @@ void TConversationTab::ChunkDone()
 
 void TConversationTab::LocalPaneKeyPress(char32_t& key)
 {
+    // The user acts on the window as it is meant to be now.
+    if (UpdatePosted)
+        ApplyPendingUpdate();
     TRichPane& pane = *Ui.LocalPane;
     if (pane.isReadOnly()) {
         key = 0;
@@ -537,7 +601,8 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
         StopAttention();
     Owner.Input().KeyTyped(key, empty);
     if (key == KeyEnter) {
-        if (Ui.SendButton->isVisibleTo(SheetWidget.data()))
+        // Send is shown in the one-line styles.
+        if (CurrentStyle != TChatStyle::Realtime)
             SendButtonClick(false);
         if (CurrentStyle != TChatStyle::Realtime)
             key = 0;

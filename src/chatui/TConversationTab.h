@@ -50,6 +50,12 @@ struct TConversationTabHooks {
 // what the user's keys and clicks do there. The conversation drives it through
 // IConversationView; bytes go out through the conversation's protocol engine.
 //
+// What the peer sends reaches the text panes at once, in order. The rest of the window (the
+// typing notice, the marked choice, the controls' layout and colours for a new style, scrolling
+// and the screen reader's announcement of arrived text) follows once per pass of the event loop,
+// with the state the pass left: a peer that sends a thousand style signals in a row costs one
+// relayout, not a thousand.
+//
 // Main thread only. Destroying the tab removes its page from the chat window at once.
 class TConversationTab final : public IConversationView {
 public:
@@ -100,6 +106,10 @@ public:
 
     // Positions and sizes for the present style and sheet size; also runs on every resize.
     void LayoutTab();
+    // Brings the window up to date with what the received bytes changed now, rather than at the
+    // end of the event loop's pass.
+    void ApplyPendingUpdate();
+    bool UpdatePending() const { return UpdatePosted; }
     // Gives the typing pane the keyboard, but only while this tab is the one shown.
     void FocusLocalPane();
 
@@ -133,6 +143,12 @@ public:
     bool AttentionActive() const { return Blink.Active(); }
     int ToggleCount() const { return Blink.Toggles(); }
 
+    // What the panes keep, in characters: a peer sending without end costs bounded memory. The
+    // transcript drops its oldest lines, the preview line and the typing pane their oldest text.
+    static constexpr int MaxTranscriptChars = 2 << 20;
+    static constexpr int MaxPreviewChars = 32 << 10;
+    static constexpr int MaxTypingChars = 64 << 10;
+
     static constexpr int MaxToggles = TAttentionBlink::MaxToggles;
     // How many times the taskbar entry flashes for a line that wants attention.
     static constexpr int FlashCount = 10;
@@ -149,6 +165,8 @@ private:
     // The tab's caption and tool tip from what is known of the peer: its name, else its address.
     void ShowPeer();
     void NoteArrival();
+    // Asks for ApplyPendingUpdate at the end of this pass of the event loop.
+    void ScheduleUpdate();
 
     TChatForm& Form;
     IConversationOwner& Owner;
@@ -161,6 +179,7 @@ private:
     // Where the other side's text that arrived in the chunk being shown starts in the
     // transcript; -1 when none did.
     int ArrivalStart = -1;
+    qint64 ArrivalRemoved = 0; // the transcript's RemovedChars when ArrivalStart was taken
     TFonts EntryFonts;
     QTextCharFormat StatusFormat;
 
@@ -171,6 +190,13 @@ private:
     TControls Ui;
 
     TChatStyle CurrentStyle = TChatStyle::Realtime;
+    // What the next ApplyPendingUpdate does.
+    bool UpdatePosted = false;
+    bool RefreshDue = false;
+    bool LayoutDue = false;
+    bool ScrollDue = false;
+    std::optional<QString> CaptionDue;
+    std::optional<TChatStyle> MarkDue;
     // When the button became "Close": a click within a double-click interval of that belongs to
     // a double click on "Disconnect" and is ignored.
     std::optional<TTick> CloseShownTick;

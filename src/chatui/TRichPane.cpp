@@ -76,7 +76,8 @@ QTextCursor& TRichPane::End()
 {
     if (EndCursor.isNull() || EndCursor.document() != document())
         EndCursor = QTextCursor(document());
-    EndCursor.movePosition(QTextCursor::End);
+    // Not movePosition(End): a move lays out the paragraph it starts from, once per insert.
+    EndCursor.setPosition(document()->characterCount() - 1);
     return EndCursor;
 }
 
@@ -100,9 +101,91 @@ void TRichPane::CloseBatch()
     EndCursor.endEditBlock();
 }
 
+void TRichPane::SetLimit(int maxChars, const QString& removedLine, const QTextCharFormat& format)
+{
+    MaxChars = std::max(0, maxChars);
+    RemovedLine = removedLine;
+    RemovedFormat = format;
+    TrimToLimit();
+}
+
+int TRichPane::KeptStart() const
+{
+    return HasRemovedLine ? static_cast<int>(RemovedLine.size()) + 1 : 0;
+}
+
+void TRichPane::TrimToLimit()
+{
+    QTextDocument& doc = *document();
+    const int total = doc.characterCount() - 1;
+    if (MaxChars <= 0 || total <= MaxChars)
+        return;
+    // Whole paragraphs go, from the front, until three quarters of the limit are left: the
+    // cost of the removal is spread over a quarter of the limit's worth of new text.
+    const int wanted = total - MaxChars * 3 / 4;
+    QTextBlock cut = doc.findBlock(wanted);
+    if (cut.isValid() && cut.position() < wanted)
+        cut = cut.next();
+    const int cutAt = cut.isValid() ? cut.position() : total;
+    QTextCursor cursor(&doc);
+    int shift = 0;
+    if (!HasRemovedLine && !RemovedLine.isEmpty()) {
+        cursor.setPosition(0);
+        cursor.insertBlock();
+        cursor.setPosition(0);
+        cursor.insertText(RemovedLine, RemovedFormat);
+        doc.firstBlock().setUserState(-1);
+        doc.firstBlock().next().setUserState(-1);
+        HasRemovedLine = true;
+        shift = KeptStart();
+    }
+    const int from = KeptStart();
+    const int to = std::min(cutAt + shift, doc.characterCount() - 1);
+    if (to <= from)
+        return;
+    RemoveRange(cursor, from, to);
+    // What follows the removal is where a line starts now, whatever it was before.
+    doc.findBlock(from).setUserState(-1);
+    Removed += to - from;
+    if (EndCursor.isNull() || EndCursor.document() != &doc)
+        EndCursor = QTextCursor(&doc);
+}
+
+bool TRichPane::AppendShortLines(const QString& text, const QTextCharFormat& format)
+{
+    // Every line must fit its paragraph; then the whole run is one insert, where a paragraph
+    // break at a time would cost a separate insert (and its bookkeeping) per line.
+    const QTextBlock last = document()->lastBlock();
+    qsizetype room = MaxBlockChars - (last.length() - 1);
+    for (qsizetype from = 0; from <= text.size();) {
+        qsizetype lineEnd = text.indexOf(u'\n', from);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (lineEnd - from > room)
+            return false;
+        room = MaxBlockChars;
+        from = lineEnd + 1;
+    }
+    const int firstBlock = last.blockNumber();
+    const int kind = last.userState();
+    QString paragraphs = text;
+    paragraphs.replace(u'\n', QChar::ParagraphSeparator);
+    End().insertText(paragraphs, format);
+    // As in BreakAt: the first paragraph keeps its kind, the new ones are lines of their own.
+    for (QTextBlock block = document()->findBlockByNumber(firstBlock); block.isValid();
+         block = block.next())
+        block.setUserState(block.blockNumber() == firstBlock ? kind : -1);
+    return true;
+}
+
 void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
 {
     OpenBatch();
+    if (text.contains(u'\n') && AppendShortLines(text, format)) {
+        TrimToLimit();
+        ContentChanged();
+        return;
+    }
     qsizetype from = 0;
     while (from <= text.size()) {
         qsizetype lineEnd = text.indexOf(u'\n', from);
@@ -114,6 +197,7 @@ void TRichPane::AppendRun(const QString& text, const QTextCharFormat& format)
         AddLine();
         from = lineEnd + 1;
     }
+    TrimToLimit();
     ContentChanged();
 }
 
@@ -138,21 +222,19 @@ void TRichPane::AppendLinePiece(const QString& text, const QTextCharFormat& form
 
 void TRichPane::SplitLastBlock()
 {
-    // Where the last visual line of the paragraph starts, the line wraps anyway: splitting
-    // there changes nothing on screen. That needs the paragraph's present layout, so the
-    // changes gathered so far go to the layout first. Without a layout (a pane not laid out
-    // yet) the paragraph is split at its end.
-    if (BatchOpen) {
-        CloseBatch();
-        OpenBatch();
-    }
+    // After the last blank of the paragraph's final stretch: a word-wrapped line may break
+    // there anyway. Asking the layout where the line wraps would lay out (and shape) every
+    // paragraph of a stream as it fills, also the ones scrolled past before they are ever seen.
     const QTextBlock last = document()->lastBlock();
     const int length = last.length() - 1;
+    constexpr int Lookback = 256;
+    const QString text = last.text();
     int split = length;
-    if (const QTextLayout* layout = last.layout(); layout != nullptr && layout->lineCount() >= 2) {
-        const int start = layout->lineAt(layout->lineCount() - 1).textStart();
-        if (start > 0 && start < length)
-            split = start;
+    for (int i = length - 1; i > 0 && i >= length - Lookback; --i) {
+        if (text[i] == u' ' || text[i] == u'\t') {
+            split = i + 1;
+            break;
+        }
     }
     QTextCursor cursor(document());
     BreakAt(cursor, last.position() + split, true);
@@ -181,6 +263,8 @@ void TRichPane::AddLine()
     OpenBatch();
     QTextCursor& end = End();
     BreakAt(end, end.position(), false);
+    // Line ends alone count too: a peer sending nothing else must not grow the pane either.
+    TrimToLimit();
     ContentChanged();
 }
 
@@ -198,7 +282,8 @@ void TRichPane::EraseBefore(QTextCursor cursor)
     // The paragraph break in front of a continuation is not part of the text.
     if (pos > 0 && cursor.atBlockStart() && IsContinuation(cursor.block()))
         --pos;
-    if (pos <= 0)
+    // The line saying that older text was removed is not the peer's to erase.
+    if (pos <= KeptStart())
         return;
     if (document()->characterAt(pos - 1) == QChar::ParagraphSeparator) {
         JoinAt(cursor, pos - 1);
@@ -250,6 +335,7 @@ void TRichPane::ClearText()
     CloseBatch();
     clear();
     EndCursor = QTextCursor(document());
+    HasRemovedLine = false;
 }
 
 bool TRichPane::IsEmpty() const
@@ -321,6 +407,7 @@ void TRichPane::DefaultKeyAction(char32_t key)
     case KeyEnter:
         caret.clearSelection();
         BreakAt(caret, caret.position(), false);
+        TrimToLimit();
         break;
     default: {
         QString text;

@@ -12,16 +12,22 @@ namespace quillet {
 // a character format per run (face, size, weight, colour).
 //
 // Speed. Text is added through one cursor kept at the end of the document, a whole run of one
-// format per insert, without touching the cursor the user sees. The pane is a plain-text editor
-// (its layout lays out only the paragraph that changed, where the rich-text layout walks every
-// paragraph on every change) and no paragraph grows beyond MaxBlockChars: a longer line goes on
-// in continuation paragraphs, split where the line wraps anyway, so a received character costs
-// the layout of a few thousand characters rather than of the whole line. Continuations are
-// invisible to the text: Text(), copying and erasing treat them as one line. The undo history
-// is off, so a long conversation does not keep a second copy of itself. While text streams in,
-// the pane repaints (and scrolls) at most once per FrameIntervalMs: the first change after a
-// quiet spell shows at once, so typing is not delayed, but a burst of chunks costs a few frames
-// rather than one full repaint per chunk.
+// format per insert, without touching the cursor the user sees, and the changes of one pass of
+// the event loop reach the layout as one. The pane is a plain-text editor (its layout lays out
+// only the paragraphs that changed, and only once they are shown, where the rich-text layout
+// walks every paragraph on every change) and no paragraph grows beyond MaxBlockChars: a longer
+// line goes on in continuation paragraphs, split after a blank where there is one (where a
+// word-wrapped line may break anyway), so a received character costs the layout of a few
+// thousand characters rather than of the whole line, and text scrolled past is never laid out.
+// Continuations are invisible to the text: Text(), copying and erasing treat them as one line.
+// The undo history is off, so a long conversation does not keep a second copy of itself. While
+// text streams in, the pane repaints (and scrolls) at most once per FrameIntervalMs: the first
+// change after a quiet spell shows at once, so typing is not delayed, but a burst of chunks costs
+// a few frames rather than one full repaint per chunk.
+//
+// Memory. A pane can be given a limit (SetLimit): once its text grows past it, the oldest lines
+// go, down to three quarters of the limit, so that a peer sending without end costs a bounded
+// amount of memory. A pane that lost text starts with a line that says so.
 //
 // Keys. The pane turns the keys that produce characters into typed characters (Backspace is 8,
 // Ctrl+Backspace 127, Enter 13, Ctrl+Enter 10) and hands each to its key-press handler, which
@@ -42,6 +48,16 @@ public:
     static constexpr int FrameIntervalMs = 16;
 
     explicit TRichPane(QWidget* parent = nullptr);
+
+    // At most `maxChars` characters are kept; `removedLine` (in `format`), if not empty, is the
+    // first line once older text has gone. 0 is no limit.
+    void SetLimit(
+        int maxChars, const QString& removedLine = {}, const QTextCharFormat& format = {});
+    int Limit() const { return MaxChars; }
+    // Characters taken from the front so far: a position noted earlier is that much smaller now.
+    qint64 RemovedChars() const { return Removed; }
+    // Where the kept text starts: after the removal line, once there is one.
+    int KeptStart() const;
 
     void SetKeyPressHandler(TKeyPressHandler handler) { KeyPress = std::move(handler); }
 
@@ -97,6 +113,9 @@ protected:
 private:
     QTextCursor& End();
     void AppendLinePiece(const QString& text, const QTextCharFormat& format);
+    // Appends a run of several lines with one insert when every line fits its paragraph; false
+    // (and nothing appended) otherwise.
+    bool AppendShortLines(const QString& text, const QTextCharFormat& format);
     void SplitLastBlock();
     // Starts a new paragraph at `position`: a continuation of the line, or a line of its own.
     void BreakAt(QTextCursor& cursor, int position, bool continuation);
@@ -109,6 +128,8 @@ private:
 
     void OpenBatch();
     void ContentChanged();
+    // Takes the oldest lines away while the text is over its limit.
+    void TrimToLimit();
     void ReleasePaint();
 
     TKeyPressHandler KeyPress;
@@ -117,6 +138,11 @@ private:
     bool BatchOpen = false;
     bool PaintHeld = false;
     bool ScrollPending = false;
+    int MaxChars = 0;
+    QString RemovedLine;
+    QTextCharFormat RemovedFormat;
+    bool HasRemovedLine = false;
+    qint64 Removed = 0;
 };
 
 } // namespace quillet

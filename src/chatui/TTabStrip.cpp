@@ -92,7 +92,7 @@ void TTabStrip::SetCaption(int index, const QString& caption)
     Tabs[static_cast<std::size_t>(index)].Caption = caption;
     Tabs[static_cast<std::size_t>(index)].Width = -1;
     // The tab's own text changes even where its place stays.
-    update(TabRect(index).adjusted(-2, -2, 2, 2));
+    RepaintTab(index);
     Invalidate();
     TTabStripAccessible::TabChanged(*this, index, QAccessible::NameChanged);
 }
@@ -108,7 +108,7 @@ void TTabStrip::SetHighlighted(int index, bool highlighted)
         || Tabs[static_cast<std::size_t>(index)].Highlighted == highlighted)
         return;
     Tabs[static_cast<std::size_t>(index)].Highlighted = highlighted;
-    update(TabRect(index));
+    RepaintTab(index);
 }
 
 QString TTabStrip::ToolTip(int index) const
@@ -135,7 +135,7 @@ void TTabStrip::SetEnded(int index, bool ended)
     if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].Ended == ended)
         return;
     Tabs[static_cast<std::size_t>(index)].Ended = ended;
-    update(TabRect(index).adjusted(-2, -2, 2, 2));
+    RepaintTab(index);
     // A screen reader says in words what the eye sees as a greyed tab.
     TTabStripAccessible::TabChanged(*this, index, QAccessible::DescriptionChanged);
 }
@@ -224,6 +224,7 @@ TTabStrip::TLayout TTabStrip::ComputeLayout(int width) const
 const TTabStrip::TLayout& TTabStrip::CurrentLayout() const
 {
     if (CachedWidth != width()) {
+        ++LayoutCount;
         Cached = ComputeLayout(width());
         CachedWidth = width();
     }
@@ -232,28 +233,52 @@ const TTabStrip::TLayout& TTabStrip::CurrentLayout() const
 
 void TTabStrip::Invalidate()
 {
+    // The new layout is worked out once per pass of the event loop, however many tabs came, went
+    // or changed in it: with a thousand callers arriving (or hanging up) together, a layout per
+    // change made every change cost as much as there are tabs. Until then the layout is made
+    // on demand by whatever asks for it.
+    if (!LayoutPosted) {
+        LayoutPosted = true;
+        const bool hadLayout = CachedWidth == width();
+        Shown = hadLayout ? Cached.Rects : std::vector<QRect>();
+        ShownValid = hadLayout;
+        QMetaObject::invokeMethod(
+            this, [this] { FinishLayout(); }, Qt::QueuedConnection);
+    }
+    CachedWidth = -1;
+    Hovered = -1;
+}
+
+void TTabStrip::RepaintTab(int index)
+{
+    // While the layout waits to be made, asking where the tab is would make it now (once per
+    // tab changed); the whole strip is repainted when it is made instead.
+    if (LayoutPosted)
+        RepaintAll = true;
+    else
+        update(TabRect(index).adjusted(-2, -2, 2, 2));
+}
+
+void TTabStrip::FinishLayout()
+{
+    LayoutPosted = false;
     // Only the tabs that moved or changed are repainted: with many conversations, repainting
     // every tab for each one that comes or goes made the main thread's work grow with their
     // number. A change of the row count changes the strip's height, which repaints it whole.
-    const bool hadLayout = CachedWidth == width();
-    std::vector<QRect> before;
-    if (hadLayout)
-        before.swap(Cached.Rects);
-    CachedWidth = -1;
-    Hovered = -1;
     const std::vector<QRect>& after = CurrentLayout().Rects;
     QRect changed;
-    for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
-        const QRect was = i < before.size() ? before[i] : QRect();
+    for (std::size_t i = 0; i < std::max(Shown.size(), after.size()); ++i) {
+        const QRect was = i < Shown.size() ? Shown[i] : QRect();
         const QRect now = i < after.size() ? after[i] : QRect();
-        if (!hadLayout || was != now)
+        if (was != now)
             changed |= was | now;
     }
     updateGeometry();
-    if (!hadLayout)
+    if (!ShownValid || std::exchange(RepaintAll, false))
         update();
     else if (!changed.isEmpty())
         update(changed.adjusted(-2, -2, 2, 2));
+    Shown.clear();
 }
 
 int TTabStrip::RowCount() const

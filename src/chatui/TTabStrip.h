@@ -55,6 +55,8 @@ public:
 
     // The layout for the strip's present width.
     int RowCount() const;
+    // How many times the layout was worked out so far (it costs as much as there are tabs).
+    int LayoutsMade() const { return LayoutCount; }
     QRect TabRect(int index) const;
     int TabAt(const QPoint& pos) const;
 
@@ -100,7 +102,11 @@ private:
     int TabHeight() const;
     int NaturalTabWidth(int index) const;
     int TextPadding() const;
+    // The layout has to be made anew; FinishLayout repaints what it moved and asks the parent
+    // for a new height, once for every change made in one pass of the event loop.
     void Invalidate();
+    void FinishLayout();
+    void RepaintTab(int index);
     const TLayout& CurrentLayout() const;
     void Choose(int index);
     void SetHovered(int index);
@@ -113,6 +119,11 @@ private:
     int Hovered = -1;
     mutable TLayout Cached;
     mutable int CachedWidth = -1;
+    bool LayoutPosted = false;
+    mutable int LayoutCount = 0;
+    std::vector<QRect> Shown; // the tabs' places before the first change of this pass
+    bool ShownValid = false;
+    bool RepaintAll = false; // a tab changed while the layout was waiting
 };
 
 } // namespace quillet

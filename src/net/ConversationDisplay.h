@@ -50,7 +50,17 @@ public:
 class IByteSender {
 public:
     virtual ~IByteSender() = default;
+    // Waits until every byte has been handed to the connection (or the connection failed).
     virtual void Send(std::string_view bytes) = 0;
+    // Hands over as many leading bytes as the connection takes without waiting and returns how
+    // many that was; a failed connection takes them all (the failure is reported as for Send).
+    // The main thread sends this way, so that a peer that stops reading cannot stop the window.
+    // A sender that cannot tell sends everything.
+    virtual std::size_t SendAvailable(std::string_view bytes)
+    {
+        Send(bytes);
+        return bytes.size();
+    }
     // True when the connection can take bytes within `timeoutMs`.
     virtual bool WaitWritable(int timeoutMs) = 0;
 };

@@ -174,10 +174,10 @@ TProtocolEngine::TProtocolEngine(IConversationDisplay& display, IByteSender& sen
 
 void TProtocolEngine::SendGreeting()
 {
-    SendGreetingOnce(true);
+    SendGreetingOnce(true, TFlushMode::Wait);
 }
 
-void TProtocolEngine::SendGreetingOnce(bool asCaller)
+void TProtocolEngine::SendGreetingOnce(bool asCaller, TFlushMode mode)
 {
     // The caller greets from the conversation thread, the callee from the main thread while
     // interpreting; the guard makes the greeting leave exactly once whichever comes first, and
@@ -190,7 +190,7 @@ void TProtocolEngine::SendGreetingOnce(bool asCaller)
         Outbox.push_front(Own + "\r\n");
         Greeted.store(true);
     }
-    Flush();
+    Flush(mode);
 }
 
 void TProtocolEngine::SendBytes(std::string_view bytes)
@@ -204,35 +204,77 @@ void TProtocolEngine::SendBytes(std::string_view bytes)
         Outbox.emplace_back(bytes);
 }
 
-void TProtocolEngine::Flush()
+void TProtocolEngine::Flush(TFlushMode mode)
 {
     std::unique_lock lock(OutGuard);
     if (Sending || !Greeted.load())
         return;
     Sending = true;
     while (!Outbox.empty()) {
-        const std::string unit = std::move(Outbox.front());
+        std::string unit = std::move(Outbox.front());
         Outbox.pop_front();
         lock.unlock();
+        std::size_t taken = unit.size();
         try {
-            Sender.Send(unit);
+            if (mode == TFlushMode::Wait)
+                Sender.Send(unit);
+            else
+                taken = Sender.SendAvailable(unit);
         } catch (...) {
             lock.lock();
             Sending = false;
             throw;
         }
         lock.lock();
+        if (taken < unit.size()) {
+            // The rest waits for the conversation thread, ahead of everything left after it.
+            Outbox.push_front(unit.substr(taken));
+            break;
+        }
     }
-    Outbox.shrink_to_fit();
+    if (Outbox.empty())
+        Outbox.shrink_to_fit();
     Sending = false;
+}
+
+void TProtocolEngine::SendBacklog()
+{
+    Flush(TFlushMode::Wait);
+}
+
+std::size_t TProtocolEngine::BacklogBytes() const
+{
+    std::lock_guard lock(OutGuard);
+    std::size_t bytes = 0;
+    for (const std::string& unit : Outbox)
+        bytes += unit.size();
+    return bytes;
+}
+
+void TProtocolEngine::GreetIfNameEnds(std::string_view chunk)
+{
+    // Until this side has greeted, the peer's name is not complete (its end makes us greet), so
+    // the chunk's first CR is the one that ends it.
+    if (!Greeted.load() && chunk.find(wire::CarriageReturn) != std::string_view::npos)
+        SendGreetingOnce(false, TFlushMode::Wait);
 }
 
 void TProtocolEngine::ProcessIncoming(std::string_view chunk)
 {
     if (chunk.empty())
         return;
+    // Decide and send first, then show.
+    const TChatStyle style = CurrentStyle.load();
+    NamesDone.clear();
+    StyleSteps.clear();
     const std::size_t consumed = ConsumeNamePhase(chunk);
-    const bool sawLineEnd = InterpretConversation(chunk.substr(consumed));
+    const std::string_view rest = chunk.substr(consumed);
+    DecideStyleSignals(rest);
+    Flush(TFlushMode::NoWait);
+
+    for (const std::string& name : NamesDone)
+        Display.PeerNameCompleted(name);
+    const bool sawLineEnd = InterpretConversation(rest, style);
     Display.ChunkDone();
     if (sawLineEnd)
         Display.DrawAttention();
@@ -255,10 +297,65 @@ std::size_t TProtocolEngine::ConsumeNamePhase(std::string_view chunk)
         Peer = PeerNameBuffer;
         NameComplete = !Peer.empty();
         PeerUtf8 = DisplayName(Peer);
-        Display.PeerNameCompleted(PeerUtf8);
-        SendGreetingOnce(false);
+        NamesDone.push_back(PeerUtf8);
+        SendGreetingOnce(false, TFlushMode::NoWait);
     }
     return i;
+}
+
+void TProtocolEngine::DecideStyleSignals(std::string_view bytes)
+{
+    // Style signals count in every style, so the first pass looks for nothing else. The guard is
+    // held over all of the chunk's decisions: the echoes then go into the outbox together, with
+    // no typing signal of the other thread between them.
+    std::string echoes;
+    {
+        std::lock_guard lock(TypingGuard);
+        for (const char c : bytes) {
+            const auto b = static_cast<std::uint8_t>(c);
+            if (b < 250 || b > 252)
+                continue;
+            const TStyleStep step
+                = DecideStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
+            StyleSteps.push_back(step);
+            if (step.Echoed)
+                echoes += c;
+        }
+        if (!echoes.empty())
+            SendBytes(echoes);
+    }
+}
+
+TProtocolEngine::TStyleStep TProtocolEngine::DecideStyleSignal(TChatStyle style)
+{
+    TStyleStep step { CurrentStyle.load(), style, false, false };
+    CurrentStyle.store(style);
+    if (style != TChatStyle::IM)
+        Pending = false;
+    // Marking a choice that was not marked acts like the user's click on it, which answers with
+    // the same signal; a choice already marked answers nothing.
+    if (Marked == style)
+        return step;
+    Marked = style;
+    step.Marked = true;
+    // If both sides answered every unmarked signal, two signals crossing on the wire (both
+    // users choosing at once, or two quick choices on one side) would be answered back and
+    // forth for ever, each answer unmarking the other side's choice. The callee always answers,
+    // so it follows the caller; the caller answers only the acknowledgement of its own start
+    // style (running in that style, not yet marked) and otherwise follows silently. Either way
+    // the side that receives a signal ends in its style, so both sides settle on one style.
+    step.Echoed = !Caller.load() || step.From == style;
+    return step;
+}
+
+void TProtocolEngine::ShowStyleStep(const TStyleStep& step)
+{
+    Display.SwitchStyle(step.From, step.To);
+    if (step.Marked)
+        Display.ShowMarkedChoice(step.To);
+    // The answer is the choice handler's: a switch to the style it is in already.
+    if (step.Echoed)
+        Display.SwitchStyle(step.To, step.To);
 }
 
 void TProtocolEngine::FlushRun(std::string& run, TChatStyle style)
@@ -272,15 +369,15 @@ void TProtocolEngine::FlushRun(std::string& run, TChatStyle style)
     run.clear();
 }
 
-bool TProtocolEngine::InterpretConversation(std::string_view bytes)
+bool TProtocolEngine::InterpretConversation(std::string_view bytes, TChatStyle style)
 {
     const TByteTables& t = Tables();
-    TChatStyle style = CurrentStyle.load();
     const std::array<TByteKind, 256>* kinds
         = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;
     std::string& run = RunBuffer;
     run.clear();
     bool sawLineEnd = false;
+    std::size_t nextStep = 0;
 
     for (const char c : bytes) {
         const auto b = static_cast<std::uint8_t>(c);
@@ -322,11 +419,13 @@ bool TProtocolEngine::InterpretConversation(std::string_view bytes)
         case TByteKind::Typing:
             Display.SetTypingNotice(PeerUtf8 + " is typing...");
             break;
-        case TByteKind::StyleSignal:
-            ApplyStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
-            style = CurrentStyle.load();
+        case TByteKind::StyleSignal: {
+            const TStyleStep& step = StyleSteps[nextStep++];
+            ShowStyleStep(step);
+            style = step.To;
             kinds = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;
             break;
+        }
         case TByteKind::Text:
         case TByteKind::Ignored:
             break;
@@ -354,7 +453,7 @@ void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
             Pending = true;
             SendBytes(std::string_view(&typing, 1));
         }
-        Flush();
+        Flush(TFlushMode::NoWait);
         return;
     }
     case TChatStyle::IMPreview:
@@ -367,7 +466,7 @@ void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
     }
     const char byte = TypedByte(key);
     SendBytes(std::string_view(&byte, 1));
-    Flush();
+    Flush(TFlushMode::NoWait);
 }
 
 void TProtocolEngine::SendLine(std::string_view utf8Line)
@@ -382,7 +481,7 @@ void TProtocolEngine::SendLine(std::string_view utf8Line)
         SendBytes("\r\n");
         Pending = false;
     }
-    Flush();
+    Flush(TFlushMode::NoWait);
 }
 
 void TProtocolEngine::SendLineEnd()
@@ -390,7 +489,7 @@ void TProtocolEngine::SendLineEnd()
     if (CurrentStyle.load() != TChatStyle::IMPreview)
         return;
     SendBytes(std::string_view(&wire::CarriageReturn, 1));
-    Flush();
+    Flush(TFlushMode::NoWait);
 }
 
 void TProtocolEngine::UserChoseStyle(TChatStyle style)
@@ -420,34 +519,7 @@ void TProtocolEngine::ChooseStyle(TChatStyle style)
             Pending = false;
         SendBytes(std::string_view(&signal, 1));
     }
-    Flush();
-}
-
-void TProtocolEngine::ApplyStyleSignal(TChatStyle style)
-{
-    const TChatStyle before = CurrentStyle.load();
-    Display.SwitchStyle(before, style);
-    {
-        std::lock_guard lock(TypingGuard);
-        CurrentStyle.store(style);
-        if (style != TChatStyle::IM)
-            Pending = false;
-    }
-    // Marking a choice that was not marked acts like the user's click on it, which answers with
-    // the same signal; a choice already marked answers nothing.
-    if (Marked == style)
-        return;
-    Marked = style;
-    Display.ShowMarkedChoice(style);
-    // If both sides answered every unmarked signal, two signals crossing on the wire (both
-    // users choosing at once, or two quick choices on one side) would be answered back and
-    // forth for ever, each answer unmarking the other side's choice. The callee always answers,
-    // so it follows the caller; the caller answers only the acknowledgement of its own start
-    // style (running in that style, not yet marked) and otherwise follows silently. Either way
-    // the side that receives a signal ends in its style, so both sides settle on one style.
-    if (Caller.load() && before != style)
-        return;
-    ChooseStyle(style);
+    Flush(TFlushMode::NoWait);
 }
 
 void TProtocolEngine::TypingTick()
@@ -479,7 +551,7 @@ void TProtocolEngine::TypingTick()
             Pending = false;
         }
     }
-    Flush();
+    Flush(TFlushMode::Wait);
 }
 
 bool TProtocolEngine::TypingPending() const

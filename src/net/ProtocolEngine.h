@@ -6,10 +6,12 @@
 #include "platform/TickSource.h"
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -42,6 +44,17 @@ inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
 // bytes go through the outbox: whichever thread finds nobody sending takes the outbox's units
 // out one by one and sends each with OutGuard let go; a thread that finds a send under way only
 // leaves its bytes, which the sending thread takes along.
+//
+// The main thread never waits for the connection: it hands over only what the connection takes
+// at once (SendAvailable) and leaves the rest in the outbox, the backlog, which the conversation
+// thread sends (SendBacklog) before it reads anything more from the peer. A peer that stops
+// reading thus stops being read, and the backlog stays within what one received chunk can call
+// for plus what the user types.
+//
+// A received chunk is worked through in two passes: the first makes every protocol decision (the
+// reply greeting, the style each signal leads to, the echoes) and sends what they call for, the
+// echoes of the whole chunk as one unit; the second shows the chunk. So an echo leaves before the
+// window has done anything with the signal.
 class TProtocolEngine final : public IConversationInput {
 public:
     // `ownName` is UTF-8; it is sent in Windows-1252.
@@ -58,6 +71,11 @@ public:
 
     // Main thread: interpret one received chunk (any length, cut anywhere).
     void ProcessIncoming(std::string_view chunk);
+    // Conversation thread, with a chunk before it goes to ProcessIncoming: a callee that has not
+    // greeted yet and finds the CR that ends the caller's name in it greets now, instead of
+    // waiting until the main thread gets to the chunk (behind a crowd of other callers' tabs,
+    // say). ProcessIncoming then finds the greeting sent.
+    void GreetIfNameEnds(std::string_view chunk);
 
     // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
     // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an
@@ -82,6 +100,11 @@ public:
 
     // Conversation thread, once per receive pass: the IM typing signals.
     void TypingTick();
+    // Conversation thread: sends what the main thread left for the connection to take later,
+    // waiting for it as long as that takes.
+    void SendBacklog();
+    // Bytes waiting in the outbox (the backlog, while no send is under way).
+    std::size_t BacklogBytes() const;
 
     TChatStyle Style() const { return CurrentStyle.load(); }
     TChatStyle MarkedChoice() const override { return Marked; }
@@ -108,19 +131,37 @@ public:
     static constexpr int TypingWriteWaitMs = 1000;
 
 private:
-    // Returns the number of bytes of `chunk` that the name phase consumed.
+    // What one received style signal did: the style before and after, whether it marked a choice
+    // and whether it was answered.
+    struct TStyleStep {
+        TChatStyle From;
+        TChatStyle To;
+        bool Marked;
+        bool Echoed;
+    };
+    // Who calls Flush: the main thread hands over only what the connection takes at once.
+    enum class TFlushMode : std::uint8_t { NoWait, Wait };
+
+    // Returns the number of bytes of `chunk` that the name phase consumed; each completed name
+    // is noted in NamesDone for the display.
     std::size_t ConsumeNamePhase(std::string_view chunk);
-    // Returns true when the bytes held a CR.
-    bool InterpretConversation(std::string_view bytes);
+    // The first pass over the conversation bytes: every style signal's decision, noted in
+    // StyleSteps, and its echo put into the outbox.
+    void DecideStyleSignals(std::string_view bytes);
+    // The second pass: what the bytes show. Returns true when they held a CR.
+    bool InterpretConversation(std::string_view bytes, TChatStyle style);
     void FlushRun(std::string& run, TChatStyle style);
+    // The choice handler (main thread): the display's switch, the style and its signal.
     void ChooseStyle(TChatStyle style);
-    void ApplyStyleSignal(TChatStyle style);
-    void SendGreetingOnce(bool asCaller);
+    // Decides what a received signal does; TypingGuard held. Returns its step.
+    TStyleStep DecideStyleSignal(TChatStyle style);
+    void ShowStyleStep(const TStyleStep& step);
+    void SendGreetingOnce(bool asCaller, TFlushMode mode);
     // Every send but the greeting goes into the outbox: held back until this side has greeted.
     void SendBytes(std::string_view bytes);
     // Sends what the outbox holds, unless another thread is sending it already. Called with no
     // lock held.
-    void Flush();
+    void Flush(TFlushMode mode);
 
     IConversationDisplay& Display;
     IByteSender& Sender;
@@ -131,12 +172,14 @@ private:
     std::string PeerNameBuffer;
     bool NameComplete = false;
     std::string RunBuffer; // reused between chunks so interpretation allocates rarely
+    std::vector<std::string> NamesDone; // main thread: names completed in the chunk at hand
+    std::vector<TStyleStep> StyleSteps; // main thread: the chunk's style signals, in order
     TChatStyle Marked = TChatStyle::Realtime;
     std::atomic<TChatStyle> CurrentStyle { TChatStyle::Realtime };
     std::atomic<bool> Caller { false }; // greeted first; decides who gives way on crossed signals
 
     // Lock order: TypingGuard, then OutGuard. Neither is held across a send.
-    std::mutex OutGuard;
+    mutable std::mutex OutGuard;
     std::atomic<bool> Greeted { false }; // set under OutGuard, once the greeting is in the outbox
     std::deque<std::string> Outbox; // guarded by OutGuard: units of one Send each, in order
     bool Sending = false; // guarded by OutGuard: a thread is emptying the outbox

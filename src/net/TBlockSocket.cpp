@@ -549,36 +549,49 @@ bool TBlockSocket::WaitWritable(std::int32_t timeoutMs)
 
 // --- sending ---
 
+std::int32_t TBlockSocket::SendPieces(
+    const TDescriptor& handle, const char* bytes, std::int32_t length, int flags, bool& failed)
+{
+    std::int32_t total = 0;
+    failed = false;
+    while (total < length) {
+        const std::int32_t piece = std::min(length - total, SendMaxChunk());
+        ssize_t sent = 0;
+        int err = 0;
+        do {
+            sent = ::send(
+                handle.Fd, bytes + total, static_cast<std::size_t>(piece), MSG_NOSIGNAL | flags);
+            err = errno;
+        } while (sent == -1 && err == EINTR);
+        if (sent == -1 && (flags & MSG_DONTWAIT) != 0 && (err == EAGAIN || err == EWOULDBLOCK))
+            break;
+        CheckResult(sent, err);
+        if (sent == -1) {
+            failed = true;
+            break;
+        }
+        const auto count = static_cast<std::int32_t>(sent);
+        total += count;
+        SentCount.fetch_add(count);
+        ReportStatus(THookSocketReason::HR_WriteCount, std::to_string(count));
+    }
+    return total;
+}
+
 std::int32_t TBlockSocket::SendBytes(const void* data, std::int32_t length)
 {
     if (length <= 0) {
         SetErrorCode(0);
         return 0;
     }
-    const char* bytes = static_cast<const char*>(data);
     std::int32_t total = 0;
     {
         const std::lock_guard sendGuard(SendLock);
-        const TDescriptorRef handle = UseHandle();
-        if (!handle)
+        bool failed = false;
+        if (const TDescriptorRef handle = UseHandle())
+            total = SendPieces(*handle, static_cast<const char*>(data), length, 0, failed);
+        else
             SetErrorCode(sockerr::NotSocket);
-        while (handle && total < length) {
-            const std::int32_t piece = std::min(length - total, SendMaxChunk());
-            ssize_t sent = 0;
-            int err = 0;
-            do {
-                sent = ::send(
-                    handle->Fd, bytes + total, static_cast<std::size_t>(piece), MSG_NOSIGNAL);
-                err = errno;
-            } while (sent == -1 && err == EINTR);
-            CheckResult(sent, err);
-            if (sent == -1)
-                break;
-            const auto count = static_cast<std::int32_t>(sent);
-            total += count;
-            SentCount.fetch_add(count);
-            ReportStatus(THookSocketReason::HR_WriteCount, std::to_string(count));
-        }
     }
     ReportError();
     return total;
@@ -592,6 +605,29 @@ std::int32_t TBlockSocket::SendByte(std::uint8_t value)
 void TBlockSocket::SendText(std::string_view text)
 {
     SendBytes(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+std::int32_t TBlockSocket::SendAvailableBytes(const void* data, std::int32_t length)
+{
+    SetErrorCode(0);
+    if (length <= 0)
+        return 0;
+    std::int32_t total = 0;
+    bool failed = false;
+    {
+        const std::unique_lock sendGuard(SendLock, std::try_to_lock);
+        if (!sendGuard.owns_lock())
+            return 0;
+        if (const TDescriptorRef handle = UseHandle()) {
+            total
+                = SendPieces(*handle, static_cast<const char*>(data), length, MSG_DONTWAIT, failed);
+        } else {
+            SetErrorCode(sockerr::NotSocket);
+            failed = true;
+        }
+    }
+    ReportError();
+    return failed ? length : total;
 }
 
 // --- receiving ---

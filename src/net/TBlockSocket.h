@@ -135,6 +135,10 @@ public:
     std::int32_t SendBytes(const void* data, std::int32_t length);
     std::int32_t SendByte(std::uint8_t value);
     void SendText(std::string_view text);
+    // Sends as much of `data` as the connection takes without waiting (nothing while another
+    // thread's send is under way) and returns how many bytes that was; after a failure (which is
+    // reported as for SendBytes) it returns `length`.
+    std::int32_t SendAvailableBytes(const void* data, std::int32_t length);
     std::int32_t ReceiveOnce(char* buffer, std::int32_t room);
     std::string ReceiveChunk(std::int32_t timeoutMs);
     std::int32_t PendingBytes();
@@ -200,6 +204,11 @@ private:
     static void ApplyOption(int fd, const TSocketOption& option);
     bool WaitFor(
         short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason);
+    // Hands `bytes` to the connection in pieces of SendMaxChunk (SendLock held). With
+    // MSG_DONTWAIT in `flags` it stops where the connection takes no more. Returns the bytes
+    // handed over; `failed` when a send failed (its code is the error code).
+    std::int32_t SendPieces(
+        const TDescriptor& handle, const char* bytes, std::int32_t length, int flags, bool& failed);
 
     mutable std::mutex Lock;
     TDescriptorRef Current; // guarded by Lock

@@ -56,18 +56,31 @@ void TChatClient::AddStatusLine(const std::string& text)
 
 void TChatClient::ThreadMain()
 {
-    RunOnMainThread([this] {
+    const auto buildView = [this] {
         View = Context.Views.CreateView(*this);
         Relay.SetTarget(View.get());
-    });
+    };
+    // A caller is answered without waiting for its tab: when a crowd calls at once, every tab
+    // is built on the main thread behind all the others. So an incoming conversation queues the
+    // steps that build and fill its tab and goes on to take the connection over and read; its
+    // later trips to the main thread come after them, in order.
+    if (IsIncoming()) {
+        Connected.store(true);
+        Dispatcher().Post([this, buildView] {
+            buildView();
+            if (View) {
+                View->WriteStatusLine("Connected");
+                View->ClearTranscript();
+            }
+        });
+    } else {
+        RunOnMainThread(buildView);
+    }
     std::exception_ptr error;
     try {
         if (!IsIncoming()) {
             Dial();
         } else {
-            Connected.store(true);
-            AddStatusLine("Connected");
-            RunOnView([](IConversationView& view) { view.ClearTranscript(); });
             Socket.AdoptHandle(AcceptedHandle);
         }
         // A Disconnect or close-all made before the connection stood found no socket to close.
@@ -78,14 +91,21 @@ void TChatClient::ThreadMain()
         Socket.RefreshEndpoints();
         const std::string address = Socket.PeerAddressText();
         const std::string port = std::to_string(Socket.PeerPort());
-        RunOnView([this, &address, &port](IConversationView& view) {
+        const auto showPeer = [this, address, port] {
+            if (!View)
+                return;
             if (!address.empty()) {
                 if (IsIncoming())
-                    view.ShowPeerAddress(address, port);
-                view.ShowConnectionInfo("IP: " + address + " -- PORT: " + port);
+                    View->ShowPeerAddress(address, port);
+                View->ShowConnectionInfo("IP: " + address + " -- PORT: " + port);
             }
-            view.RefreshControls();
-        });
+            View->RefreshControls();
+        };
+        // A caller's tab may still be on its way (its building is queued, not waited for).
+        if (IsIncoming())
+            Dispatcher().Post(showPeer);
+        else
+            RunOnMainThread(showPeer);
 
         ReceiveLoop();
         if (OnConnectionEnded)
@@ -154,11 +174,16 @@ void TChatClient::ReceiveLoop()
 {
     const auto since = std::chrono::steady_clock::now();
     do {
+        // What the main thread could not hand over at once goes first: a peer that does not read
+        // what it is owed is not read from either.
+        if (Engine.BacklogBytes() > 0)
+            Engine.SendBacklog();
         int code = 0;
         if (Socket.WaitReadable(ReceiveWaitMs)) {
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
             code = Socket.ErrorCode();
             if (!received.empty() && code == 0) {
+                Engine.GreetIfNameEnds(received);
                 RunOnMainThread([this, &received] {
                     Engine.ProcessIncoming(received);
                     NameArrived.store(!Engine.PeerName().empty());
@@ -255,6 +280,12 @@ void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
 void TChatClient::TSocketSender::Send(std::string_view bytes)
 {
     Socket.SendText(bytes);
+}
+
+std::size_t TChatClient::TSocketSender::SendAvailable(std::string_view bytes)
+{
+    return static_cast<std::size_t>(
+        Socket.SendAvailableBytes(bytes.data(), static_cast<std::int32_t>(bytes.size())));
 }
 
 bool TChatClient::TSocketSender::WaitWritable(int timeoutMs)

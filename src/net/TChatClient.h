@@ -75,6 +75,7 @@ private:
         {
         }
         void Send(std::string_view bytes) override;
+        std::size_t SendAvailable(std::string_view bytes) override;
         bool WaitWritable(int timeoutMs) override;
 
     private:

@@ -268,7 +268,11 @@ void TChatServer::AcceptWaiting()
     }
     if (accepted.empty())
         return;
-    RunOnMainThread([this] {
+    // Queued, not waited for: with a crowd calling, the main thread is busy building the tabs of
+    // the callers taken before, and the listener would wait for all of them before it could take
+    // the next ones. The window still shows before any of these conversations' tabs is built,
+    // since their steps on the main thread are queued after this one.
+    Dispatcher().Post([this] {
         if (Hooks.ShowChatWindow)
             Hooks.ShowChatWindow(false);
     });

@@ -1,6 +1,7 @@
 #include "platform/CodePage1252.h"
 
 #include <array>
+#include <cstring>
 
 namespace quillet::cp1252 {
 namespace {
@@ -127,6 +128,16 @@ bool IsValidUtf8(std::string_view bytes) noexcept
 {
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Plain ASCII, the usual text, eight bytes at a time.
+        while (bytes.size() - i >= sizeof(std::uint64_t)) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            if ((word & 0x8080808080808080U) != 0)
+                break;
+            i += sizeof word;
+        }
+        if (i == bytes.size())
+            break;
         const auto lead = static_cast<std::uint8_t>(bytes[i]);
         if (lead < 0x80) {
             ++i;

@@ -99,7 +99,10 @@ std::optional<TEntryView> EntryOf(std::string_view line)
 // another key, a header or a comment.
 bool HasLineBreakOrNul(std::string_view s)
 {
-    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+    // One pass: find_first_of would search the set of three once for every byte, and this runs
+    // for every entry of a phonebook at each save.
+    return std::any_of(
+        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
 }
 
 bool IsStorableSection(std::string_view section)

@@ -28,6 +28,7 @@
 #include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignal.h"
 
+#include <QLineEdit>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 
@@ -83,14 +84,19 @@ class TConversations {
 public:
     // `listenPortChanged`: the port calls are answered on, 0 while they are not.
     TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown,
+        const TTerminationSignal& termination,
         std::function<void(std::uint16_t port)> listenPortChanged)
         : OwnName(settingsPath, std::string(DefaultUserName))
         , Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
               TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),
             [this] { return OwnName.Read(); },
-            [](const std::string& name, const std::string& address, TChatStyle style) {
-                MainForm->OfferAddUser(name, address, style);
+            [&termination](const std::string& name, const std::string& address, TChatStyle style) {
+                // Once the program is ending nothing more is asked: the question could not be
+                // answered, and a crowd of ending conversations would only fill the queue of
+                // questions the end has to get past.
+                if (!MainForm->CloseAccepted() && !termination.Requested())
+                    MainForm->OfferAddUser(name, address, style);
             },
             // The conversation failed on its own, not at the user's doing: the box must not
             // take the keyboard.
@@ -181,7 +187,7 @@ void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath,
     SetupForm = windows.Setup.get();
     windows.About = std::make_unique<TAboutForm>(settingsPath,
         ShippedDocumentPath(QStringLiteral("README.md")),
-        ShippedDocumentPath(QStringLiteral("LICENSE")));
+        ShippedDocumentPath(QStringLiteral("LICENSE")), prompts);
     AboutForm = windows.About.get();
     windows.Chat = std::make_unique<TChatForm>();
     ChatForm = windows.Chat.get();
@@ -243,10 +249,15 @@ int RunQuillet(int argc, char** argv)
     TNearby nearby(settingsPath);
     TWindows windows;
     CreateWindows(windows, settingsPath, app.PromptService(), nearby.Feature());
+    // Before the conversations, which look at it to step aside for an end by signal.
+    const TTerminationSignal termination([] {
+        MainForm->ExitRequested = true;
+        MainForm->close();
+    });
     TShutdownSteps shutdown;
     // First at exit: nobody nearby should find a copy that no longer answers.
     shutdown.Add([&nearby] { nearby.Feature().Withdraw(); });
-    TConversations conversations(settingsPath, shutdown,
+    TConversations conversations(settingsPath, shutdown, termination,
         [&nearby](std::uint16_t port) { nearby.Feature().ListenPortChanged(port); });
     bool showMainForm
         = HasShowArgument(QApplication::arguments().mid(1)) || !MainForm->TrayAvailable();
@@ -256,16 +267,15 @@ int RunQuillet(int argc, char** argv)
             if (!MainForm->EndSessionQuery())
                 manager.cancel();
         });
-    const TTerminationSignal termination([] {
-        MainForm->ExitRequested = true;
-        MainForm->close();
-    });
     // No event is handled before the event loop or the own-name dialog runs, so an activation
     // always finds every window made.
     instance.Listen([] { MainForm->ActivateFromSecondCopy(); },
         [] { return MainForm->isVisible() && !MainForm->isMinimized(); });
 
-    if (MainForm->GetUserNameFromIni().empty()) {
+    // The own-name dialog read the stored name into its field a moment ago, and nothing can have
+    // stored another since (no event has been handled yet): the start does not parse the settings
+    // file once more for it, which a full phonebook makes cost milliseconds.
+    if (SetupForm->NameEdit->text().isEmpty()) {
         MainForm->CheckUserName();
         showMainForm = true;
     }

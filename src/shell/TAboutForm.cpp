@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,14 @@ namespace {
 
 constexpr int TextLeft = 39;
 constexpr int TextWidth = 341 - TextLeft - 6;
+// The settings line shares the bottom rows with "Ok", left of it.
+constexpr int SettingsTop = 215;
+constexpr int SettingsWidth = 248 - TextLeft - 4;
+
+// Links show their words in the window's text colour, underlined, and this dark blue under the
+// pointer (yellow, as links of old, cannot be read on the dialog's sky blue).
+const QColor LinkColour(0x00, 0x00, 0x00);
+const QColor HoveredLinkColour(0x00, 0x00, 0xCC);
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false)
 {
@@ -32,20 +41,13 @@ void SetTextColour(QWidget& widget, const QColor& colour)
     widget.setPalette(p);
 }
 
+// A line of text; its height follows its font once the dialog is fitted to its fonts.
 QLabel* AddLine(QWidget* parent, const QString& text, int top, const QFont& font)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
-    label->setGeometry(TextLeft, top, TextWidth, QFontMetrics(font).height() + 2);
+    label->move(TextLeft, top);
     return label;
-}
-
-// Long paths are cut in the middle so that both the start and the file name stay readable; the
-// full text is in the tool tip.
-void SetElidedText(QLabel& label, const QString& text)
-{
-    label.setText(QFontMetrics(label.font()).elidedText(text, Qt::ElideMiddle, label.width()));
-    label.setToolTip(text);
 }
 
 // A path in the home folder as people write it, "~/...", which leaves room for the rest of it.
@@ -57,12 +59,35 @@ QString HomeAbbreviated(const QString& path)
     return path;
 }
 
+// `text` on at most two lines of `width`: broken after the last "/" that lets the first line
+// fit, and only a second line too long for the width is cut, in the middle.
+QString TwoLines(const QString& text, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    qsizetype cut = text.size();
+    while ((cut = text.lastIndexOf(QLatin1Char('/'), cut - 1)) > 0) {
+        if (metrics.horizontalAdvance(text.left(cut + 1)) <= width)
+            break;
+    }
+    if (cut <= 0)
+        return metrics.elidedText(text, Qt::ElideMiddle, width);
+    return text.left(cut + 1) + QLatin1Char('\n')
+        + metrics.elidedText(text.mid(cut + 1), Qt::ElideMiddle, width);
+}
+
 } // namespace
 
+QString TAboutForm::VersionCaption()
+{
+    return QStringLiteral("Quillet v" QUILLET_VERSION);
+}
+
 TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString& readmePath,
-    const QString& licensePath, QWidget* parent)
+    const QString& licensePath, IPromptService& prompts, QWidget* parent)
     : TCentredDialog(parent)
-    , OpenUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    , OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    , Prompts(prompts)
     , Readme(QUrl::fromLocalFile(readmePath))
     , License(QUrl::fromLocalFile(licensePath))
 {
@@ -81,31 +106,34 @@ TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString&
     Panel1->setPalette(blue);
     Panel1->setAutoFillBackground(true);
 
-    Label5 = AddLine(
-        this, QStringLiteral("Quillet v0.5e"), 8, PixelFont(QStringLiteral("Tahoma"), 21));
+    Label5 = AddLine(this, VersionCaption(), 8, PixelFont(QStringLiteral("Tahoma"), 21));
     SetTextColour(*Label5, Qt::black);
 
+    // Who makes Quillet, as plain text: they lead nowhere, so nothing about them looks like a
+    // link.
     const QFont makerFont = PixelFont(QStringLiteral("Tahoma"), 15);
     Label2 = AddLine(this, QStringLiteral("The Quillet developers"), 59, makerFont);
     Label1 = AddLine(this, QStringLiteral("The Quillet project"), 83, makerFont);
     SetTextColour(*Label2, QColor(0x00, 0x00, 0x80));
     SetTextColour(*Label1, QColor(0x00, 0x00, 0x80));
 
-    const QFont linkFont = PixelFont(QStringLiteral("Courier"), 13, true);
-    Label6 = new TLinkLabel(QString(), this);
-    Label7 = new TLinkLabel(QString(), this);
+    QFont linkFont = PixelFont(QStringLiteral("Courier"), 13, true);
+    linkFont.setUnderline(true);
+    Label6 = new TLinkLabel(QStringLiteral("Read me: using Quillet"), this);
+    Label7 = new TLinkLabel(QStringLiteral("Licence: MIT"), this);
     int linkTop = 120;
     for (TLinkLabel* link : { Label6, Label7 }) {
         link->setFont(linkFont);
-        link->setGeometry(TextLeft, linkTop, TextWidth, QFontMetrics(linkFont).height() + 2);
+        link->move(TextLeft, linkTop);
         link->setCursor(Qt::PointingHandCursor);
-        link->SetTextColor(palette().color(QPalette::WindowText));
+        link->SetTextColor(LinkColour);
         link->OnMouseEnter = [this, link] { URLEnter(*link); };
         link->OnMouseLeave = [this, link] { URLLeave(*link); };
         linkTop += 19;
     }
-    SetElidedText(*Label6, Readme.toString());
-    SetElidedText(*Label7, License.toString());
+    // The words say what the link opens; the tool tip says where it is.
+    Label6->setToolTip(Readme.toLocalFile());
+    Label7->setToolTip(License.toLocalFile());
     Label6->OnClick = [this] { Label6Click(); };
     Label7->OnClick = [this] { Label7Click(); };
 
@@ -113,15 +141,34 @@ TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString&
     Label4 = AddLine(this, QStringLiteral("Free software under the MIT licence."), 195, font());
 
     SettingsLabel = new QLabel(this);
-    SettingsLabel->setGeometry(TextLeft, 227, 248 - TextLeft - 8, 16);
+    SettingsLabel->setGeometry(TextLeft, SettingsTop, SettingsWidth, height() - SettingsTop - 2);
+    SettingsLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QString settings = QString::fromStdString(settingsPath.string());
-    SetElidedText(*SettingsLabel, QStringLiteral("Settings: ") + HomeAbbreviated(settings));
+    // Broken onto two lines, if it needs them, once the dialog is fitted to its fonts.
+    SettingsLabel->setText(QStringLiteral("Settings: ") + HomeAbbreviated(settings));
     SettingsLabel->setToolTip(QStringLiteral("Settings: ") + settings);
 
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setGeometry(248, 222, 75, 25);
     Button1->setDefault(true);
     QObject::connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TAboutForm::setVisible(bool visible)
+{
+    if (visible && !FittedToFonts)
+        FitToFonts();
+    TCentredDialog::setVisible(visible);
+}
+
+void TAboutForm::FitToFonts()
+{
+    FittedToFonts = true;
+    for (QLabel* line : { Label5, Label2, Label1, static_cast<QLabel*>(Label6),
+             static_cast<QLabel*>(Label7), Label3, Label4 })
+        line->resize(TextWidth, line->fontMetrics().height() + 2);
+    SettingsLabel->setText(
+        TwoLines(SettingsLabel->text(), SettingsLabel->fontMetrics(), SettingsWidth));
 }
 
 void TAboutForm::FormShow()
@@ -138,22 +185,34 @@ void TAboutForm::Button1Click()
 
 void TAboutForm::Label6Click()
 {
-    OpenUrl(Readme);
+    OpenDocument(Readme);
 }
 
 void TAboutForm::Label7Click()
 {
-    OpenUrl(License);
+    OpenDocument(License);
+}
+
+void TAboutForm::OpenDocument(const QUrl& url)
+{
+    const QString path = url.toLocalFile();
+    if (!QFileInfo::exists(path)) {
+        Prompts.ShowMessage("The file " + path.toStdString() + " is missing.");
+        return;
+    }
+    if (!OpenUrl(url))
+        Prompts.ShowMessage("No program on this computer is set up to open " + path.toStdString()
+            + ". Open it with a text editor or a web browser.");
 }
 
 void TAboutForm::URLEnter(TLinkLabel& label)
 {
-    label.SetTextColor(QColor(0xFF, 0xFF, 0x00));
+    label.SetTextColor(HoveredLinkColour);
 }
 
 void TAboutForm::URLLeave(TLinkLabel& label)
 {
-    label.SetTextColor(QColor(0x00, 0x00, 0x00));
+    label.SetTextColor(LinkColour);
 }
 
 } // namespace quillet

@@ -33,7 +33,9 @@ namespace quillet {
 namespace {
 
 const QColor LabelColour(0x00, 0x40, 0x80);
-const QColor LabelHoverColour(0xA6, 0xCA, 0xF0);
+// A lighter blue under the pointer, still 5:1 against the window (the sky blue of old, #A6CAF0,
+// could hardly be read there).
+const QColor LabelHoverColour(0x00, 0x60, 0xC0);
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false)
 {
@@ -95,7 +97,6 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     }
 
     setWindowTitle(QStringLiteral("Chat"));
-    setWindowIcon(QuilletIcon());
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 10));
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(0xE7, 0xE8, 0xF8));
@@ -106,16 +107,6 @@ TMainForm::TMainForm(std::filesystem::path settingsPath, bool trayAvailable,
     Client->installEventFilter(this);
     CreateControls();
     CreateMenus();
-
-    // Nothing folds away or covers another control: the list keeps a few lines.
-    constexpr int MinListLines = 3;
-    const int listHeight = MinListLines * UsersListingBox->fontMetrics().height()
-        + 2 * UsersListingBox->frameWidth();
-    Client->setMinimumSize(FormMinimumClientSize(
-        DeleteLabel->geometry().right() + 1, listHeight, MainMenu1->sizeHint().width()));
-
-    // The stored client size; FormShow sets the width again each time the window appears.
-    resize(147, 420 + MainMenu1->sizeHint().height());
 
     if (HasTray)
         CreateTrayIcon();
@@ -137,7 +128,6 @@ void TMainForm::CreateControls()
     black.setColor(QPalette::WindowText, Qt::black);
     Label8->setPalette(black);
     Label8->move(5, 22);
-    Label8->adjustSize();
 
     UsersListingBox = new TUsersListingBox(Client);
     UsersListingBox->setGeometry(5, 40, 137, 306);
@@ -154,7 +144,6 @@ void TMainForm::CreateControls()
         label->setFont(labelFont);
         label->SetTextColor(LabelColour);
         label->move(left, 352);
-        label->adjustSize();
         label->OnMouseEnter = [this, label] { HighLightLabel(*label); };
         label->OnMouseLeave = [this, label] { UnHighLightLabel(*label); };
         return label;
@@ -166,6 +155,24 @@ void TMainForm::CreateControls()
     DialButton = new QPushButton(QStringLiteral("Dial"), Client);
     DialButton->setGeometry(66, 390, 55, 25);
     DialButton->setEnabled(false);
+}
+
+void TMainForm::FitToFonts()
+{
+    FittedToFonts = true;
+    Label8->adjustSize();
+    for (TLinkLabel* label : { AddLabel, EditLabel, DeleteLabel })
+        label->adjustSize();
+
+    // Nothing folds away or covers another control: the list keeps a few lines.
+    constexpr int MinListLines = 3;
+    const int listHeight = MinListLines * UsersListingBox->fontMetrics().height()
+        + 2 * UsersListingBox->frameWidth();
+    Client->setMinimumSize(FormMinimumClientSize(
+        DeleteLabel->geometry().right() + 1, listHeight, MainMenu1->sizeHint().width()));
+
+    // The stored client size; FormShow sets the width again each time the window appears.
+    resize(147, 420 + MainMenu1->sizeHint().height());
 }
 
 void TMainForm::CreateMenus()
@@ -203,7 +210,11 @@ void TMainForm::CreateMenus()
 
 void TMainForm::CreateTrayIcon()
 {
-    TrayIcon = new QSystemTrayIcon(QuilletIcon(), this);
+    // The application's icon, which the windows show as well: one icon, built once, when it is
+    // first drawn.
+    const QIcon applicationIcon = QGuiApplication::windowIcon();
+    TrayIcon
+        = new QSystemTrayIcon(applicationIcon.isNull() ? QuilletIcon() : applicationIcon, this);
     TrayIcon->setToolTip(QStringLiteral("Quillet"));
     // No context menu is set on the icon: the right press is handled by TrayMessage, which also
     // ignores it while the own-name dialog is open.
@@ -461,6 +472,8 @@ void TMainForm::setVisible(bool visible)
     // Every way of showing the window ends here. Only a change from hidden to visible places it
     // (restoring a minimised window does not), and the placing comes before the window appears.
     const bool appearing = visible && isHidden();
+    if (appearing && !FittedToFonts)
+        FitToFonts();
     if (appearing)
         Placer.BeforeShow(*this);
     else if (!visible)

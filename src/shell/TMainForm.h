@@ -160,6 +160,10 @@ protected:
 
 private:
     void CreateControls();
+    // The sizes that depend on the fonts: the labels', the smallest client area and the stored
+    // size. Measuring text loads fonts, which would cost a start in the tray several milliseconds
+    // for a window nobody sees yet, so this runs once, before the window first appears.
+    void FitToFonts();
     void CreateMenus();
     void CreateTrayIcon();
     void CreatePhonebook();
@@ -174,6 +178,7 @@ private:
     IPromptService& Prompts;
     bool Closed = false;
     bool ShowingWithoutFocus = false; // an appearing window is then only raised
+    bool FittedToFonts = false;
     QWidget* Client;
     TMainFormDependencies Uses;
     TWindowPlacer Placer;

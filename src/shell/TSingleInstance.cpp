@@ -1,17 +1,22 @@
 #include "shell/TSingleInstance.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace quillet {
 
@@ -19,6 +24,7 @@ namespace {
 
 constexpr int LongestRequest = 16;
 constexpr auto ConnectRetryPause = std::chrono::milliseconds(20);
+constexpr auto AcceptRetryPause = std::chrono::milliseconds(100);
 
 using Clock = std::chrono::steady_clock;
 
@@ -86,7 +92,79 @@ std::optional<std::string> ReadLine(int fd, Clock::time_point deadline)
     }
 }
 
+bool ToAddress(const std::string& path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
+
+// A listening socket at `path` that only this user may connect to, or -1. It is bound in a
+// private folder beside the path and moved there once it is closed to others, so that nobody can
+// connect in between.
+int ListenOwnerOnly(const std::string& path)
+{
+    std::string folder = path + ".XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr)
+        return -1;
+    const std::string bound = folder + "/s";
+    sockaddr_un address {};
+    int fd = ToAddress(bound, address)
+        ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)
+        : -1;
+    const bool listening = fd >= 0
+        && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+        && ::chmod(bound.c_str(), S_IRWXU) == 0 && ::rename(bound.c_str(), path.c_str()) == 0
+        && ::listen(fd, SOMAXCONN) == 0;
+    ::unlink(bound.c_str());
+    ::rmdir(folder.c_str());
+    if (!listening && fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return fd;
+}
+
 } // namespace
+
+// One second copy's connection: the bytes of its request so far. A connection that is done is
+// closed at once and dropped at the next accept, outside of its own notifier's signal.
+struct TSingleInstance::TConnection {
+    int Fd = -1;
+    std::unique_ptr<QSocketNotifier> Readable;
+    QByteArray Received;
+
+    void Close()
+    {
+        Readable->setEnabled(false);
+        ::close(Fd);
+        Fd = -1;
+    }
+};
+
+struct TSingleInstance::TServer {
+    int Fd = -1;
+    std::unique_ptr<QSocketNotifier> Incoming;
+    std::vector<std::unique_ptr<TConnection>> Connections;
+
+    TServer() = default;
+    TServer(const TServer&) = delete;
+    TServer& operator=(const TServer&) = delete;
+    ~TServer()
+    {
+        for (const auto& connection : Connections) {
+            if (connection->Fd >= 0)
+                connection->Close();
+        }
+        Connections.clear();
+        Incoming.reset();
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+};
 
 TSingleInstance::TSingleInstance(QString runtimeFolder)
     : RuntimeFolder(std::move(runtimeFolder))
@@ -130,65 +208,105 @@ bool TSingleInstance::Listen(
     Activate = std::move(activate);
     MainWindowVisible = std::move(mainWindowVisible);
 
-    const QString path = ServerPath(RuntimeFolder);
-    // We hold the lock, so a socket file left here belongs to a copy that is gone.
-    QLocalServer::removeServer(path);
-    Server = std::make_unique<QLocalServer>();
-    Server->setSocketOptions(QLocalServer::UserAccessOption);
-    QObject::connect(Server.get(), &QLocalServer::newConnection, Server.get(), [this] {
-        while (QLocalSocket* socket = Server->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > LongestRequest)
-                        socket->abort();
-                    return;
-                }
-                HandleLine(*socket, socket->readLine(LongestRequest + 1).trimmed());
-            });
-        }
-    });
-    if (!Server->listen(path)) {
-        Server.reset();
+    const std::string path = QFile::encodeName(ServerPath(RuntimeFolder)).toStdString();
+    // We hold the lock, so whatever is left at the path belongs to a copy that is gone.
+    ::unlink(path.c_str());
+    auto server = std::make_unique<TServer>();
+    server->Fd = ListenOwnerOnly(path);
+    if (server->Fd < 0)
         return false;
-    }
+    server->Incoming = std::make_unique<QSocketNotifier>(server->Fd, QSocketNotifier::Read);
+    QObject::connect(server->Incoming.get(), &QSocketNotifier::activated, server->Incoming.get(),
+        [this] { AcceptConnections(); });
+    Server = std::move(server);
     return true;
 }
 
-void TSingleInstance::HandleLine(QLocalSocket& socket, const QByteArray& line)
+void TSingleInstance::AcceptConnections()
 {
-    QByteArray answer;
-    if (line == "activate") {
+    std::erase_if(Server->Connections, [](const auto& connection) { return connection->Fd < 0; });
+    for (;;) {
+        const int fd = ::accept4(Server->Fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && errno == EINTR)
+            continue;
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+            // The caller stays queued, and the socket stays readable: look again in a while
+            // instead of spinning on it.
+            QSocketNotifier* incoming = Server->Incoming.get();
+            incoming->setEnabled(false);
+            QTimer::singleShot(
+                AcceptRetryPause, incoming, [incoming] { incoming->setEnabled(true); });
+            return;
+        }
+        if (fd < 0)
+            return; // all taken
+        auto connection = std::make_unique<TConnection>();
+        connection->Fd = fd;
+        connection->Readable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        TConnection* raw = connection.get();
+        QObject::connect(raw->Readable.get(), &QSocketNotifier::activated, raw->Readable.get(),
+            [this, raw] { ReadRequest(*raw); });
+        Server->Connections.push_back(std::move(connection));
+    }
+}
+
+void TSingleInstance::ReadRequest(TConnection& connection)
+{
+    for (;;) {
+        char buffer[64];
+        const ssize_t got = ::recv(connection.Fd, buffer, sizeof buffer, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (got <= 0) {
+            connection.Close();
+            return;
+        }
+        connection.Received.append(buffer, got);
+        const qsizetype end = connection.Received.indexOf('\n');
+        if (end >= 0) {
+            const QByteArray answer = Answer(connection.Received.left(end).trimmed());
+            // A few bytes into an empty socket buffer: the send never waits.
+            if (!answer.isEmpty())
+                SendAll(connection.Fd,
+                    std::string_view(answer.constData(), static_cast<std::size_t>(answer.size())));
+            connection.Close();
+            return;
+        }
+        if (connection.Received.size() > LongestRequest) {
+            connection.Close();
+            return;
+        }
+    }
+}
+
+QByteArray TSingleInstance::Answer(const QByteArray& request)
+{
+    if (request == "activate") {
         if (Activate)
             Activate();
-        answer = (MainWindowVisible && MainWindowVisible()) ? "shown\n" : "hidden\n";
-    } else if (line == "status") {
-        answer = (MainWindowVisible && MainWindowVisible()) ? "visible\n" : "hidden\n";
+        return (MainWindowVisible && MainWindowVisible()) ? "shown\n" : "hidden\n";
     }
-    if (!answer.isEmpty()) {
-        socket.write(answer);
-        socket.flush();
-    }
-    socket.disconnectFromServer();
+    if (request == "status")
+        return (MainWindowVisible && MainWindowVisible()) ? "visible\n" : "hidden\n";
+    return {};
 }
 
 void TSingleInstance::StopListening()
 {
     if (Server) {
-        Server->close();
         Server.reset();
+        ::unlink(QFile::encodeName(ServerPath(RuntimeFolder)).constData());
     }
 }
 
 std::optional<std::string> TSingleInstance::Request(
     const QString& runtimeFolder, std::string_view command, std::chrono::milliseconds timeout)
 {
-    const QByteArray path = ServerPath(runtimeFolder).toLocal8Bit();
     sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path)
+    if (!ToAddress(QFile::encodeName(ServerPath(runtimeFolder)).toStdString(), address))
         return std::nullopt;
-    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
 
     const auto deadline = Clock::now() + timeout;
     for (;;) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLockFile>
 #include <QString>
 
@@ -9,9 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-class QLocalServer;
-class QLocalSocket;
 
 namespace quillet {
 
@@ -28,6 +26,8 @@ namespace quillet {
 //   "status"    -> "visible" or "hidden", changing nothing
 //
 // Anything else, or a line longer than the longest request, closes the connection unanswered.
+// The socket is a plain Unix-domain socket served from the event loop, so that the program needs
+// no network library to start (loading one costs every start a millisecond and more).
 class TSingleInstance {
 public:
     explicit TSingleInstance(QString runtimeFolder);
@@ -56,11 +56,17 @@ public:
         const QString& runtimeFolder, std::string_view command, std::chrono::milliseconds timeout);
 
 private:
-    void HandleLine(QLocalSocket& socket, const QByteArray& line);
+    struct TServer;
+    struct TConnection;
+
+    void AcceptConnections();
+    void ReadRequest(TConnection& connection);
+    // The answer line to a request, empty for none.
+    QByteArray Answer(const QByteArray& request);
 
     QString RuntimeFolder;
     QLockFile Lock;
-    std::unique_ptr<QLocalServer> Server;
+    std::unique_ptr<TServer> Server;
     std::function<void()> Activate;
     std::function<bool()> MainWindowVisible;
 };

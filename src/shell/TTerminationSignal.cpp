@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,9 +16,13 @@ namespace {
 int SignalPipe[2] = { -1, -1 };
 struct sigaction PreviousTerm;
 struct sigaction PreviousInt;
+// A lock-free atomic, so the handler may set it.
+std::atomic<bool> SignalSeen { false };
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void HandleSignal(int)
 {
+    SignalSeen.store(true);
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(SignalPipe[1], &byte, 1);
 }
@@ -27,6 +32,7 @@ void HandleSignal(int)
 TTerminationSignal::TTerminationSignal(std::function<void()> onSignal)
     : OnSignal(std::move(onSignal))
 {
+    SignalSeen.store(false);
     if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     Notifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
@@ -43,6 +49,11 @@ TTerminationSignal::TTerminationSignal(std::function<void()> onSignal)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, &PreviousTerm);
     ::sigaction(SIGINT, &action, &PreviousInt);
+}
+
+bool TTerminationSignal::Requested() const
+{
+    return SignalSeen.load();
 }
 
 TTerminationSignal::~TTerminationSignal()

@@ -91,19 +91,19 @@ bool LzhufDecode(
     std::span<const std::uint8_t> code, std::size_t expandedSize, std::vector<std::uint8_t>& out)
 {
     out.clear();
+    // Checked before anything is allocated: a declared size is only a promise of the input.
+    if ((expandedSize + MaxExpansionPerCodeByte - 1) / MaxExpansionPerCodeByte > code.size())
+        return false;
     std::array<std::uint8_t, RingSize> ring {};
     std::fill_n(ring.begin(), RingFill, Blank);
     std::size_t r = RingFill;
     TAdaptiveHuffman tree;
     TBitReader bits(code);
 
-    // The output grows as it fills: a declared size is only a promise of the input.
-    constexpr std::size_t FirstAllocation = std::size_t { 64 } * 1024;
-    out.resize(std::min(expandedSize, std::max(FirstAllocation, code.size() * 8)));
+    // Allocated once: growing by doubling would hold the old and the new buffer at once.
+    out.resize(expandedSize);
     std::size_t produced = 0;
     while (produced < expandedSize) {
-        if (out.size() - produced < MaxMatch && out.size() < expandedSize)
-            out.resize(std::min(expandedSize, std::max(out.size() * 2, produced + MaxMatch)));
         int symbol = 0;
         if (!ReadSymbol(bits, tree, symbol)) {
             out.clear();

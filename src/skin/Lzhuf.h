@@ -14,8 +14,9 @@ std::vector<std::uint8_t> LzhufEncode(std::span<const std::uint8_t> input);
 
 // Expands `code` into exactly `expandedSize` bytes. Never writes more than that and never reads
 // past `code`: when the code stream ends before that many bytes are produced, `out` is left
-// empty and the result is false. Bits after the last needed symbol are ignored. `out` grows with
-// the bytes produced, so a huge declared size costs nothing until the stream delivers.
+// empty and the result is false. Bits after the last needed symbol are ignored. A declared size
+// that no stream of this length can reach (lzhuf::MaxExpansionPerCodeByte) is refused before
+// anything is allocated, so a huge declared size over a short stream costs nothing.
 bool LzhufDecode(
     std::span<const std::uint8_t> code, std::size_t expandedSize, std::vector<std::uint8_t>& out);
 

@@ -58,6 +58,13 @@ inline constexpr std::array<std::uint8_t, 64> PositionCodes = [] {
     return codes;
 }();
 
+// No code stream expands to more than this many bytes per byte of code: every symbol takes at
+// least one bit, and a match, which gives at most MaxMatch bytes, also its position's shortest
+// code and six lower bits. A declared size beyond that cannot be reached.
+inline constexpr std::size_t MaxExpansionPerCodeByte
+    = 8 * MaxMatch / (1 + std::size_t { PositionCodeLengths[0] } + 6);
+static_assert(PositionCodeLengths[0] == 3 && MaxExpansionPerCodeByte == 48);
+
 // For decoding: the upper position bits and the code length of every 8-bit prefix. Every code
 // is at most 8 bits long, so the first 8 bits of a position always hold its whole code.
 struct TPositionPrefix {

@@ -5,12 +5,16 @@
 #include <QImageReader>
 
 namespace quillet::skin {
+namespace {
 
-QImage DecodeSkinBitmap(std::span<const std::uint8_t> bytes)
+// Calls `use` with a BMP reader over the bytes and the size its header promises, when that size
+// is within the limits; returns `use`'s result, or `refused` without calling it.
+template <class TUse, class TResult>
+TResult WithReader(std::span<const std::uint8_t> bytes, TResult refused, TUse use)
 {
     if (bytes.size() < 2 || bytes.size() > TSkinBitmapLimits::MaxFileBytes || bytes[0] != 'B'
         || bytes[1] != 'M')
-        return {};
+        return refused;
     // Qt's limit is process-wide; every image this program reads is a skin bitmap or drawn in
     // code, so setting it here bounds them all.
     QImageReader::setAllocationLimit(TSkinBitmapLimits::AllocationLimitMb);
@@ -28,12 +32,25 @@ QImage DecodeSkinBitmap(std::span<const std::uint8_t> bytes)
     if (!size.isValid() || size.isEmpty() || size.width() > TSkinBitmapLimits::MaxSide
         || size.height() > TSkinBitmapLimits::MaxSide
         || qint64(size.width()) * size.height() > TSkinBitmapLimits::MaxPixels)
-        return {};
+        return refused;
+    return use(reader, size);
+}
 
-    QImage image;
-    if (!reader.read(&image) || image.isNull() || image.size() != size)
-        return {};
-    return image.convertToFormat(QImage::Format_RGB32);
+} // namespace
+
+QSize SkinBitmapSize(std::span<const std::uint8_t> bytes)
+{
+    return WithReader(bytes, QSize(), [](QImageReader&, QSize size) { return size; });
+}
+
+QImage DecodeSkinBitmap(std::span<const std::uint8_t> bytes)
+{
+    return WithReader(bytes, QImage(), [](QImageReader& reader, QSize size) {
+        QImage image;
+        if (!reader.read(&image) || image.isNull() || image.size() != size)
+            return QImage();
+        return image.convertToFormat(QImage::Format_RGB32);
+    });
 }
 
 } // namespace quillet::skin

@@ -23,4 +23,8 @@ struct TSkinBitmapLimits {
 // null image; the part it belongs to is then drawn without the skin.
 QImage DecodeSkinBitmap(std::span<const std::uint8_t> bytes);
 
+// The size the bitmap's header promises, read without decoding a pixel; an empty size for bytes
+// that DecodeSkinBitmap refuses before decoding.
+QSize SkinBitmapSize(std::span<const std::uint8_t> bytes);
+
 } // namespace quillet::skin

@@ -1,8 +1,8 @@
 #include "skin/SkinLoader.h"
 
-#include "skin/SkinBitmap.h"
 #include "skin/SkinDescription.h"
 #include "skin/TQuickIni.h"
+#include "skin/TSkinBitmapCache.h"
 #include "skin/TSkinPackage.h"
 
 #include <QFile>
@@ -54,7 +54,10 @@ bool ReadSkinFile(const std::filesystem::path& file, QByteArray& data, std::stri
         problem = FileProblem(file, "cannot be read: " + in.errorString().toStdString());
         return false;
     }
-    data = in.read(static_cast<qint64>(MaxSkinFileBytes) + 1);
+    // Asking for the largest size would reserve that much for the whole run, as the package is
+    // kept: ask for what the file holds (one byte more shows a file that grew meanwhile).
+    const std::uintmax_t expected = error ? MaxSkinFileBytes : size;
+    data = in.read(static_cast<qint64>(expected) + 1);
     if (in.error() != QFileDevice::NoError) {
         problem = FileProblem(file, "cannot be read: " + in.errorString().toStdString());
         return false;
@@ -68,26 +71,37 @@ bool ReadSkinFile(const std::filesystem::path& file, QByteArray& data, std::stri
 
 } // namespace
 
-TPackageRead ReadSkinPackage(std::span<const std::uint8_t> container)
+TPackageRead ReadSkinPackage(std::span<const std::uint8_t> container, const TSkinLimits& limits)
 {
     TSkinPackage package;
-    if (!package.ReadPackage(container)) {
+    if (!package.ReadPackage(container))
         return { nullptr, package.FaultText(), package.Fault() == TPackageFault::WrongVersion };
-    }
-    std::vector<std::uint8_t> text;
-    if (package.EntryByFragment(".ini", text).empty())
-        return { nullptr, "it holds no skin description", false };
+    const std::optional<std::size_t> descriptionEntry
+        = package.FindEntryByFragment(DescriptionFragment);
+    if (!descriptionEntry)
+        return { nullptr, "it holds no skin description" };
+    const std::span<const std::uint8_t> text = package.EntryBytes(*descriptionEntry);
+    const auto overLimits = [](std::string fault) {
+        return TPackageRead { nullptr, std::move(fault), false, true };
+    };
+    if (text.size() > limits.MaxDescriptionBytes)
+        return overLimits("its skin description is " + std::to_string(text.size())
+            + " bytes long, more than the " + std::to_string(limits.MaxDescriptionBytes)
+            + " bytes Quillet reads");
+
     TQuickIni description;
     description.LoadText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    std::vector<std::uint8_t> entry;
-    const auto bitmaps = [&](std::string_view value) {
-        package.BitmapEntry(value, entry);
-        return DecodeSkinBitmap(entry);
-    };
-    return { std::make_shared<TSkin>(ReadSkinDescription(description, bitmaps)), {}, false };
+    TSkinBitmapCache bitmaps(package, limits.MaxDecodedPixels);
+    auto skin = std::make_shared<TSkin>(ReadSkinDescription(
+        description, [&bitmaps](std::string_view value) { return bitmaps.Bitmap(value); }));
+    if (bitmaps.OverBudget())
+        return overLimits("its bitmaps hold more than the "
+            + std::to_string(limits.MaxDecodedPixels) + " pixels Quillet decodes for a skin");
+    return { std::move(skin), {} };
 }
 
-TSkinLoad LoadSkin(const TSkinChoice& choice, const QByteArray& builtinPackage)
+TSkinLoad LoadSkin(
+    const TSkinChoice& choice, const QByteArray& builtinPackage, const TSkinLimits& limits)
 {
     TSkinLoad load;
     if (choice.Kind == TSkinChoice::TKind::None)
@@ -99,18 +113,20 @@ TSkinLoad LoadSkin(const TSkinChoice& choice, const QByteArray& builtinPackage)
     if (choice.Kind == TSkinChoice::TKind::File) {
         QByteArray data;
         if (ReadSkinFile(choice.File, data, fileProblem)) {
-            TPackageRead read = ReadSkinPackage(Bytes(data));
+            TPackageRead read = ReadSkinPackage(Bytes(data), limits);
             if (read.Skin != nullptr) {
                 load.Skin = std::move(read.Skin);
                 load.Package = data;
                 return load;
             }
             wrongVersion = read.WrongVersion;
-            fileProblem = FileProblem(choice.File, "is not a skin package (" + read.Fault + ")");
+            fileProblem = read.OverLimits
+                ? FileProblem(choice.File, "is too large to use: " + read.Fault)
+                : FileProblem(choice.File, "is not a skin package (" + read.Fault + ")");
         }
     }
 
-    TPackageRead builtIn = ReadSkinPackage(Bytes(builtinPackage));
+    TPackageRead builtIn = ReadSkinPackage(Bytes(builtinPackage), limits);
     if (builtIn.Skin != nullptr) {
         load.Skin = std::move(builtIn.Skin);
         load.Package = builtinPackage;

@@ -70,12 +70,15 @@ constexpr int MarkDisabled = 4;
 constexpr int MarkedOffset = 4;
 constexpr int MarkCount = 8;
 
-// Tabs. The attention frame is a tab lit to ask for the user's attention.
+// Tabs. The attention frame is a tab lit to ask for the user's attention; the ended frame, a
+// disabled tab (an ended conversation's). A skin whose tabs have four frames draws ended tabs
+// with the normal frame.
 constexpr int TabNormal = 1;
 constexpr int TabHover = 2;
 constexpr int TabSelected = 3;
 constexpr int TabAttention = 4;
-constexpr int TabCount = 4;
+constexpr int TabEnded = 5;
+constexpr int TabCount = 5;
 
 // Scroll bar arrow buttons and thumbs.
 constexpr int ScrollNormal = 1;

@@ -1,6 +1,7 @@
 #include "skin/SkinTool.h"
 
 #include "platform/ProfileFile.h"
+#include "skin/SkinLimits.h"
 #include "skin/SkinPackageWriter.h"
 #include "skin/SkinText.h"
 #include "skin/TSkinPackage.h"
@@ -32,7 +33,10 @@ Lists, unpacks and builds Quillet skin packages.
   extract FILE DIR  Write every entry of the package to DIR under that name (DIR is made
                     when missing; files already there are replaced).
   pack DIR FILE     Store every regular file of DIR (not its subfolders), in byte order of
-                    the names, in a new package FILE of version 20000.
+                    the names, in a new package FILE of version 20000. The first file whose
+                    name contains ".ini" (in any letter case) is the skin description: pack
+                    refuses a folder without one, or with one over 1 MiB, which Quillet
+                    would not use.
   --help            Show this text.
 
 FILE is a stored skin container: the number of bytes that follow, the size of the package
@@ -41,10 +45,13 @@ the numbers 32-bit little-endian. The package holds a name table (one name per l
 size table and the entries' bytes: the skin description (an INI text) and its bitmaps.
 Lookups ignore letter case, so pack refuses two files whose names differ only in case.
 
-Exit status: 0 on success; 1 when FILE is not a valid package of version 20000 or a file
-cannot be read or written, with one line on standard error saying what is wrong; 2 for a
-wrong command line.
+Exit status: 0 on success; 1 when FILE is not a valid package of version 20000, DIR holds no
+skin description Quillet would use, or a file cannot be read or written, with one line on
+standard error saying what is wrong; 2 for a wrong command line.
 )";
+
+static_assert(
+    TSkinLimits {}.MaxDescriptionBytes == std::size_t { 1024 } * 1024, "the help text says 1 MiB");
 
 // No valid container is larger: even its longest codes store a byte in fewer than three, and
 // packages expand to at most TSkinPackage::MaxExpandedSize.
@@ -135,6 +142,23 @@ void Extract(const std::string& file, const fs::path& folder)
         WriteFile(folder / package.EntryName(i), package.EntryBytes(i));
 }
 
+// Quillet takes the first entry whose name contains ".ini" as the skin description and uses
+// no package without one, or with one longer than it reads.
+void CheckDescription(const fs::path& folder, std::span<const TSkinPackageEntry> entries)
+{
+    const auto description = std::find_if(entries.begin(), entries.end(), [](const auto& entry) {
+        return text::AsciiLower(entry.Name).find(DescriptionFragment) != std::string::npos;
+    });
+    if (description == entries.end())
+        throw TToolError(folder.string() + ": no skin description (a file whose name contains \""
+            + DescriptionFragment + "\"), so Quillet could not use the package");
+    const std::size_t limit = TSkinLimits {}.MaxDescriptionBytes;
+    if (description->Bytes.size() > limit)
+        throw TToolError((folder / description->Name).string() + ": the skin description is "
+            + std::to_string(description->Bytes.size()) + " bytes long, more than the "
+            + std::to_string(limit) + " bytes Quillet reads");
+}
+
 void Pack(const fs::path& folder, const fs::path& file)
 {
     std::error_code ec;
@@ -164,6 +188,7 @@ void Pack(const fs::path& folder, const fs::path& file)
     } catch (const std::invalid_argument& e) {
         throw TToolError(folder.string() + ": " + e.what());
     }
+    CheckDescription(folder, entries);
     WriteFile(file, container);
 }
 

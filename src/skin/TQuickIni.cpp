@@ -2,6 +2,7 @@
 
 #include "skin/SkinText.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -54,31 +55,35 @@ void TQuickIni::LoadText(std::string_view text)
 {
     Lines.clear();
     Sections.clear();
-    text = text.substr(0, text.find('\0'));
+    Text.assign(text.substr(0, text.find('\0')));
+    const std::string_view all(Text);
     std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
+    while (start <= all.size()) {
+        std::size_t end = all.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view line = text::Trim(text.substr(start, end - start));
+            end = all.size();
+        const std::string_view line = text::Trim(all.substr(start, end - start));
         if (!line.empty() && line.front() != ';') {
             if (IsHeader(line))
-                Sections.push_back({ std::string(line), Lines.size() });
-            Lines.emplace_back(line);
+                Sections.push_back(Lines.size());
+            Lines.push_back({ static_cast<std::size_t>(line.data() - all.data()), line.size() });
         }
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+        if (end + 1 < all.size() && all[end] == '\r' && all[end + 1] == '\n')
             ++end;
         start = end + 1;
     }
+    Text.shrink_to_fit();
+    Lines.shrink_to_fit();
+    Sections.shrink_to_fit();
 }
 
 std::vector<std::string> TQuickIni::SectionNames() const
 {
     std::vector<std::string> names;
     names.reserve(Sections.size());
-    for (const TSection& section : Sections) {
+    for (const std::size_t index : Sections) {
         // A header is at least "[]": the brackets come off whole.
-        const std::string_view header = text::Trim(section.Header);
+        const std::string_view header = Line(index);
         names.emplace_back(text::Trim(header.substr(1, header.size() - 2)));
     }
     return names;
@@ -87,18 +92,15 @@ std::vector<std::string> TQuickIni::SectionNames() const
 std::string TQuickIni::LookupText(
     std::string_view section, std::string_view key, std::string_view defaultValue) const
 {
-    const std::string wanted = "[" + std::string(section) + "]";
-    const TSection* found = nullptr;
-    for (const TSection& s : Sections) {
-        if (text::EqualsNoCase(s.Header, wanted)) {
-            found = &s;
-            break;
-        }
-    }
-    if (found == nullptr || key.empty())
+    std::string wanted;
+    wanted.reserve(section.size() + 2);
+    wanted.append(1, '[').append(section).append(1, ']');
+    const auto found = std::find_if(Sections.begin(), Sections.end(),
+        [&](std::size_t index) { return text::EqualsNoCase(Line(index), wanted); });
+    if (found == Sections.end() || key.empty())
         return std::string(defaultValue);
-    for (std::size_t i = found->LineIndex + 1; i < Lines.size() && !IsHeader(Lines[i]); ++i) {
-        const std::string_view line = Lines[i];
+    for (std::size_t i = *found + 1; i < Lines.size() && !IsHeader(Line(i)); ++i) {
+        const std::string_view line = Line(i);
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos
             || !text::EqualsNoCase(text::Trim(line.substr(0, equals)), key))

@@ -8,8 +8,10 @@
 
 namespace quillet::skin {
 
-// The reader of a skin description (an INI text inside the skin package). The text is split
-// once into lines; every lookup walks them.
+// The reader of a skin description (an INI text inside the skin package). The text is kept
+// once, as given, and split once into lines that refer into it; every lookup walks them. A line
+// costs its place in the text and one small record, so even a description of tiny lines takes
+// little more memory than its text.
 //
 // Rules: a line ends at CR, LF, CR LF or a NUL byte (which also ends the text); lines are trimmed
 // of characters of code 32 and below; empty lines and lines starting with ';' are dropped (a ';'
@@ -39,14 +41,21 @@ public:
         std::string_view section, std::string_view key, std::int32_t defaultValue) const;
 
 private:
-    struct TSection {
-        // The header line as written, brackets included.
-        std::string Header;
-        std::size_t LineIndex;
+    // A kept line: trimmed, within Text.
+    struct TLine {
+        std::size_t Start;
+        std::size_t Length;
     };
 
-    std::vector<std::string> Lines;
-    std::vector<TSection> Sections;
+    std::string_view Line(std::size_t index) const
+    {
+        return std::string_view(Text).substr(Lines[index].Start, Lines[index].Length);
+    }
+
+    std::string Text;
+    std::vector<TLine> Lines;
+    // The lines that are section headers, in file order.
+    std::vector<std::size_t> Sections;
 };
 
 } // namespace quillet::skin

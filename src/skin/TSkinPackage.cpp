@@ -140,37 +140,28 @@ std::span<const std::uint8_t> TSkinPackage::EntryBytes(std::size_t index) const
     return std::span(Expanded).subspan(Offsets[index], Sizes[index]);
 }
 
-void TSkinPackage::EntryByName(std::string_view name, std::vector<std::uint8_t>& target) const
+std::optional<std::size_t> TSkinPackage::FindEntry(std::string_view name) const
 {
-    target.clear();
     const std::string lowered = text::AsciiLower(name);
     for (std::size_t i = 0; i < Names.size(); ++i) {
-        if (Names[i] == lowered) {
-            const auto bytes = EntryBytes(i);
-            target.assign(bytes.begin(), bytes.end());
-            return;
-        }
+        if (Names[i] == lowered)
+            return i;
     }
+    return std::nullopt;
 }
 
-std::string TSkinPackage::EntryByFragment(
-    std::string_view fragment, std::vector<std::uint8_t>& target) const
+std::optional<std::size_t> TSkinPackage::FindEntryByFragment(std::string_view fragment) const
 {
-    target.clear();
     const std::string lowered = text::AsciiLower(fragment);
     for (std::size_t i = 0; i < Names.size(); ++i) {
-        if (Names[i].find(lowered) != std::string::npos) {
-            const auto bytes = EntryBytes(i);
-            target.assign(bytes.begin(), bytes.end());
-            return Names[i];
-        }
+        if (Names[i].find(lowered) != std::string::npos)
+            return i;
     }
-    return {};
+    return std::nullopt;
 }
 
-void TSkinPackage::BitmapEntry(std::string_view value, std::vector<std::uint8_t>& target) const
+std::optional<std::size_t> TSkinPackage::FindBitmapEntry(std::string_view value) const
 {
-    target.clear();
     // Descriptions come from Windows: folders end at a backslash or a drive's colon; a slash is
     // taken as a folder end as well.
     const std::size_t folderEnd = value.find_last_of("\\/:");
@@ -179,8 +170,36 @@ void TSkinPackage::BitmapEntry(std::string_view value, std::vector<std::uint8_t>
     const std::size_t dot = fileName.rfind('.');
     if (fileName.empty() || dot == std::string_view::npos
         || !text::EqualsNoCase(fileName.substr(dot), ".bmp"))
+        return std::nullopt;
+    return FindEntry(fileName);
+}
+
+void TSkinPackage::CopyEntry(
+    std::optional<std::size_t> index, std::vector<std::uint8_t>& target) const
+{
+    target.clear();
+    if (!index)
         return;
-    EntryByName(fileName, target);
+    const auto bytes = EntryBytes(*index);
+    target.assign(bytes.begin(), bytes.end());
+}
+
+void TSkinPackage::EntryByName(std::string_view name, std::vector<std::uint8_t>& target) const
+{
+    CopyEntry(FindEntry(name), target);
+}
+
+std::string TSkinPackage::EntryByFragment(
+    std::string_view fragment, std::vector<std::uint8_t>& target) const
+{
+    const std::optional<std::size_t> index = FindEntryByFragment(fragment);
+    CopyEntry(index, target);
+    return index ? Names[*index] : std::string();
+}
+
+void TSkinPackage::BitmapEntry(std::string_view value, std::vector<std::uint8_t>& target) const
+{
+    CopyEntry(FindBitmapEntry(value), target);
 }
 
 } // namespace quillet::skin

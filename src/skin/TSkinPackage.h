@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,18 +60,27 @@ public:
     const std::string& EntryName(std::size_t index) const { return Names[index]; }
     std::span<const std::uint8_t> EntryBytes(std::size_t index) const;
 
+    // The index of the first entry called `name`, in any letter case.
+    std::optional<std::size_t> FindEntry(std::string_view name) const;
+    // The index of the first entry whose name contains `fragment`, in any letter case.
+    std::optional<std::size_t> FindEntryByFragment(std::string_view fragment) const;
+    // The index of the bitmap a description value names: the value's file name without any
+    // folder, looked up with FindEntry when its extension is ".bmp"; none otherwise.
+    std::optional<std::size_t> FindBitmapEntry(std::string_view value) const;
+
     // The first entry called `name`, in any letter case; `target` is left empty when none is.
     void EntryByName(std::string_view name, std::vector<std::uint8_t>& target) const;
     // The first entry whose name contains `fragment` (in any letter case) into `target`, and
     // its name; an empty name and an empty target when none does.
     std::string EntryByFragment(std::string_view fragment, std::vector<std::uint8_t>& target) const;
-    // The bitmap a description value names: the value's file name without any folder, looked up
-    // with EntryByName when its extension is ".bmp"; `target` stays empty otherwise, and when
-    // that entry is missing or empty. The bytes are the whole bitmap file.
+    // The bytes of the bitmap FindBitmapEntry finds (the whole bitmap file); `target` stays
+    // empty when it finds none, and when that entry is empty.
     void BitmapEntry(std::string_view value, std::vector<std::uint8_t>& target) const;
 
 private:
     void ClearEntries();
+    // `target` := the bytes of the entry at `index`; empty for none.
+    void CopyEntry(std::optional<std::size_t> index, std::vector<std::uint8_t>& target) const;
     bool Parse(std::span<const std::uint8_t> container);
     bool Refuse(TPackageFault fault, std::string text);
 

@@ -382,26 +382,24 @@ bool TSkinStyle::DrawTabShape(const QStyleOption* option, QPainter* painter) con
         return false;
     const State state = option->state;
     const bool selected = (state & State_Selected) != 0;
+    const bool ended = !(state & State_Enabled);
     int frame = frames::TabNormal;
-    // An "on" tab is one lit to ask for attention.
+    // An "on" tab is one lit to ask for attention; a disabled one is an ended conversation's,
+    // drawn opaque like the others so that its caption keeps its contrast.
     if (state & State_On)
         frame = frames::TabAttention;
     else if (selected)
         frame = frames::TabSelected;
-    else if (state & State_MouseOver)
+    else if (ended && Parts.Part(TSkinPartKind::Tab).FrameCount >= frames::TabEnded)
+        frame = frames::TabEnded;
+    else if ((state & State_MouseOver) && !ended)
         frame = frames::TabHover;
     QRect rect = option->rect;
     // The selected tab reaches down over the pane's top edge and opens into it; the others
     // stand on that edge.
     if (!selected)
         rect.adjust(0, UnselectedTabDrop, 0, -Parts.Part(TSkinPartKind::TabPane).Margins.top());
-    // A disabled tab (an ended conversation's) has no frame of its own: it is drawn faded.
-    painter->save();
-    if (!(state & State_Enabled))
-        painter->setOpacity(0.45);
-    const bool painted = Parts.Paint(*painter, TSkinPartKind::Tab, rect, frame);
-    painter->restore();
-    return painted;
+    return Parts.Paint(*painter, TSkinPartKind::Tab, rect, frame);
 }
 
 void TSkinStyle::DrawTabLabel(
@@ -414,13 +412,20 @@ void TSkinStyle::DrawTabLabel(
     }
     const TSkinPart& part = Parts.Part(TSkinPartKind::Tab);
     const State state = option->state;
-    QColor colour;
-    if ((state & State_On) && part.NormalColour2.isValid())
-        colour = part.NormalColour2;
-    else
-        colour = TextColour(part, (state & State_Selected) != 0, (state & State_MouseOver) != 0);
     QStyleOptionTab copy = *tab;
-    SetTextColour(copy.palette, colour, { QPalette::WindowText, QPalette::ButtonText });
+    // A lit tab's caption has the lit frame's colour, an ended one's included; other ended tabs
+    // keep the palette's disabled text colour.
+    if ((state & State_On) && part.NormalColour2.isValid()) {
+        for (const QPalette::ColorGroup group :
+            { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
+            copy.palette.setColor(group, QPalette::WindowText, part.NormalColour2);
+            copy.palette.setColor(group, QPalette::ButtonText, part.NormalColour2);
+        }
+    } else {
+        SetTextColour(copy.palette,
+            TextColour(part, (state & State_Selected) != 0, (state & State_MouseOver) != 0),
+            { QPalette::WindowText, QPalette::ButtonText });
+    }
     QProxyStyle::drawControl(CE_TabBarTabLabel, &copy, painter, widget);
 }
 

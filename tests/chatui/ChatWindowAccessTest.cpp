@@ -297,7 +297,7 @@ TEST(ChatWindowScreenReader, EveryControlOfATabIsNamedAndThePanesSayWhose)
     }
 }
 
-TEST(ChatWindowScreenReader, WhatTheOtherSideSendsIsAnnouncedOncePerChunk)
+TEST(ChatWindowScreenReader, WhatTheOtherSideSendsIsAnnouncedOncePerPass)
 {
     // Text insertions reported for the transcript.
     std::vector<std::pair<int, QString>> Inserted;
@@ -316,21 +316,29 @@ TEST(ChatWindowScreenReader, WhatTheOtherSideSendsIsAnnouncedOncePerChunk)
     TRichPane& transcript = *rig.Tab->Controls().Transcript;
     transcriptObject = &transcript;
 
-    rig.Owner.Engine.ProcessIncoming("hello\rthere");
+    // Two chunks in one pass of the event loop: one announcement with both.
+    rig.Owner.Engine.ProcessIncoming("hello\r");
+    rig.Owner.Engine.ProcessIncoming("there");
+    EXPECT_TRUE(Inserted.empty());
+    QApplication::processEvents();
     ASSERT_EQ(Inserted.size(), 1u);
     EXPECT_EQ(Inserted[0].first, 0);
     EXPECT_EQ(Inserted[0].second, QStringLiteral("hello\nthere"));
     rig.Owner.Engine.ProcessIncoming("!");
+    QApplication::processEvents();
     ASSERT_EQ(Inserted.size(), 2u);
     EXPECT_EQ(Inserted[1], std::make_pair(transcript.EndPosition() - 1, QStringLiteral("!")));
 
     // The own side's lines are not news.
     rig.Owner.Engine.UserChoseStyle(TChatStyle::IM);
+    QApplication::processEvents();
     const std::size_t before = Inserted.size();
     QTest::keyClicks(rig.Tab->Controls().LocalPane, QStringLiteral("ok"));
     rig.Tab->SendButtonClick(true);
+    QApplication::processEvents();
     EXPECT_EQ(Inserted.size(), before);
     rig.Owner.Engine.ProcessIncoming("fine\r\n");
+    QApplication::processEvents();
     EXPECT_EQ(Inserted.size(), before + 1);
     EXPECT_TRUE(Inserted.back().second.contains(QStringLiteral("fine")));
 }

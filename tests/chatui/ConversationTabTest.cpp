@@ -5,6 +5,7 @@
 #include "chatui/TRichPane.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +71,7 @@ TEST_F(ConversationTab, ControlsArePlacedByTheLayoutAtEverySizeAndStyle)
 {
     for (const TChatStyle style : { TChatStyle::Realtime, TChatStyle::IM, TChatStyle::IMPreview }) {
         Engine().UserChoseStyle(style);
+        QApplication::processEvents();
         for (const QSize size : { QSize(586, 477), QSize(800, 700), QSize(450, 321) }) {
             Form.resize(size);
             SCOPED_TRACE(static_cast<int>(style));
@@ -175,6 +177,7 @@ TEST_F(ConversationTab, IMPreviewWritesBothUnfinishedLinesWithTheirNames)
     Rig->Greet("Bob");
     Engine().UserChoseStyle(TChatStyle::IMPreview);
     Tab().ClearTranscript();
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob types: "));
     Engine().ProcessIncoming("theirs");
     QTest::keyClicks(Ui().LocalPane, QStringLiteral("mine"));
@@ -183,16 +186,62 @@ TEST_F(ConversationTab, IMPreviewWritesBothUnfinishedLinesWithTheirNames)
     EXPECT_TRUE(Ui().PreviewPane->IsEmpty());
 }
 
+// Counts the resizes a widget gets: each is one relayout of the tab that moved it.
+class TResizeCounter final : public QObject {
+public:
+    explicit TResizeCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        Count += event->type() == QEvent::Resize ? 1 : 0;
+        return false;
+    }
+};
+
+// A peer that sends style signals as fast as it can: every one is answered at once, before the
+// window does anything, and the window follows once, with the style the burst ends in.
+TEST_F(ConversationTab, ABurstOfStyleSignalsIsAnsweredAtOnceAndShownOnce)
+{
+    Rig->Greet("Bob");
+    Engine().ProcessIncoming("hi\r");
+    QApplication::processEvents();
+    Rig->Owner.Sender.Clear();
+    std::string burst;
+    for (int i = 0; i < 3000; ++i)
+        burst += static_cast<char>(0xFB + i % 3 - (i % 3 == 2 ? 3 : 0)); // FB FC FA ...
+    burst += '\xFB';
+    const TResizeCounter transcriptResizes(*Ui().Transcript);
+
+    Engine().ProcessIncoming(burst);
+    // Each signal changed the marked choice, so each was answered: all of them in one send.
+    EXPECT_EQ(Rig->Owner.Sender.Sends(), std::vector<std::string> { burst });
+    EXPECT_EQ(Engine().Style(), TChatStyle::IM);
+    EXPECT_EQ(transcriptResizes.Count, 0);
+    EXPECT_TRUE(Ui().RealtimeChoice->isChecked()) << "the window follows once the pass ends";
+
+    QApplication::processEvents();
+    EXPECT_EQ(Tab().Style(), TChatStyle::IM);
+    EXPECT_TRUE(Ui().IMChoice->isChecked());
+    EXPECT_TRUE(Ui().SendButton->isVisibleTo(Tab().Sheet()));
+    EXPECT_EQ(transcriptResizes.Count, 1) << "one relayout, from Realtime to IM";
+    // Every switch still left its notice, as the conversation's record.
+    EXPECT_EQ(TranscriptText().count(QStringLiteral("*** Changed to ")), 3001);
+}
+
 TEST_F(ConversationTab, IMLinesArriveUnderTheLabelOnce)
 {
     Rig->Greet("Bob");
     Engine().UserChoseStyle(TChatStyle::IM);
     Tab().ClearTranscript();
     Engine().ProcessIncoming("\xF9");
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QStringLiteral("Bob is typing..."));
     Engine().ProcessIncoming("h");
     Engine().ProcessIncoming("i\r\nyo\x08u\r\n");
     EXPECT_EQ(TranscriptText(), QStringLiteral("Bob: hi\nBob: yu\n"));
+    QApplication::processEvents();
     EXPECT_EQ(Ui().TypingLabel->text(), QString());
 
     const auto runs = Runs(*Ui().Transcript);

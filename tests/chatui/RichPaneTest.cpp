@@ -46,6 +46,35 @@ TEST_F(RichPane, AVeryLongLineStaysOneLineOfText)
     EXPECT_EQ(Pane.Text(), line + u'\n');
 }
 
+// A pane with a limit keeps its latest text: whole lines go from the front, down to three
+// quarters of the limit, and the first line then says so. That line is not the peer's to erase,
+// and line ends alone count against the limit too.
+TEST_F(RichPane, ALimitedPaneDropsItsOldestLinesAndSaysSo)
+{
+    Pane.SetLimit(100, QStringLiteral("(removed)"), {});
+    for (int i = 0; i < 30; ++i) {
+        Pane.AppendRun(QStringLiteral("line %1").arg(i, 2, 10, QLatin1Char('0')), Blue);
+        Pane.AddLine();
+    }
+    const QString text = Pane.Text();
+    ASSERT_TRUE(text.startsWith(QStringLiteral("(removed)\nline "))) << text.toStdString();
+    const QString kept = text.mid(10);
+    EXPECT_LE(kept.size(), 100);
+    EXPECT_GE(kept.size(), 60);
+    EXPECT_TRUE(kept.endsWith(QStringLiteral("line 29\n")));
+    EXPECT_EQ(kept.size() % 8, 0) << "only whole lines went";
+    EXPECT_EQ(Pane.RemovedChars() + Pane.EndPosition() - Pane.KeptStart(), 30 * 8);
+
+    for (int i = 0; i < 500; ++i)
+        Pane.EraseLastChar();
+    EXPECT_EQ(Pane.Text(), QStringLiteral("(removed)\n"));
+
+    for (int i = 0; i < 1000; ++i)
+        Pane.AddLine();
+    EXPECT_LE(Pane.EndPosition() - Pane.KeptStart(), 100);
+    EXPECT_TRUE(Pane.Text().startsWith(QStringLiteral("(removed)\n")));
+}
+
 TEST_F(RichPane, ErasingWalksBackAcrossTheSplitsOneCharacterAtATime)
 {
     const int length = TRichPane::MaxBlockChars + 3;

@@ -34,6 +34,7 @@ protected:
     void UseStyle(TChatStyle style)
     {
         Rig->Owner.Engine.UserChoseStyle(style);
+        Rig->Tab->ApplyPendingUpdate();
         Rig->Tab->ClearTranscript();
         Rig->Owner.Sender.Clear();
     }

@@ -2,6 +2,7 @@
 #include "chatui/TTabSheet.h"
 #include "chatui/TTabStrip.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -32,6 +33,34 @@ TEST(TabStrip, WrapsOntoFurtherRowsInsteadOfScrolling)
     }
 
     strip.resize(4000, 20);
+    EXPECT_EQ(strip.RowCount(), 1);
+}
+
+// A crowd of callers arriving, or hanging up, together: the strip is laid out once for all of
+// them, not once per tab (which made each tab cost as much as there are).
+TEST(TabStrip, TabsComingAndGoingInOnePassAreLaidOutOnce)
+{
+    TTabStrip strip;
+    strip.resize(600, 20);
+    strip.show();
+    QApplication::processEvents();
+    const int before = strip.LayoutsMade();
+    for (int i = 0; i < 400; ++i) {
+        strip.AddTab(QStringLiteral("Chat"));
+        strip.SetCaption(i, QStringLiteral("Caller %1").arg(i));
+        strip.SetEnded(i, i % 2 == 0);
+    }
+    QApplication::processEvents();
+    EXPECT_LE(strip.LayoutsMade() - before, 2);
+    EXPECT_EQ(strip.TabAt(strip.TabRect(399).center()), 399);
+
+    const int beforeRemoval = strip.LayoutsMade();
+    for (int i = 0; i < 399; ++i)
+        strip.RemoveTab(0);
+    QApplication::processEvents();
+    EXPECT_LE(strip.LayoutsMade() - beforeRemoval, 2);
+    EXPECT_EQ(strip.Count(), 1);
+    EXPECT_EQ(strip.Caption(0), QStringLiteral("Caller 399"));
     EXPECT_EQ(strip.RowCount(), 1);
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet::testing {
@@ -352,7 +354,71 @@ TEST_F(ProtocolEngineTest, StyleSignalMidChunkGovernsTheBytesAfterIt)
     EXPECT_EQ(Display.Calls[4], "peer+label:b");
     EXPECT_EQ(Display.State.Transcript, "a\n[style 2]\nBob: b\n[style 3]\n");
     EXPECT_EQ(Display.State.Preview, "c\xC3\xB9");
-    EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFB }), Bytes({ 0xFC }) }));
+    // Both echoes, decided before anything is shown, leave together.
+    EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFB, 0xFC }) }));
+}
+
+// ---- a connection that does not take everything at once ----------------------------------
+
+// Takes `Room` bytes without waiting, then nothing; a send that waits takes everything.
+class TNarrowSender final : public IByteSender {
+public:
+    std::size_t Room = 0;
+    std::string Taken;
+    Sends Waited; // sends that waited for the connection
+
+    void Send(std::string_view bytes) override
+    {
+        Waited.emplace_back(bytes);
+        Taken += bytes;
+    }
+    std::size_t SendAvailable(std::string_view bytes) override
+    {
+        const std::size_t n = std::min(Room, bytes.size());
+        Room -= n;
+        Taken.append(bytes.substr(0, n));
+        return n;
+    }
+    bool WaitWritable(int) override { return Room > 0; }
+};
+
+// The main thread never waits for a peer that stops reading: what the connection does not take
+// stays behind, later bytes queue after it, and the conversation thread sends it all in order.
+TEST(ProtocolBacklog, TheMainThreadNeverWaitsAndWhatIsLeftFollowsInOrder)
+{
+    TRecordingDisplay display;
+    TFakeTickSource ticks;
+    TNarrowSender sender;
+    sender.Room = 5;
+    TProtocolEngine engine(display, sender, ticks, "Me");
+    engine.ProcessIncoming("Bob\r\n" + Bytes({ 0xFB, 0xFC, 0xFA }));
+    engine.KeyTyped(U'x', true);
+    EXPECT_EQ(sender.Taken, "Me\r\n" + Bytes({ 0xFB }));
+    EXPECT_TRUE(sender.Waited.empty());
+    EXPECT_EQ(engine.BacklogBytes(), 3u);
+
+    engine.SendBacklog();
+    EXPECT_EQ(sender.Taken, "Me\r\n" + Bytes({ 0xFB, 0xFC, 0xFA }) + "x");
+    EXPECT_EQ(sender.Waited, (Sends { Bytes({ 0xFC, 0xFA }), "x" }));
+    EXPECT_EQ(engine.BacklogBytes(), 0u);
+}
+
+// A callee greets from the conversation thread as soon as a chunk ends the caller's name, and
+// only once; the main thread then finds the greeting sent.
+TEST_F(ProtocolEngineTest, ACalleeGreetsAsSoonAsAChunkEndsTheName)
+{
+    Engine.GreetIfNameEnds("Bo");
+    Engine.ProcessIncoming("Bo");
+    EXPECT_TRUE(Sender.Sends().empty());
+    Display.Calls.clear();
+    Engine.GreetIfNameEnds("b\r\nhi");
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
+    EXPECT_TRUE(Display.Calls.empty()) << "nothing is shown before the main thread's turn";
+    Engine.ProcessIncoming("b\r\nhi");
+    EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
+    EXPECT_EQ(Engine.PeerName(), "Bob");
+    EXPECT_FALSE(Engine.IsCaller());
+    EXPECT_EQ(Display.State.Transcript, "hi");
 }
 
 } // namespace

@@ -237,6 +237,29 @@ TEST(TBlockSocketSend, LargeSendIsHandedOverInPiecesOf65536)
     EXPECT_TRUE(received == block) << "received " << received.size() << " bytes, not intact";
 }
 
+// The main thread sends this way: to a peer that does not read, it takes what fits and returns,
+// and what it took arrives intact ahead of what is sent after it.
+TEST(TBlockSocketSend, SendAvailableTakesWhatFitsWithoutWaiting)
+{
+    TConnectedPair pair;
+    std::string block(16 << 20, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 7 % 251);
+    const auto length = static_cast<std::int32_t>(block.size());
+    const std::int32_t taken = pair.Client.SendAvailableBytes(block.data(), length);
+    EXPECT_EQ(pair.Client.ErrorCode(), 0);
+    ASSERT_GT(taken, 0);
+    ASSERT_LT(taken, length) << "the peer reads nothing, so not all of it fits";
+    EXPECT_EQ(pair.Client.SendAvailableBytes(block.data() + taken, length - taken), 0);
+    EXPECT_EQ(pair.Client.ErrorCode(), 0) << "a full connection is no failure";
+
+    std::string received;
+    std::thread reader([&] { received = ReceiveAll(pair.Server, block.size()); });
+    pair.Client.SendBytes(block.data() + taken, length - taken);
+    reader.join();
+    EXPECT_TRUE(received == block) << "received " << received.size() << " bytes, not intact";
+}
+
 TEST(TBlockSocketSend, EmptyTextSendsNothing)
 {
     TConnectedPair pair;

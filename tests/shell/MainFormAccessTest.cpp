@@ -150,7 +150,8 @@ TEST_F(MainFormAccess, ShrinkingStopsWhereEveryControlStillFits)
 TEST_F(MainFormAccess, EveryControlOfTheWindowsAndDialogsHasAnAccessibleName)
 {
     const TSetupForm setup(test::PathOf(Root) / "settings.ini");
-    const TAboutForm about(test::PathOf(Root) / "settings.ini", "README.md", "LICENSE");
+    const TAboutForm about(
+        test::PathOf(Root) / "settings.ini", "README.md", "LICENSE", test::Prompts());
     const TEditRecord editor;
     const struct {
         QWidget* Control;

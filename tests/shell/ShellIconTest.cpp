@@ -72,5 +72,23 @@ TEST_F(ShellIconTest, WithoutItTheBuiltInIconComesInEveryInstalledSize)
     EXPECT_EQ(middle.alpha(), 255);
 }
 
+TEST_F(ShellIconTest, TheIconIsLookedUpWhenFirstDrawn)
+{
+    // Made before the theme has the program's icon, as at a start before anything is drawn.
+    const QIcon icon = QuilletIcon();
+    EXPECT_FALSE(icon.isNull());
+    InstallIcon(DesktopId(), Qt::red);
+    const QIcon copy = icon;
+    EXPECT_EQ(PixelOf(copy, 16, { 8, 8 }), QColor(Qt::red));
+    EXPECT_EQ(icon.name(), DesktopId());
+}
+
+TEST_F(ShellIconTest, OnAScaledScreenTheBuiltInIconGivesItsLargerSize)
+{
+    const QPixmap pixmap = QuilletIcon().pixmap(QSize(16, 16), 2.0);
+    EXPECT_EQ(pixmap.size(), QSize(32, 32));
+    EXPECT_EQ(pixmap.devicePixelRatio(), 2.0);
+}
+
 } // namespace
 } // namespace quillet

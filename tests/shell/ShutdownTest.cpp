@@ -1,13 +1,16 @@
 #include "shell/Shutdown.h"
 #include "platform/TThread.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "shell/TTerminationSignal.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -83,6 +86,20 @@ TEST(WaitForWorkerThreadsTest, GivesUpAfterTheLimit)
     EXPECT_LT(elapsed.elapsed(), 1500);
     stuck.Release = true;
     stuck.WaitFor();
+}
+
+// An end signal reaches the main thread through its event loop, behind whatever is queued there;
+// what is queued can see at once that the end has been asked for and step aside.
+TEST(TerminationSignal, IsSeenAtOnceAndHandledOnTheMainThreadFromItsEventLoop)
+{
+    int handled = 0;
+    const TTerminationSignal termination([&handled] { ++handled; });
+    EXPECT_FALSE(termination.Requested());
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_TRUE(termination.Requested());
+    EXPECT_EQ(handled, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&handled] { return handled == 1; }, 5000));
+    EXPECT_TRUE(termination.Requested());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "shell/TLinkLabel.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -21,26 +22,70 @@ class TAboutFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Form.OpenUrl = [this](const QUrl& url) { Opened.push_back(url); };
+        test::WriteWholeFile(test::PathOf(Docs) / "README.md", "# Quillet");
+        test::WriteWholeFile(test::PathOf(Docs) / "LICENSE", "MIT");
+        Form.OpenUrl = [this](const QUrl& url) {
+            Opened.push_back(url);
+            return Opens;
+        };
         Form.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
     }
 
-    TAboutForm Form { "/home/someone/.config/quillet/settings.ini", "/opt/quillet/README.md",
-        "/opt/quillet/LICENSE" };
+    QTemporaryDir Docs;
+    TAboutForm Form { QDir::homePath().toStdString() + "/.config/quillet/settings.ini",
+        Docs.filePath("README.md"), Docs.filePath("LICENSE"), test::Prompts() };
     std::vector<QUrl> Opened;
+    bool Opens = true;
 };
 
-TEST_F(TAboutFormTest, LinksOpenTheShippedDocumentsAndTheDialogStaysOpen)
+TEST_F(TAboutFormTest, ShowsTheVersionTheWholeBuildCarries)
 {
+    EXPECT_EQ(Form.Label5->text(), "Quillet v0.5e");
+    EXPECT_EQ(TAboutForm::VersionCaption(), QStringLiteral("Quillet v") + QUILLET_VERSION);
+}
+
+TEST_F(TAboutFormTest, LinksReadAsWordsAndOpenTheShippedDocuments)
+{
+    EXPECT_EQ(Form.Label6->text(), "Read me: using Quillet");
+    EXPECT_EQ(Form.Label7->text(), "Licence: MIT");
+    EXPECT_EQ(Form.Label6->toolTip(), Docs.filePath("README.md"));
     QTest::mouseClick(Form.Label6, Qt::LeftButton);
     QTest::mouseClick(Form.Label7, Qt::LeftButton);
     ASSERT_EQ(Opened.size(), 2u);
-    EXPECT_EQ(Opened[0], QUrl("file:///opt/quillet/README.md"));
-    EXPECT_EQ(Opened[1], QUrl("file:///opt/quillet/LICENSE"));
+    EXPECT_EQ(Opened[0], QUrl::fromLocalFile(Docs.filePath("README.md")));
+    EXPECT_EQ(Opened[1], QUrl::fromLocalFile(Docs.filePath("LICENSE")));
     EXPECT_TRUE(Form.isVisible());
-    // Each link shows its address.
-    EXPECT_EQ(Form.Label6->toolTip(), "file:///opt/quillet/README.md");
+    EXPECT_TRUE(test::Prompts().Messages.empty());
+
+    // Only the links look like links: underlined, with the pointing hand.
+    for (const QLabel* label : { Form.Label6, Form.Label7 }) {
+        EXPECT_TRUE(label->font().underline());
+        EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+    }
+    for (const QLabel* label : { Form.Label2, Form.Label1 }) {
+        EXPECT_FALSE(label->font().underline());
+        EXPECT_NE(label->cursor().shape(), Qt::PointingHandCursor);
+    }
+}
+
+TEST_F(TAboutFormTest, ALinkThatCannotBeOpenedSaysWhy)
+{
+    Opens = false;
+    QTest::mouseClick(Form.Label6, Qt::LeftButton);
+    const std::string readme = Docs.filePath("README.md").toStdString();
+    ASSERT_EQ(test::Prompts().Messages.size(), 1u);
+    EXPECT_EQ(test::Prompts().Messages[0],
+        "No program on this computer is set up to open " + readme
+            + ". Open it with a text editor or a web browser.");
+
+    QFile::remove(Docs.filePath("LICENSE"));
+    QTest::mouseClick(Form.Label7, Qt::LeftButton);
+    ASSERT_EQ(test::Prompts().Messages.size(), 2u);
+    EXPECT_EQ(test::Prompts().Messages[1],
+        "The file " + Docs.filePath("LICENSE").toStdString() + " is missing.");
+    EXPECT_EQ(Opened.size(), 1u) << "a missing file is not handed on";
+    EXPECT_TRUE(Form.isVisible());
 }
 
 TEST_F(TAboutFormTest, PressingOnALinkAndReleasingElsewhereOpensNothing)
@@ -50,12 +95,12 @@ TEST_F(TAboutFormTest, PressingOnALinkAndReleasingElsewhereOpensNothing)
     EXPECT_TRUE(Opened.empty());
 }
 
-TEST_F(TAboutFormTest, LinksTurnYellowUnderThePointerAndBlackAfterLeaving)
+TEST_F(TAboutFormTest, LinksTurnDarkBlueUnderThePointerAndBlackAfterLeaving)
 {
     for (TLinkLabel* link : { Form.Label6, Form.Label7 }) {
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QCoreApplication::sendEvent(link, &enter);
-        EXPECT_EQ(link->TextColor(), QColor(0xFF, 0xFF, 0x00));
+        EXPECT_EQ(link->TextColor(), QColor(0x00, 0x00, 0xCC));
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(link, &leave);
         EXPECT_EQ(link->TextColor(), QColor(0x00, 0x00, 0x00));
@@ -72,30 +117,59 @@ TEST_F(TAboutFormTest, EscapeDoesNotCloseItOkDoes)
 
 TEST_F(TAboutFormTest, ShowsTheSettingsPathCentredOnTheScreen)
 {
-    EXPECT_EQ(
-        Form.SettingsLabel->toolTip(), "Settings: /home/someone/.config/quillet/settings.ini");
+    EXPECT_EQ(Form.SettingsLabel->toolTip(),
+        "Settings: " + QDir::homePath() + "/.config/quillet/settings.ini");
     EXPECT_EQ(Form.size(), QSize(341, 249));
     const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
     EXPECT_LE((Form.frameGeometry().center() - screenCentre).manhattanLength(), 2);
 }
 
-TEST(TAboutFormSettingsTest, APathInTheHomeFolderIsShownFromTheTilde)
+TEST(TAboutFormSettingsTest, ThePathIsShownWholeFromTheTildeOnUpToTwoLines)
 {
-    // Short paths, so that the label need not cut them.
     const QString home = QDir::homePath();
+    const QString deep = "/opt/" + QString(20, 'd') + "/" + QString(20, 'e') + "/"
+        + QString(40, 'f') + "/settings.ini";
     const struct {
         QString Path;
-        QString Shown;
+        QString Shown; // the lines joined; empty: cut in the middle
     } rows[] = {
         { home + "/q/s.ini", "Settings: ~/q/s.ini" },
+        // The usual place, once cut to "~/.confi…illet/settings.ini".
+        { home + "/.config/quillet/settings.ini", "Settings: ~/.config/quillet/settings.ini" },
         // A neighbour whose name begins like the home folder's is not in it.
         { home + "x/s.ini", "Settings: " + home + "x/s.ini" },
         { "/opt/s.ini", "Settings: /opt/s.ini" },
+        { deep, "" },
     };
     for (const auto& row : rows) {
-        const TAboutForm form(row.Path.toStdString(), "README.md", "LICENSE");
-        EXPECT_EQ(form.SettingsLabel->text(), row.Shown);
-        EXPECT_EQ(form.SettingsLabel->toolTip(), "Settings: " + row.Path);
+        SCOPED_TRACE(row.Path.toStdString());
+        TAboutForm form(row.Path.toStdString(), "README.md", "LICENSE", test::Prompts());
+        form.show(); // the path is fitted to the fonts as the dialog first appears
+        const QLabel& label = *form.SettingsLabel;
+        const QStringList lines = label.text().split('\n');
+        EXPECT_LE(lines.size(), 2);
+        for (const QString& line : lines)
+            EXPECT_LE(label.fontMetrics().horizontalAdvance(line), label.width())
+                << line.toStdString();
+        EXPECT_LE(lines.size() * label.fontMetrics().lineSpacing(), label.height());
+        if (!row.Shown.isEmpty())
+            EXPECT_EQ(lines.join(QString()), row.Shown);
+        else
+            EXPECT_TRUE(lines.last().contains(QChar(0x2026))) << label.text().toStdString();
+        EXPECT_EQ(label.toolTip(), "Settings: " + row.Path);
+    }
+}
+
+TEST(TAboutFormFitTest, ShownEveryLineFitsItsFont)
+{
+    TAboutForm form("/srv/settings.ini", "/srv/README.md", "/srv/LICENSE", test::Prompts());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (QLabel* line : { form.Label5, form.Label2, form.Label1, static_cast<QLabel*>(form.Label6),
+             static_cast<QLabel*>(form.Label7), form.Label3, form.Label4 }) {
+        SCOPED_TRACE(line->text().toStdString());
+        EXPECT_GE(line->height(), line->fontMetrics().height());
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
     }
 }
 

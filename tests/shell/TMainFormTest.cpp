@@ -93,21 +93,26 @@ TEST_F(TMainFormTest, ShowingPlacesTheWindowInTheTopRightCornerWithOuterWidth140
 {
     auto form = MakeForm(true);
     form->move(10, 300);
-    const int height = form->height();
     ShowAndActivate(*form);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect frame = form->frameGeometry();
     EXPECT_EQ(frame.width(), 140);
     EXPECT_EQ(frame.top(), screen.top() + 5);
     EXPECT_EQ(frame.right(), screen.right() - 5);
-    EXPECT_EQ(form->height(), height);
+    // It first appears with the stored client height.
+    EXPECT_EQ(form->centralWidget()->height(), 420);
     EXPECT_TRUE(form->isActiveWindow());
 
-    // Moved away while visible, the window is placed again when it next appears.
+    // Moved away and made taller while visible, the window is placed again when it next
+    // appears; its height stays.
+    form->resize(form->width(), 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->height() == 500; }, 2000));
     form->move(20, 200);
     form->hide();
     form->ShowMainForm();
     EXPECT_EQ(form->frameGeometry().topRight(), QPoint(screen.right() - 5, screen.top() + 5));
+    EXPECT_EQ(form->frameGeometry().width(), 140);
+    EXPECT_EQ(form->height(), 500);
 }
 
 // --- close rules
@@ -279,7 +284,7 @@ TEST_F(TMainFormTest, LabelsTakeTheHoverColourWhileThePointerIsOverThem)
         EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QCoreApplication::sendEvent(label, &enter);
-        EXPECT_EQ(label->TextColor(), QColor(0xA6, 0xCA, 0xF0));
+        EXPECT_EQ(label->TextColor(), QColor(0x00, 0x60, 0xC0));
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(label, &leave);
         EXPECT_EQ(label->TextColor(), QColor(0x00, 0x40, 0x80));

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <future>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace quillet {
 namespace {
@@ -87,6 +92,38 @@ TEST_F(TSingleInstanceTest, ASocketLeftByAGoneCopyIsReplaced)
     ASSERT_TRUE(instance.TryBecomeFirstCopy());
     ASSERT_TRUE(instance.Listen([] {}, [] { return true; }));
     EXPECT_EQ(RequestWhileServing(Runtime.path(), "status"), "visible");
+}
+
+TEST_F(TSingleInstanceTest, OnlyItsUserMayConnectAndCallersThatSayNothingChangeNothing)
+{
+    TSingleInstance instance(Runtime.path());
+    ASSERT_TRUE(instance.TryBecomeFirstCopy());
+    int activations = 0;
+    ASSERT_TRUE(instance.Listen([&] { ++activations; }, [] { return true; }));
+
+    struct stat socketFile { };
+    const QByteArray path = QFile::encodeName(TSingleInstance::ServerPath(Runtime.path()));
+    ASSERT_EQ(::stat(path.constData(), &socketFile), 0);
+    EXPECT_TRUE(S_ISSOCK(socketFile.st_mode));
+    EXPECT_EQ(socketFile.st_mode & 077, 0u);
+
+    // One caller hangs up at once, one after half a request, one keeps its connection open.
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    int callers[3];
+    for (int& fd : callers) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    }
+    ::close(callers[0]);
+    ASSERT_EQ(::send(callers[1], "activ", 5, MSG_NOSIGNAL), 5);
+    ::close(callers[1]);
+
+    EXPECT_EQ(RequestWhileServing(Runtime.path(), "status"), "visible");
+    EXPECT_EQ(RequestWhileServing(Runtime.path(), "activate"), "shown");
+    EXPECT_EQ(activations, 1);
+    ::close(callers[2]);
 }
 
 TEST_F(TSingleInstanceTest, RequestWithoutARunningCopyGivesUpAfterItsTimeout)

@@ -100,7 +100,9 @@ TEST(LzhufTest, DeclaredSizeDecidesWhereDecodingStops)
     // 1 and 17 stop inside the first match (a run of 'x' after one literal).
     for (const TRow row : { TRow { 0, true }, TRow { 1, true }, TRow { 17, true },
              TRow { 1999, true }, TRow { input.size(), true }, TRow { input.size() + 100, false },
-             TRow { std::size_t { 64 } << 20, false } }) {
+             TRow { std::size_t { 64 } << 20, false },
+             // More than any stream of this length can give: refused before decoding.
+             TRow { code.size() * lzhuf::MaxExpansionPerCodeByte + 1, false } }) {
         TBytes out;
         EXPECT_EQ(LzhufDecode(code, row.Declared, out), row.Expected) << row.Declared;
         if (row.Expected) {
@@ -111,6 +113,18 @@ TEST(LzhufTest, DeclaredSizeDecidesWhereDecodingStops)
     TBytes out;
     EXPECT_TRUE(LzhufDecode({}, 0, out));
     EXPECT_FALSE(LzhufDecode({}, 1, out));
+}
+
+TEST(LzhufTest, TheDensestStreamsStayWithinTheExpansionBound)
+{
+    // Long runs give the longest matches with the shortest codes: as dense as a stream gets.
+    for (const TBytes& input : { TBytes(std::size_t { 1 } << 20, ' '), TBytes(300000, 0) }) {
+        const TBytes code = LzhufEncode(input);
+        EXPECT_LE(input.size(), code.size() * lzhuf::MaxExpansionPerCodeByte);
+        TBytes out;
+        ASSERT_TRUE(LzhufDecode(code, input.size(), out));
+        EXPECT_TRUE(out == input);
+    }
 }
 
 // Every symbol's code leads the decoder's walk from the root back to that symbol.

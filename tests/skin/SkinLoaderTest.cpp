@@ -10,7 +10,6 @@
 #include "skin/TSkinPackage.h"
 #include "skin/TSkinStyle.h"
 
-#include <QBuffer>
 #include <QPainter>
 #include <QStyleOption>
 #include <QTemporaryDir>
@@ -36,17 +35,6 @@ Bytes ToBytes(const QByteArray& data)
 Bytes ToBytes(std::string_view text)
 {
     return { text.begin(), text.end() };
-}
-
-Bytes Bitmap(QSize size, QRgb colour)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return ToBytes(data);
 }
 
 // The package inside a stored container, expanded.
@@ -161,9 +149,9 @@ Bytes SmallPackage(const char* name = "Small")
           "[RadioButton]\r\nImage=radio.png\r\n"
           "[Scrollbar]\r\nImage=missing.bmp\r\n";
     const TSkinPackageEntry entries[] = { { "small.ini", ToBytes(description) },
-        { "button.bmp", Bitmap({ 60, 10 }, qRgb(200, 10, 10)) },
-        { "check.bmp", Bitmap({ 112, 14 }, qRgb(10, 200, 10)) },
-        { "radio.png", Bitmap({ 14, 14 }, qRgb(10, 10, 200)) } };
+        { "button.bmp", testing::BitmapFile({ 60, 10 }, qRgb(200, 10, 10)) },
+        { "check.bmp", testing::BitmapFile({ 112, 14 }, qRgb(10, 200, 10)) },
+        { "radio.png", testing::BitmapFile({ 14, 14 }, qRgb(10, 10, 200)) } };
     return BuildSkinContainer(entries);
 }
 

@@ -146,8 +146,28 @@ INSTANTIATE_TEST_SUITE_P(States, TabStates,
         TStateCase { "Selected", Enabled | QStyle::State_Selected, frames::TabSelected },
         TStateCase {
             "SelectedHover", Enabled | QStyle::State_Selected | Hover, frames::TabSelected },
-        TStateCase { "Attention", Enabled | On | Hover, frames::TabAttention }),
+        TStateCase { "Attention", Enabled | On | Hover, frames::TabAttention },
+        // Disabled: an ended conversation's tab.
+        TStateCase { "Ended", State(), frames::TabEnded },
+        TStateCase { "EndedHover", Hover, frames::TabEnded },
+        TStateCase { "EndedSelected", QStyle::State_Selected, frames::TabSelected },
+        TStateCase { "EndedAttention", On, frames::TabAttention }),
     CaseName);
+
+TEST(TabFrames, ASkinWithoutAnEndedFrameDrawsEndedTabsWithTheNormalOne)
+{
+    auto skin = SolidSkin();
+    skin->Part(TSkinPartKind::Tab)
+        = testing::SolidPart(TSkinPartKind::Tab, { 12, 12 }, frames::TabEnded - 1, { 3, 3, 3, 0 });
+    const TSkinStyle style(skin, TSkinControls::All(), 99);
+    QStyleOptionTab option;
+    option.shape = QTabBar::RoundedNorth;
+    option.rect = QRect(0, 0, 60, 24);
+    option.state = State();
+    const QImage image = Render({ 60, 24 },
+        [&](QPainter& p) { style.drawControl(QStyle::CE_TabBarTabShape, &option, &p, nullptr); });
+    EXPECT_EQ(image.pixel(30, 12), FrameColour(TSkinPartKind::Tab, frames::TabNormal));
+}
 
 struct TScrollCase {
     const char* Name;

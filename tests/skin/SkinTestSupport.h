@@ -3,10 +3,14 @@
 #include "skin/SkinParts.h"
 #include "skin/TSkin.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace quillet::skin::testing {
 
@@ -16,6 +20,18 @@ inline QRgb FrameColour(TSkinPartKind kind, int frame)
 {
     const int part = static_cast<int>(kind);
     return qRgb(16 + 16 * part, 30 + 20 * frame, 200 - 10 * part);
+}
+
+// The bytes of a whole ".bmp" file of `size`, every pixel `colour`.
+inline std::vector<std::uint8_t> BitmapFile(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return { data.begin(), data.end() };
 }
 
 // A part whose `count` frames of `size` are filled with FrameColour, with the given margins.

@@ -89,6 +89,12 @@ TEST_F(SkinToolTest, BadInputEndsWithOneLineAndAStatus)
     Put(Dir / "terminal.skin", ContainerOf(RawPackage(20000, "../\x1B[2J\r\n", { 1 }, "a")));
     fs::create_directories(Dir / "linebreak");
     Put(Dir / "linebreak" / "a\nb.bmp", { 1 });
+    fs::create_directories(Dir / "bitmaps only");
+    Put(Dir / "bitmaps only" / "button.bmp", { 1 });
+    Put(Dir / "bitmaps only" / "notes.txt", { 2 });
+    fs::create_directories(Dir / "long description");
+    Put(Dir / "long description" / "a.bmp", { 1 });
+    Put(Dir / "long description" / "skin.ini", TBytes((std::size_t { 1 } << 20) + 1, ';'));
     fs::create_directories(Dir / "cased");
     Put(Dir / "cased" / "Button.bmp", { 1 });
     Put(Dir / "cased" / "button.BMP", { 2 });
@@ -117,6 +123,12 @@ TEST_F(SkinToolTest, BadInputEndsWithOneLineAndAStatus)
         { { "pack", P("cased"), P("cased.skin") }, 1,
             "differs from an earlier one only in letter case" },
         { { "pack", P("version.skin"), P("x.skin") }, 1, "not a folder" },
+        { { "pack", P("bitmaps only"), P("x.skin") }, 1,
+            "bitmaps only: no skin description (a file whose name contains \".ini\"), so "
+            "Quillet could not use the package" },
+        { { "pack", P("long description"), P("x.skin") }, 1,
+            "skin.ini: the skin description is 1048577 bytes long, more than the 1048576 bytes "
+            "Quillet reads" },
         { {}, 2, "no command given" },
         { { "unpack", "x" }, 2, "unknown command" },
         { { "list" }, 2, "list takes 1 argument, not 0" },

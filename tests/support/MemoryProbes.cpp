@@ -40,6 +40,31 @@ std::int64_t ResidentBytes()
     return read == 2 ? static_cast<std::int64_t>(resident) * ::sysconf(_SC_PAGESIZE) : -1;
 }
 
+std::int64_t PeakResidentBytes()
+{
+    std::FILE* file = std::fopen("/proc/self/status", "r");
+    if (file == nullptr)
+        return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1)
+            break;
+    }
+    std::fclose(file);
+    return kilobytes < 0 ? -1 : static_cast<std::int64_t>(kilobytes) * 1024;
+}
+
+bool ResetPeakResident()
+{
+    // "5" resets the peak resident size to the present one.
+    std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fputs("5", file) >= 0;
+    return std::fclose(file) == 0 && written;
+}
+
 std::int64_t HeapInUse()
 {
 #if defined(QUILLET_SUPPORT_ASAN)

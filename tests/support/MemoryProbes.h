@@ -11,6 +11,14 @@ void TrimHeap();
 // Resident memory of this process in bytes, from /proc/self/statm; -1 when unreadable.
 std::int64_t ResidentBytes();
 
+// The highest resident size of this process since it started or since the last
+// ResetPeakResident, from /proc/self/status (VmHWM); -1 when unreadable.
+std::int64_t PeakResidentBytes();
+
+// Makes the peak resident size the present one, so that PeakResidentBytes then tells the peak
+// of what follows. False when the system does not allow it (/proc/self/clear_refs).
+bool ResetPeakResident();
+
 // Bytes allocated and not freed. Unlike the resident size it does not count freed memory the
 // allocator keeps for reuse (pages that still hold a few live objects).
 std::int64_t HeapInUse();

@@ -126,4 +126,10 @@ void TRawPeer::Close()
     Fd = -1;
 }
 
+std::string CrowdAddress(int index, int perAddress)
+{
+    const int address = index / perAddress;
+    return "127.0." + std::to_string(1 + address / 250) + "." + std::to_string(1 + address % 250);
+}
+
 } // namespace quillet::testing

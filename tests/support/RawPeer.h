@@ -55,4 +55,9 @@ private:
     int Fd = -1;
 };
 
+// The loopback address caller `index` of a crowd calls from, as if from computers of their own:
+// 127.0.x.y, `perAddress` callers to each, so that a crowd keeps within what one computer is let
+// hold open.
+std::string CrowdAddress(int index, int perAddress);
+
 } // namespace quillet::testing

@@ -14,7 +14,9 @@ namespace quillet::skin::art {
 namespace {
 
 // The skin's colours. Light cool greys for faces and lines, the chat window's teal as the one
-// accent (focus, marks, selection), amber only for a tab asking for attention.
+// accent (focus, marks, selection), amber only for a tab asking for attention. Every text stands
+// at least 4.5:1 against what it is drawn on, disabled text included: the darker teal carries
+// white text, and the grey of disabled text is dark enough for every light face it meets.
 const QColor Face(238, 240, 243);
 const QColor White(255, 255, 255);
 const QColor Ink(31, 41, 51);
@@ -27,7 +29,7 @@ const QColor AccentDark(17, 110, 110);
 const QColor AccentTint(214, 236, 235);
 const QColor AccentRing(156, 207, 206);
 const QColor DisabledFace(244, 245, 247);
-const QColor DisabledInk(160, 168, 178);
+const QColor DisabledInk(96, 104, 114);
 const QColor Groove(236, 238, 241);
 const QColor Amber(243, 210, 124);
 const QColor AmberLight(251, 231, 169);
@@ -171,13 +173,21 @@ TArtPart GroupBox()
     return part;
 }
 
+struct TTabLook {
+    QColor Top;
+    QColor Bottom;
+    QColor Line;
+    bool Selected = false;
+};
+
 // A tab 24 high: rounded top corners, open at the bottom. The selected tab's last three rows lie
 // over the pane's top edge: there its sides turn into the pane's border line and the rest is the
-// pane's face, so the tab opens into the pane.
-QImage TabFrame(const QColor& top, const QColor& bottom, const QColor& line, bool selected)
+// pane's face, so the tab opens into the pane; a band of the dark accent along its top marks it
+// as the one shown.
+QImage TabFrame(const TTabLook& look)
 {
     const QSize size(20, 24);
-    const int body = selected ? 21 : 24;
+    const int body = look.Selected ? 21 : 24;
     return DrawFrame(size, Face, [&](QPainter& p) {
         QPainterPath shape;
         shape.moveTo(0.5, body + 0.5);
@@ -187,29 +197,33 @@ QImage TabFrame(const QColor& top, const QColor& bottom, const QColor& line, boo
         shape.quadTo(size.width() - 0.5, 0.5, size.width() - 0.5, 3.5);
         shape.lineTo(size.width() - 0.5, body + 0.5);
         QLinearGradient gradient(0, 0, 0, body);
-        gradient.setColorAt(0, top);
-        gradient.setColorAt(1, bottom);
+        gradient.setColorAt(0, look.Top);
+        gradient.setColorAt(1, look.Bottom);
         p.fillPath(shape, gradient);
-        p.setPen(QPen(line, 1.0));
-        p.drawPath(shape);
-        if (selected) {
-            p.fillRect(QRectF(0, body + 1, size.width(), size.height() - body - 1), Face);
-            p.setPen(QPen(White, 1.0));
-            p.drawLine(QPointF(3, 1.5), QPointF(size.width() - 3, 1.5));
+        if (look.Selected) {
+            p.save();
+            p.setClipPath(shape);
+            p.fillRect(QRectF(0, 0, size.width(), 3), AccentDark);
+            p.restore();
         }
+        p.setPen(QPen(look.Selected ? AccentDark : look.Line, 1.0));
+        p.drawPath(shape);
+        if (look.Selected)
+            p.fillRect(QRectF(0, body + 1, size.width(), size.height() - body - 1), Face);
     });
 }
 
 TArtPart Tabs()
 {
     TArtPart part = NewPart(TSkinPartKind::Tab, "tabs.bmp");
-    part.Image = Strip({ TabFrame(QColor(228, 232, 237), QColor(216, 221, 228), Line, false),
-        TabFrame(QColor(240, 243, 246), QColor(229, 233, 238), Line, false),
-        TabFrame(Face, Face, Line, true), TabFrame(AmberLight, Amber, AmberLine, false) });
+    part.Image = Strip({ TabFrame({ QColor(221, 226, 232), QColor(203, 210, 219), Line }),
+        TabFrame({ QColor(236, 239, 243), QColor(222, 227, 233), LineHover }),
+        TabFrame({ Face, Face, Line, true }), TabFrame({ AmberLight, Amber, AmberLine }),
+        TabFrame({ QColor(240, 241, 243), QColor(236, 238, 241), LineSoft }) });
     part.Margins = QMargins(4, 4, 4, 3);
     part.Frames = frames::TabCount;
     part.Trans = true;
-    part.FrameNote = "normal, hover, selected, asking for attention";
+    part.FrameNote = "normal, hover, selected, asking for attention, ended (captions in GrayText)";
     part.NormalColour = InkSoft;
     part.MouseOverColour = Ink;
     part.PressedColour = Ink;
@@ -355,7 +369,7 @@ TArtSkin BuiltinSkin()
     skin.Colours = { { "ButtonFace", Face }, { "ButtonText", Ink }, { "ButtonHilight", White },
         { "ButtonLight", QColor(247, 248, 250) }, { "ButtonShadow", Line },
         { "ButtonDkShadow", QColor(92, 104, 117) }, { "Window", White }, { "WindowText", Ink },
-        { "Highlight", Accent }, { "HighlightText", White }, { "GrayText", DisabledInk },
+        { "Highlight", AccentDark }, { "HighlightText", White }, { "GrayText", DisabledInk },
         { "InfoWindow", QColor(255, 251, 230) }, { "InfoText", Ink }, { "HotLight", AccentDark },
         { "TitleTextActive", White }, { "TitleTextNoActive", QColor(200, 205, 210) } };
     return skin;
