@@ -157,19 +157,20 @@ QString WriteConversationFile(const QString& path, const QString& text)
     return {};
 }
 
-void SaveConversation(TChatForm& form, const TConversationTab& tab, const TChooseSaveFile& choose)
+void SaveConversation(TChatForm& form, const QString& fileName, const TChooseSaveFile& choose,
+    const std::function<std::optional<TConversationRecord>()>& record)
 {
     const QString folder = !form.SaveFolder().isEmpty() ? form.SaveFolder() : DefaultSaveFolder();
-    const QString suggested = QDir(folder).filePath(
-        ConversationFileName(tab.PeerName(), tab.PeerAddress(), QDate::currentDate()));
-    const QString path = choose(&form, suggested);
+    const QString path = choose(&form, QDir(folder).filePath(fileName));
     if (path.isEmpty())
         return;
     form.SetSaveFolder(QFileInfo(path).absolutePath());
     // What arrived while the user chose the file is saved with the rest.
-    const QString text
-        = ConversationFileText(ConversationRecord(tab, QDateTime::currentDateTime()));
-    if (QString reason = WriteConversationFile(path, text); !reason.isEmpty()) {
+    const std::optional<TConversationRecord> saved = record();
+    if (!saved)
+        return;
+    if (QString reason = WriteConversationFile(path, ConversationFileText(*saved));
+        !reason.isEmpty()) {
         if (!reason.endsWith(u'.'))
             reason += u'.';
         form.PromptService().ShowError(

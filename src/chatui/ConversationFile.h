@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -50,9 +51,11 @@ QString WriteConversationFile(const QString& path, const QString& text);
 // Where the user picks the file to save to, starting from `suggested`; empty when cancelled.
 using TChooseSaveFile = std::function<QString(QWidget* parent, const QString& suggested)>;
 
-// "Save Conversation…": asks where to save the conversation of `tab` (in the folder last saved
-// to, else the user's documents), writes it, and says in the chat window's error box why when
-// that fails.
-void SaveConversation(TChatForm& form, const TConversationTab& tab, const TChooseSaveFile& choose);
+// "Save Conversation…": asks where to save, offering `fileName` in the folder last saved to (else
+// the user's documents), writes what `record` gives once the file is chosen, and says in the chat
+// window's error box why when that fails. `record` gives nothing when the conversation is gone
+// by then.
+void SaveConversation(TChatForm& form, const QString& fileName, const TChooseSaveFile& choose,
+    const std::function<std::optional<TConversationRecord>()>& record);
 
 } // namespace quillet

@@ -151,7 +151,7 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     // The sheet's actions are its menu, and its tab's; the panes add them to their own menus.
     sheet.addAction(ui.SaveConversation);
     sheet.setContextMenuPolicy(Qt::ActionsContextMenu);
-    for (TRichPane* pane : { ui.Transcript, ui.LocalPane })
+    for (TRichPane* pane : { ui.Transcript, ui.PreviewPane, ui.LocalPane })
         pane->addAction(ui.SaveConversation);
 
     // Children made after their parent became visible need showing; the preview pane starts

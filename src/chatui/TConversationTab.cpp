@@ -162,8 +162,20 @@ void TConversationTab::ConnectControls()
         [this] { DisconnectButtonClick(); });
     QObject::connect(
         Ui.SendButton, &QPushButton::clicked, &Connections, [this] { SendButtonClick(true); });
-    QObject::connect(Ui.SaveConversation, &QAction::triggered, &Connections,
-        [this] { SaveConversation(Form, *this, Hooks.ChooseSaveFile); });
+    QObject::connect(Ui.SaveConversation, &QAction::triggered, &Connections, [this] {
+        // Choosing the file runs the event loop, in which the tab may go: what the save needs
+        // of it afterwards is kept or checked.
+        const TChooseSaveFile choose = Hooks.ChooseSaveFile;
+        const QString fileName
+            = ConversationFileName(PeerNameText, PeerAddressText, QDate::currentDate());
+        const QPointer<QObject> alive(&Connections);
+        SaveConversation(
+            Form, fileName, choose, [this, alive]() -> std::optional<TConversationRecord> {
+                if (alive == nullptr)
+                    return std::nullopt;
+                return ConversationRecord(*this, QDateTime::currentDateTime());
+            });
+    });
 }
 
 bool TConversationTab::IsShown() const
@@ -466,6 +478,8 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
         AppendEntry(
             transcript, OwnNameText, local, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
     if (from == TChatStyle::IMPreview && !Ui.PreviewPane->IsEmpty()) {
+        // Screen readers hear the other side's unfinished line only now.
+        NoteArrival();
         AppendEntry(transcript, PeerNameText, Ui.PreviewPane->Text(), &EntryFonts.PeerLabel,
             &EntryFonts.PeerText, true);
     }

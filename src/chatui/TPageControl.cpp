@@ -29,8 +29,12 @@ TPageControl::TPageControl(QWidget* parent)
     connect(TabStrip, &TTabStrip::TabChosen, this, [this](int index) {
         ShowIndex(index);
         emit Change();
-        // A click on a tab is a choice like a key's: the keyboard follows it.
-        Enter(Page(index));
+    });
+    // The keyboard follows a click on a tab, also from elsewhere on the page shown: the page
+    // passes it on to where it belongs (a conversation's typing pane, its focus proxy).
+    connect(TabStrip, &TTabStrip::TabClicked, this, [this](int index) {
+        if (QWidget* page = Page(index))
+            page->setFocus(Qt::MouseFocusReason);
     });
     // A tab's menu holds what its page offers (the page's actions).
     connect(TabStrip, &TTabStrip::TabMenuRequested, this, [this](int index, const QPoint& at) {
@@ -152,14 +156,9 @@ void TPageControl::ChoosePage(int index)
         ShowIndex(index);
         emit Change();
     }
-    Enter(page);
-}
-
-void TPageControl::Enter(QWidget* page)
-{
-    // Focus coming in from elsewhere is what tells the sheet it was entered; its conversation
-    // then hands the keyboard on to its typing pane.
-    if (page != nullptr && PageOf(QApplication::focusWidget()) != page)
+    // The page passes the keyboard on (a conversation's to its typing pane, its focus proxy);
+    // focus coming in from elsewhere is what tells the sheet it was entered.
+    if (PageOf(QApplication::focusWidget()) != page)
         page->setFocus(Qt::ShortcutFocusReason);
 }
 

@@ -78,8 +78,6 @@ private:
 
     // The page `widget` lies on (itself, or a control on it); nullptr when none.
     QWidget* PageOf(QWidget* widget) const;
-    // The keyboard goes into `page`, unless it is there already.
-    void Enter(QWidget* page);
     void PageDestroyed(QObject* object);
     void Forget(int index);
     void ShowIndex(int index);

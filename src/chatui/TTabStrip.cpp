@@ -150,8 +150,14 @@ void TTabStrip::SetCurrentIndex(int index)
 
 void TTabStrip::ChooseTab(int index)
 {
-    if (index < Count())
-        Choose(index);
+    if (index < 0 || index >= Count())
+        return;
+    if (index != Current) {
+        TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
+        update();
+        emit TabChosen(index);
+    }
+    emit TabClicked(index);
 }
 
 int TTabStrip::TabHeight() const
@@ -321,22 +327,13 @@ QSize TTabStrip::minimumSizeHint() const
     return { MinTabWidth + 2 * SideMargin, TabHeight() };
 }
 
-void TTabStrip::Choose(int index)
-{
-    if (index < 0 || index == Current)
-        return;
-    TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
-    update();
-    emit TabChosen(index);
-}
-
 void TTabStrip::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
-    Choose(TabAt(event->position().toPoint()));
+    ChooseTab(TabAt(event->position().toPoint()));
 }
 
 void TTabStrip::mouseMoveEvent(QMouseEvent* event)

@@ -18,6 +18,8 @@ namespace quillet {
 // program whatever the style. A highlighted tab goes to the style as an "on" tab with the
 // highlight colours in its palette: every style shows the colours, and a style that knows the
 // convention (the skin's) can draw it its own way.
+//
+// Screen readers see a page tab list (TTabStripAccessible); every change of a tab is told to it.
 class TTabStrip final : public QWidget {
     Q_OBJECT
 
@@ -45,7 +47,7 @@ public:
     // -1 when there is no tab. Setting it from the program emits nothing.
     int CurrentIndex() const { return Current; }
     void SetCurrentIndex(int index);
-    // The user chose the tab, with a click or through a screen reader: TabChosen as for a click.
+    // The user chose the tab, with a click or through a screen reader.
     void ChooseTab(int index);
 
     // A key that stays with a tab while others come and go (0 for no tab), and the tab that has
@@ -66,8 +68,11 @@ public:
     QSize minimumSizeHint() const override;
 
 signals:
-    // The user clicked another tab. Not emitted for changes the program makes.
+    // The user chose another tab (a click, or a screen reader's action). Not emitted for changes
+    // the program makes.
     void TabChosen(int index);
+    // The user clicked a tab, the current one too (after TabChosen when it was another).
+    void TabClicked(int index);
     // The user asked for the menu of a tab (a right click) at `globalPos`.
     void TabMenuRequested(int index, const QPoint& globalPos);
 
@@ -108,7 +113,6 @@ private:
     void FinishLayout();
     void RepaintTab(int index);
     const TLayout& CurrentLayout() const;
-    void Choose(int index);
     void SetHovered(int index);
     QStyleOptionTab TabOption(int index) const;
 

@@ -6,7 +6,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -15,8 +14,10 @@
 #include <utility>
 #include <vector>
 
-// What screen readers are told, seen from inside the process. The tree and the events as they
-// reach the accessibility bus are checked by screen-reader-test, on a real bus.
+// What screen readers are told, seen from inside the process. The tree, the events that keep a
+// screen reader's picture of it up to date (sent only while one listens, which the offscreen
+// platform never has) and where the keyboard goes are checked on a real bus by
+// screen-reader-test.
 
 namespace quillet {
 namespace {
@@ -26,34 +27,17 @@ using testing::TFakeTickSource;
 
 TEST(TabStripForScreenReaders, EachTabKeepsItsConversationWhileOthersComeAndGo)
 {
-    // The events that keep a screen reader's picture up to date only go out while one listens,
-    // which the offscreen platform never has: they are checked on the real bus.
+    // A screen reader holds on to what it was told of a tab: removing the tab before Bob's must
+    // leave Bob's interface his, one place further left, and the removed tab's stand for none.
     InstallChatAccessibility();
     TTabStrip strip;
-    strip.resize(400, 30);
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&strip);
-    ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->role(), QAccessible::PageTabList);
     for (const char* caption : { "Ann", "Bob", "Cy" })
         strip.AddTab(QString::fromLatin1(caption));
-    strip.SetToolTip(1, QStringLiteral("Bob\n10.0.0.2, port 2323"));
-    strip.SetEnded(1, true);
-    strip.SetCurrentIndex(1);
-
-    ASSERT_EQ(list->childCount(), 3);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&strip);
+    ASSERT_EQ(list->role(), QAccessible::PageTabList);
     QAccessibleInterface* bob = list->child(1);
-    EXPECT_EQ(bob->role(), QAccessible::PageTab);
-    EXPECT_EQ(bob->text(QAccessible::Name), QStringLiteral("Bob"));
-    EXPECT_EQ(bob->text(QAccessible::Description),
-        QStringLiteral("Bob\n10.0.0.2, port 2323\nThe conversation has ended"));
-    EXPECT_TRUE(bob->state().selected);
-    EXPECT_FALSE(list->child(0)->state().selected);
-    EXPECT_EQ(bob->rect().center(), strip.mapToGlobal(strip.TabRect(1).center()));
-    EXPECT_EQ(list->childAt(bob->rect().center().x(), bob->rect().center().y()), bob);
-
-    // Removing the tab before Bob's leaves his interface his, one place further left; the
-    // removed tab's interface no longer stands for any.
     const QAccessible::Id annId = QAccessible::uniqueId(list->child(0));
+
     strip.RemoveTab(0);
     const QAccessibleInterface* ann = QAccessible::accessibleInterface(annId);
     EXPECT_TRUE(ann == nullptr || !ann->isValid());
@@ -62,27 +46,21 @@ TEST(TabStripForScreenReaders, EachTabKeepsItsConversationWhileOthersComeAndGo)
     EXPECT_EQ(list->indexOfChild(bob), 0);
     EXPECT_EQ(bob->text(QAccessible::Name), QStringLiteral("Bob"));
     EXPECT_EQ(list->child(1)->text(QAccessible::Name), QStringLiteral("Cy"));
-
-    // A tab's action chooses it as a click does.
-    QSignalSpy chosen(&strip, &TTabStrip::TabChosen);
-    list->child(1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    ASSERT_EQ(chosen.count(), 1);
-    EXPECT_EQ(chosen.at(0).at(0).toInt(), 1);
-    EXPECT_TRUE(list->child(1)->state().selected);
 }
 
 TEST(ChatWindowForScreenReaders, StatusLinesAndStyleNoticesAreToldOnceAndOwnLinesNot)
 {
     // Every insertion announced, with the transcript's text from its position when it was told:
     // the two must agree.
-    std::vector<std::pair<QString, QString>> told;
+    std::vector<std::pair<std::string, std::string>> told;
     TRichPane* transcript = nullptr;
     TConversationTabHooks hooks;
     hooks.Announce = [&](QAccessibleEvent& event) {
         if (event.type() != QAccessible::TextInserted || event.object() != transcript)
             return;
         auto& inserted = static_cast<QAccessibleTextInsertEvent&>(event);
-        told.emplace_back(inserted.textInserted(), transcript->TextFrom(inserted.changePosition()));
+        told.emplace_back(inserted.textInserted().toStdString(),
+            transcript->TextFrom(inserted.changePosition()).toStdString());
     };
     TFakeTickSource ticks { 100000 };
     TChatForm form;
@@ -91,8 +69,8 @@ TEST(ChatWindowForScreenReaders, StatusLinesAndStyleNoticesAreToldOnceAndOwnLine
     rig.Greet("Bob");
     QApplication::processEvents();
 
-    using TTold = std::vector<std::pair<QString, QString>>;
-    const QString notice = QStringLiteral("*** Changed to IM Chat style ***\n\n");
+    using TTold = std::vector<std::pair<std::string, std::string>>;
+    const std::string notice = "*** Changed to IM Chat style ***\n\n";
     const struct {
         const char* What;
         std::function<void()> Make;
@@ -100,17 +78,26 @@ TEST(ChatWindowForScreenReaders, StatusLinesAndStyleNoticesAreToldOnceAndOwnLine
     } rows[] = {
         { "a status line", [&] { rig.Tab->WriteStatusLine("Connected"); },
             { { "Connected\n", "Connected\n" } } },
-        { "the user's style switch",
-            [&] { rig.Owner.Engine.UserChoseStyle(TChatStyle::IM); }, { { notice, notice } } },
-        { "the user's own line", [&] {
-             QTest::keyClicks(rig.Tab->Controls().LocalPane, QStringLiteral("ok"));
-             rig.Tab->SendButtonClick(true);
-         },
+        { "the user's style switch", [&] { rig.Owner.Engine.UserChoseStyle(TChatStyle::IM); },
+            { { notice, notice } } },
+        { "the user's own line",
+            [&] {
+                QTest::keyClicks(rig.Tab->Controls().LocalPane, QStringLiteral("ok"));
+                rig.Tab->SendButtonClick(true);
+            },
             {} },
         // The other side's text and the notice of its switch arrive together: told together.
-        { "text and a switch from the other side", [&] { rig.Owner.Engine.ProcessIncoming("hi\r\n\xFC"); },
+        { "text and a switch from the other side",
+            [&] { rig.Owner.Engine.ProcessIncoming("hi\r\n\xFC"); },
             { { "Bob: hi\n\n*** Changed to IM WITH PREVIEW Chat style ***\n\n",
-                  "Bob: hi\n\n*** Changed to IM WITH PREVIEW Chat style ***\n\n" } } },
+                "Bob: hi\n\n*** Changed to IM WITH PREVIEW Chat style ***\n\n" } } },
+        // The line the other side is typing is told once it is in the transcript.
+        { "the other side typing its line", [&] { rig.Owner.Engine.ProcessIncoming("unfin"); },
+            {} },
+        { "a switch that takes the unfinished line into the transcript",
+            [&] { rig.Owner.Engine.UserChoseStyle(TChatStyle::Realtime); },
+            { { "Bob: unfin\n\n*** Changed to REAL TIME Chat style ***\n\n",
+                "Bob: unfin\n\n*** Changed to REAL TIME Chat style ***\n\n" } } },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.What);
