@@ -707,7 +707,14 @@ std::int32_t TBlockSocket::PendingBytes()
 
 void TBlockSocket::Close()
 {
-    if (const TDescriptorRef handle = UseHandle()) {
+    bool connecting = false;
+    {
+        const std::lock_guard guard(Lock);
+        connecting = Connecting;
+    }
+    // A connection still being made has nothing to drain, and half-closing it would end the
+    // attempt before the closed mark is set, as though the other side had reset it.
+    if (const TDescriptorRef handle = connecting ? TDescriptorRef() : UseHandle()) {
         ::shutdown(handle->Fd, SHUT_WR);
         for (int chunk = 0; chunk < MaxDrainChunks; ++chunk) {
             if (PendingBytes() < 1)

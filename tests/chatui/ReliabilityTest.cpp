@@ -421,11 +421,15 @@ protected:
     // resident memory it took and returns the growth.
     std::int64_t StreamInto(TRawPeer& peer, const TRichPane& pane, const char* what)
     {
+        // Memory freed and not yet handed back (or held in a sanitizer's quarantine) is not what
+        // the conversation keeps.
+        testing::TrimHeap();
         const std::int64_t before = ResidentBytes();
         const auto start = TClock::now();
         EXPECT_TRUE(Stream(peer, StreamBytes, &pane));
         EXPECT_TRUE(WaitForLength(pane, StreamBytes)) << pane.Text().size() << " characters shown";
         const long long ms = MillisecondsSince(start);
+        testing::TrimHeap();
         const std::int64_t growth = ResidentBytes() - before;
         Report(what, growth, ms);
         return growth;
