@@ -102,6 +102,10 @@ void LeaveTextChangesToAnnouncements(QPlainTextEdit& pane)
 
 void Announce(QAccessibleEvent& event)
 {
+    // Nobody to tell: text arrives once per pass of the event loop, and marking the pane for
+    // each would be work for nothing.
+    if (!QAccessible::isActive())
+        return;
     QObject* object = event.object();
     if (object != nullptr)
         object->setProperty(Announcing, true);
