@@ -23,13 +23,21 @@ namespace {
 constexpr char LeftToAnnouncements[] = "quilletLeftToAnnouncements";
 constexpr char Announcing[] = "quilletAnnouncing";
 
-// A conversation's page, a panel. The keyboard given to it goes on to its typing pane (its focus
-// proxy), which says so itself: the panel reads as focused only when it has the keyboard itself.
+// A conversation's page, a panel named as its tab. The keyboard given to it goes on to its
+// typing pane (its focus proxy), which says so itself: the panel reads as focused only when it
+// has the keyboard itself.
 class TPageAccessible final : public QAccessibleWidget {
 public:
     explicit TPageAccessible(TTabSheet& sheet)
         : QAccessibleWidget(&sheet, QAccessible::Pane)
     {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name)
+            return static_cast<const TTabSheet*>(widget())->Caption();
+        return QAccessibleWidget::text(kind);
     }
 
     QAccessible::State state() const override
