@@ -434,8 +434,8 @@ protected:
         return growth;
     }
 
-    void Report(const char* what, std::int64_t heapGrowth, std::int64_t residentGrowth,
-        long long ms) const
+    void Report(
+        const char* what, std::int64_t heapGrowth, std::int64_t residentGrowth, long long ms) const
     {
         std::printf("%s: 10 MiB taken in %lld ms (%.1f MiB/s); heap growth %.1f MiB, %.2f bytes "
                     "per byte received; resident growth %.1f MiB\n",
