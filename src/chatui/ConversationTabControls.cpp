@@ -1,9 +1,11 @@
 #include "chatui/ConversationTabControls.h"
 
+#include "chatui/ChatAccessibility.h"
 #include "chatui/ConversationTabLayout.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -109,6 +111,14 @@ TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QF
     ui.InfoLabel->setAccessibleDescription(QStringLiteral("Address and port of the other side"));
     ui.TypingLabel->setAccessibleDescription(QStringLiteral("Typing notice"));
 
+    ui.SaveConversation = new QAction(QStringLiteral("&Save Conversation\u2026"), &sheet);
+    ui.SaveConversation->setObjectName(QStringLiteral("SaveConversation"));
+    ui.SaveConversation->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    ui.SaveConversation->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // The sheet's actions are its menu, and its tab's; the panes add them to their own menus.
+    sheet.addAction(ui.SaveConversation);
+    sheet.setContextMenuPolicy(Qt::ActionsContextMenu);
+
     // Children made after their parent became visible need showing.
     for (QWidget* child :
         { static_cast<QWidget*>(ui.StyleCaption), static_cast<QWidget*>(ui.RealtimeChoice),
@@ -157,10 +167,22 @@ void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
     // line scrolls with the caret instead.
     ui.LocalPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
+    // The keyboard given to the tab (a click on it, a key choosing it) goes straight into the
+    // typing pane. Handing it on from the sheet afterwards would leave screen readers told that
+    // the sheet has it.
+    sheet.setFocusProxy(ui.LocalPane);
+
     // For screen readers; the panes' descriptions name the other side once it is known.
     ui.Transcript->setAccessibleName(QStringLiteral("Transcript"));
     ui.PreviewPane->setAccessibleName(QStringLiteral("Preview"));
     ui.LocalPane->setAccessibleName(QStringLiteral("Your text"));
+    // What the other side sends is announced by the tab, once for each arrival; the preview
+    // line's text is announced when it is committed to the transcript.
+    LeaveTextChangesToAnnouncements(*ui.Transcript);
+    LeaveTextChangesToAnnouncements(*ui.PreviewPane);
+    // The panes' menus offer what the tab's does.
+    for (TRichPane* pane : { ui.Transcript, ui.PreviewPane, ui.LocalPane })
+        pane->addAction(ui.SaveConversation);
 
     // The keyboard reaches the controls in the order a tab's are laid out: the transcript, the
     // choices, Disconnect, the preview line, the typing pane, Send. Made after the others, the

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class QAction;
 class QColor;
 class QFont;
 class QLabel;
@@ -17,8 +18,8 @@ class TPaneText;
 class TRichPane;
 class TTabSheet;
 
-// The eleven controls of a conversation's tab. They belong to the tab's sheet. The three panes
-// are made when the tab is first shown (null until then).
+// The eleven controls of a conversation's tab, and what its menus offer. They belong to the tab's
+// sheet. The three panes are made when the tab is first shown (null until then).
 struct TConversationTabControls {
     TRichPane* Transcript = nullptr;
     QLabel* StyleCaption = nullptr;
@@ -31,6 +32,9 @@ struct TConversationTabControls {
     QLabel* TypingLabel = nullptr;
     TRichPane* LocalPane = nullptr;
     QPushButton* SendButton = nullptr;
+    // "Save Conversation…": Ctrl+S anywhere in the tab, and in the menus of its tab, its
+    // background and its text panes.
+    QAction* SaveConversation = nullptr;
 };
 
 // The texts the three panes show.
@@ -48,12 +52,12 @@ struct TConversationPaneMetrics {
 };
 
 // Makes the controls on `sheet` but the three panes as a new Realtime tab shows them: names,
-// captions, fonts, colours and states. They are made in the order the keyboard reaches them.
-// What they do is connected by the tab. `formFont` is the chat window's font.
+// captions, fonts, colours, states and menus. They are made in the order the keyboard reaches
+// them. What they do is connected by the tab. `formFont` is the chat window's font.
 TConversationTabControls BuildConversationTabControls(TTabSheet& sheet, const QFont& formFont);
 // Makes the three panes into `ui` as a new Realtime tab shows them (fonts, colours, read-only
-// states, scroll bars), showing `texts`, and puts them where the keyboard reaches them among
-// the other controls.
+// states, scroll bars, menus), showing `texts`, and puts them where the keyboard reaches them
+// among the other controls: the keyboard given to the sheet goes to the typing pane.
 void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
     const TConversationTabTexts& texts, TConversationTabControls& ui);
 // The panes' metrics in the chat window `window`, for a tab whose panes are not made yet.

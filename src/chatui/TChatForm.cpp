@@ -1,5 +1,6 @@
 #include "chatui/TChatForm.h"
 
+#include "chatui/ChatAccessibility.h"
 #include "chatui/TPageControl.h"
 #include "chatui/TTabSheet.h"
 #include "platform/qt/QtPromptService.h"
@@ -25,6 +26,7 @@ TChatForm::TChatForm(QWidget* parent)
     : QWidget(parent)
     , TabsControl(nullptr)
 {
+    InstallChatAccessibility();
     setWindowTitle(QStringLiteral("Chat"));
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
@@ -83,6 +85,15 @@ void TChatForm::SetPromptService(IPromptService* prompts)
     Prompts = prompts;
 }
 
+IPromptService& TChatForm::PromptService()
+{
+    if (Prompts != nullptr)
+        return *Prompts;
+    if (!DefaultPrompts)
+        DefaultPrompts = std::make_unique<TQtPromptService>();
+    return *DefaultPrompts;
+}
+
 int TChatForm::TabCount() const
 {
     return TabsControl->PageCount();
@@ -93,15 +104,9 @@ bool TChatForm::FormCloseQuery()
     if (!ExitRequested || !CloseAllChats)
         return false;
     bool canClose = true;
-    if (!ExitRequested() && TabCount() > 0) {
-        IPromptService* prompts = Prompts;
-        if (prompts == nullptr) {
-            if (!DefaultPrompts)
-                DefaultPrompts = std::make_unique<TQtPromptService>();
-            prompts = DefaultPrompts.get();
-        }
-        canClose = prompts->AskYesNoCancel("Close all chats?") == IPromptService::TAnswer::Yes;
-    }
+    if (!ExitRequested() && TabCount() > 0)
+        canClose
+            = PromptService().AskYesNoCancel("Close all chats?") == IPromptService::TAnswer::Yes;
     if (canClose)
         CloseAllChats();
     return canClose;

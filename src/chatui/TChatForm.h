@@ -4,6 +4,7 @@
 #include "platform/PromptService.h"
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -22,6 +23,8 @@ class TPageControl;
 // reference: once its sheet is destroyed it matches no tab until it is set again, so a new tab
 // never inherits the "seen" state of a dead one.
 class TChatForm final : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TChatForm(QWidget* parent = nullptr);
     ~TChatForm() override;
@@ -31,6 +34,12 @@ public:
     void SetMainFormHooks(std::function<bool()> exitRequested, std::function<void()> closeAllChats);
     // Where the close question is asked; message boxes when none is set.
     void SetPromptService(IPromptService* prompts);
+    // Where the window's questions and messages go: the service set, else message boxes.
+    IPromptService& PromptService();
+
+    // The folder a conversation was last saved to in this run; empty before the first save.
+    QString SaveFolder() const { return LastSaveFolder; }
+    void SetSaveFolder(const QString& folder) { LastSaveFolder = folder; }
 
     int TabCount() const;
     TPageControl& Tabs() const { return *TabsControl; }
@@ -71,6 +80,7 @@ private:
     std::function<void()> CloseAllChats;
     IPromptService* Prompts = nullptr;
     std::unique_ptr<IPromptService> DefaultPrompts;
+    QString LastSaveFolder;
 };
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #include "chatui/TConversationTab.h"
 
+#include "chatui/ChatAccessibility.h"
 #include "chatui/ConversationTabLayout.h"
 #include "chatui/TChatForm.h"
 #include "chatui/TPageControl.h"
@@ -11,7 +12,9 @@
 #include "skin/TSkinData.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -85,9 +88,15 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
         };
     }
     if (!Hooks.Announce)
-        Hooks.Announce = [](QAccessibleEvent& event) { QAccessible::updateAccessibility(&event); };
+        Hooks.Announce = [](QAccessibleEvent& event) { Announce(event); };
     if (!Hooks.StopFlashing)
         Hooks.StopFlashing = [](QWidget* window) { StopWindowAttention(window); };
+    if (!Hooks.ChooseSaveFile) {
+        Hooks.ChooseSaveFile = [](QWidget* parent, const QString& suggested) {
+            return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Conversation"),
+                suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
+        };
+    }
     EntryFonts.OwnText = MakeFormat(QStringLiteral("Arial"), 11, false, Black);
     EntryFonts.OwnLabel = MakeFormat(QStringLiteral("Arial Narrow"), 11, true, Black);
     EntryFonts.PeerText = MakeFormat(QStringLiteral("Arial"), 11, false, Blue);
@@ -138,8 +147,9 @@ void TConversationTab::BuildTab()
 
     QObject::connect(sheet, &TTabSheet::Resized, &Connections, [this] { LayoutTab(); });
     // The panes are what a tab costs most; a tab nobody has looked at has its text without them.
+    // Not while a screen reader listens: it reads out what arrives in every tab, from its pane.
     QObject::connect(sheet, &TTabSheet::Showing, &Connections, [this] { MakePanes(); });
-    if (sheet->isVisible())
+    if (sheet->isVisible() || QAccessible::isActive())
         MakePanes();
     LayoutTab();
     if (Form.ActiveSheet() == sheet)
@@ -195,6 +205,20 @@ void TConversationTab::ConnectControls()
         [this] { DisconnectButtonClick(); });
     QObject::connect(
         Ui.SendButton, &QPushButton::clicked, &Connections, [this] { SendButtonClick(true); });
+    QObject::connect(Ui.SaveConversation, &QAction::triggered, &Connections, [this] {
+        // Choosing the file runs the event loop, in which the tab may go: what the save needs
+        // of it afterwards is kept or checked.
+        const TChooseSaveFile choose = Hooks.ChooseSaveFile;
+        const QString fileName
+            = ConversationFileName(PeerNameText, PeerAddressText, QDate::currentDate());
+        const QPointer<QObject> alive(&Connections);
+        SaveConversation(
+            Form, fileName, choose, [this, alive]() -> std::optional<TConversationRecord> {
+                if (alive == nullptr)
+                    return std::nullopt;
+                return ConversationRecord(*this, QDateTime::currentDateTime());
+            });
+    });
 }
 
 bool TConversationTab::IsShown() const
@@ -308,8 +332,26 @@ void TConversationTab::WriteStatusLine(const std::string& text)
     if (SheetWidget == nullptr)
         return;
     EnsureLineBreak(*PaneTexts.Transcript);
-    PaneTexts.Transcript->AppendRun(QString::fromStdString(text), StatusFormat);
-    PaneTexts.Transcript->AddLine();
+    const QString line = QString::fromStdString(text) + u'\n';
+    PaneTexts.Transcript->AppendRun(line, StatusFormat);
+    // Screen readers hear how the connection stands ("Connected", "Disconnected" and why).
+    AnnounceAppended(line);
+}
+
+void TConversationTab::AnnounceAppended(const QString& text)
+{
+    // Text from the other side still to be announced takes in what follows it; a transcript not
+    // made yet is not there for screen readers to read out.
+    if (ArrivalStart >= 0 || !PanesMade())
+        return;
+    TPaneText& transcript = *PaneTexts.Transcript;
+    // Screen readers read the text from the pane as soon as they hear of it. Without one, the
+    // pass's text stays gathered into one change.
+    if (QAccessible::isActive())
+        transcript.CloseBatch();
+    QAccessibleTextInsertEvent event(
+        Ui.Transcript, transcript.EndPosition() - static_cast<int>(text.size()), text);
+    Hooks.Announce(event);
 }
 
 void TConversationTab::ClearTranscript()
@@ -502,6 +544,8 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
         AppendEntry(
             transcript, OwnNameText, local, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
     if (from == TChatStyle::IMPreview && !PaneTexts.Preview->IsEmpty()) {
+        // Screen readers hear the other side's unfinished line only now.
+        NoteArrival();
         AppendEntry(transcript, PeerNameText, PaneTexts.Preview->Text(), &EntryFonts.PeerLabel,
             &EntryFonts.PeerText, true);
     }
@@ -519,10 +563,11 @@ void TConversationTab::SwitchStyle(TChatStyle from, TChatStyle to)
         EnsureLineBreak(transcript);
         if (!transcript.IsEmpty() && !Owner.IsDisconnected()) {
             // An empty line, the notice, an empty line: one run, so one insert.
-            AppendEntry(transcript, QString(),
-                QStringLiteral("\n*** Changed to ") + NoticeName(to)
-                    + QStringLiteral(" Chat style ***\n\n"),
-                nullptr, &EntryFonts.Notice, false);
+            const QString notice = QStringLiteral("*** Changed to ") + NoticeName(to)
+                + QStringLiteral(" Chat style ***");
+            AppendEntry(transcript, QString(), u'\n' + notice + QStringLiteral("\n\n"), nullptr,
+                &EntryFonts.Notice, false);
+            AnnounceAppended(notice + QStringLiteral("\n\n"));
         }
     }
     CurrentStyle = to;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chatui/ConversationFile.h"
 #include "chatui/ConversationTabControls.h"
 #include "chatui/TAttentionBlink.h"
 #include "chatui/TPaneText.h"
@@ -41,9 +42,11 @@ struct TConversationTabHooks {
     // Shows the main window without taking the keyboard: an incoming call brings it forward
     // together with the chat window.
     std::function<void()> ShowMainWindow;
-    // Tells the accessibility layer (screen readers) of a change. Default: Qt's, which passes it
-    // on only while an assistive technology listens.
+    // Tells the accessibility layer (screen readers) of what arrived in the transcript. Default:
+    // the chat window's announcement, passed on only while an assistive technology listens.
     std::function<void(QAccessibleEvent& event)> Announce;
+    // Where "Save Conversation…" saves to. Default: the desktop's file dialog.
+    TChooseSaveFile ChooseSaveFile = {};
 };
 
 // One conversation's tab in the chat window: its sheet, its eleven controls, the text panes and
@@ -142,6 +145,9 @@ public:
     const TFonts& Fonts() const { return EntryFonts; }
     TChatStyle Style() const { return CurrentStyle; }
     QString PeerName() const { return PeerNameText; }
+    QString PeerAddress() const { return PeerAddressText; }
+    QString PeerPort() const { return PeerPortText; }
+    QString OwnName() const { return OwnNameText; }
     bool AttentionActive() const { return Blink.Active(); }
     int ToggleCount() const { return Blink.Toggles(); }
 
@@ -168,6 +174,8 @@ private:
     QRadioButton* Choice(TChatStyle style) const;
     bool IsShown() const;
     void SetTypingCaption(const QString& caption);
+    // Tells screen readers of `text`, just appended to the transcript.
+    void AnnounceAppended(const QString& text);
     // The tab's caption and tool tip from what is known of the peer: its name, else its address.
     void ShowPeer();
     void NoteArrival();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -28,6 +29,17 @@ TPageControl::TPageControl(QWidget* parent)
     connect(TabStrip, &TTabStrip::TabChosen, this, [this](int index) {
         ShowIndex(index);
         emit Change();
+    });
+    // The keyboard follows a click on a tab, also from elsewhere on the page shown: the page
+    // passes it on to where it belongs (a conversation's typing pane, its focus proxy).
+    connect(TabStrip, &TTabStrip::TabClicked, this, [this](int index) {
+        if (QWidget* page = Page(index))
+            page->setFocus(Qt::MouseFocusReason);
+    });
+    // A tab's menu holds what its page offers (the page's actions).
+    connect(TabStrip, &TTabStrip::TabMenuRequested, this, [this](int index, const QPoint& at) {
+        if (QWidget* page = Page(index); page != nullptr && !page->actions().isEmpty())
+            QMenu::exec(page->actions(), at, nullptr, this);
     });
     // One watcher for all pages: one per page would make every focus change cost as much as
     // there are conversations.
@@ -144,8 +156,8 @@ void TPageControl::ChoosePage(int index)
         ShowIndex(index);
         emit Change();
     }
-    // Focus coming in from elsewhere is what tells the sheet it was entered; its conversation
-    // then hands the keyboard on to its typing pane.
+    // The page passes the keyboard on (a conversation's to its typing pane, its focus proxy);
+    // focus coming in from elsewhere is what tells the sheet it was entered.
     if (PageOf(QApplication::focusWidget()) != page)
         page->setFocus(Qt::ShortcutFocusReason);
 }

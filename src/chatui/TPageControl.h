@@ -13,7 +13,7 @@ class TTabStrip;
 // conversation, of which one is visible. Pages are added by their owners and leave the control when
 // they are removed or destroyed. The page control shows one page; which page the user counts as
 // seen is the chat window's business, so Change fires only when the user picks a tab, never when
-// the program adds or removes a page.
+// the program adds or removes a page. A right click on a tab opens a menu of its page's actions.
 class TPageControl final : public QWidget {
     Q_OBJECT
 

@@ -300,6 +300,11 @@ void TRichPane::contextMenuEvent(QContextMenuEvent* event)
     }
     menu.addSeparator();
     menu.addAction(QStringLiteral("Select &All"), this, &QPlainTextEdit::selectAll);
+    // What the pane's owner offers besides.
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

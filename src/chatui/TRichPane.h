@@ -26,7 +26,9 @@ namespace quillet {
 // work as usual. Editing that would change the text behind the handler's back (cut, undo, the
 // Delete key, dropping text) is not offered; pasting types the pasted characters, and so do the
 // characters an input method commits (dead keys, compose sequences, input methods for other
-// scripts). What an input method is still composing shows at the caret but is not typed.
+// scripts). What an input method is still composing shows at the caret but is not typed. The
+// pane's menu offers Copy, Paste (where keys are handled) and Select All, then the actions added
+// to the pane.
 class TRichPane final : public QPlainTextEdit {
 public:
     // Handler for one typed character; set the character to 0 to consume it.

@@ -2,8 +2,11 @@
 
 #include "chatui/TPageControl.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPainter>
+
+#include <utility>
 
 namespace quillet {
 
@@ -43,7 +46,12 @@ void TTabSheet::SetPageControl(TPageControl* control)
 
 void TTabSheet::SetCaption(const QString& caption)
 {
-    CaptionText = caption;
+    // Screen readers name the conversation's panel as its tab, and are told only while one
+    // listens: the event would make the panel's accessible interface at once.
+    if (caption != std::exchange(CaptionText, caption) && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
     if (Control != nullptr)
         Control->SetPageCaption(this, caption);
 }

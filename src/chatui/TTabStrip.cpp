@@ -1,5 +1,8 @@
 #include "chatui/TTabStrip.h"
 
+#include "chatui/TTabStripAccessible.h"
+
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -36,10 +39,15 @@ int TTabStrip::AddTab(const QString& caption)
 {
     TTab tab;
     tab.Caption = caption;
+    tab.Key = NextKey++;
     Tabs.push_back(tab);
-    if (Current < 0)
+    const bool first = Current < 0;
+    if (first)
         Current = 0;
     Invalidate();
+    TTabStripAccessible::TabAdded(*this, Count() - 1);
+    if (first)
+        TTabStripAccessible::CurrentChanged(*this, -1, Current);
     return Count() - 1;
 }
 
@@ -47,12 +55,28 @@ void TTabStrip::RemoveTab(int index)
 {
     if (index < 0 || index >= Count())
         return;
+    TTabStripAccessible::TabRemoving(*this, index);
     Tabs.erase(Tabs.begin() + index);
+    const bool wasCurrent = index == Current;
     if (Tabs.empty())
         Current = -1;
     else if (index < Current || Current >= Count())
         --Current;
     Invalidate();
+    if (wasCurrent)
+        TTabStripAccessible::CurrentChanged(*this, -1, Current);
+}
+
+std::uint64_t TTabStrip::TabKey(int index) const
+{
+    return index >= 0 && index < Count() ? Tabs[static_cast<std::size_t>(index)].Key : 0;
+}
+
+int TTabStrip::IndexOfKey(std::uint64_t key) const
+{
+    const auto found = std::lower_bound(Tabs.begin(), Tabs.end(), key,
+        [](const TTab& tab, std::uint64_t wanted) { return tab.Key < wanted; });
+    return found != Tabs.end() && found->Key == key ? static_cast<int>(found - Tabs.begin()) : -1;
 }
 
 QString TTabStrip::Caption(int index) const
@@ -70,6 +94,7 @@ void TTabStrip::SetCaption(int index, const QString& caption)
     // The tab's own text changes even where its place stays.
     RepaintTab(index);
     Invalidate();
+    TTabStripAccessible::TabChanged(*this, index, QAccessible::NameChanged);
 }
 
 bool TTabStrip::Highlighted(int index) const
@@ -94,8 +119,10 @@ QString TTabStrip::ToolTip(int index) const
 
 void TTabStrip::SetToolTip(int index, const QString& text)
 {
-    if (index >= 0 && index < Count())
-        Tabs[static_cast<std::size_t>(index)].ToolTip = text;
+    if (index < 0 || index >= Count() || Tabs[static_cast<std::size_t>(index)].ToolTip == text)
+        return;
+    Tabs[static_cast<std::size_t>(index)].ToolTip = text;
+    TTabStripAccessible::TabChanged(*this, index, QAccessible::DescriptionChanged);
 }
 
 bool TTabStrip::Ended(int index) const
@@ -109,14 +136,28 @@ void TTabStrip::SetEnded(int index, bool ended)
         return;
     Tabs[static_cast<std::size_t>(index)].Ended = ended;
     RepaintTab(index);
+    // A screen reader says in words what the eye sees as a greyed tab.
+    TTabStripAccessible::TabChanged(*this, index, QAccessible::DescriptionChanged);
 }
 
 void TTabStrip::SetCurrentIndex(int index)
 {
     if (index < -1 || index >= Count() || index == Current)
         return;
-    Current = index;
+    TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
     update();
+}
+
+void TTabStrip::ChooseTab(int index)
+{
+    if (index < 0 || index >= Count())
+        return;
+    if (index != Current) {
+        TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
+        update();
+        emit TabChosen(index);
+    }
+    emit TabClicked(index);
 }
 
 int TTabStrip::TabHeight() const
@@ -286,22 +327,13 @@ QSize TTabStrip::minimumSizeHint() const
     return { MinTabWidth + 2 * SideMargin, TabHeight() };
 }
 
-void TTabStrip::Choose(int index)
-{
-    if (index < 0 || index == Current)
-        return;
-    Current = index;
-    update();
-    emit TabChosen(index);
-}
-
 void TTabStrip::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
-    Choose(TabAt(event->position().toPoint()));
+    ChooseTab(TabAt(event->position().toPoint()));
 }
 
 void TTabStrip::mouseMoveEvent(QMouseEvent* event)
@@ -314,6 +346,18 @@ void TTabStrip::leaveEvent(QEvent* event)
 {
     SetHovered(-1);
     QWidget::leaveEvent(event);
+}
+
+void TTabStrip::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Only a click comes here: the strip never has the keyboard.
+    const int index = TabAt(event->pos());
+    if (index < 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit TabMenuRequested(index, event->globalPos());
 }
 
 void TTabStrip::SetHovered(int index)

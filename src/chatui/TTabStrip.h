@@ -4,6 +4,7 @@
 #include <QStyleOptionTab>
 #include <QWidget>
 
+#include <cstdint>
 #include <vector>
 
 namespace quillet {
@@ -17,6 +18,8 @@ namespace quillet {
 // program whatever the style. A highlighted tab goes to the style as an "on" tab with the
 // highlight colours in its palette: every style shows the colours, and a style that knows the
 // convention (the skin's) can draw it its own way.
+//
+// Screen readers see a page tab list (TTabStripAccessible); every change of a tab is told to it.
 class TTabStrip final : public QWidget {
     Q_OBJECT
 
@@ -44,6 +47,13 @@ public:
     // -1 when there is no tab. Setting it from the program emits nothing.
     int CurrentIndex() const { return Current; }
     void SetCurrentIndex(int index);
+    // The user chose the tab, with a click or through a screen reader.
+    void ChooseTab(int index);
+
+    // A key that stays with a tab while others come and go (0 for no tab), and the tab that has
+    // it (-1 for none).
+    std::uint64_t TabKey(int index) const;
+    int IndexOfKey(std::uint64_t key) const;
 
     // The layout for the strip's present width.
     int RowCount() const;
@@ -58,14 +68,20 @@ public:
     QSize minimumSizeHint() const override;
 
 signals:
-    // The user clicked another tab. Not emitted for changes the program makes.
+    // The user chose another tab (a click, or a screen reader's action). Not emitted for changes
+    // the program makes.
     void TabChosen(int index);
+    // The user clicked a tab, the current one too (after TabChosen when it was another).
+    void TabClicked(int index);
+    // The user asked for the menu of a tab (a right click) at `globalPos`.
+    void TabMenuRequested(int index, const QPoint& globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
@@ -76,6 +92,8 @@ private:
         bool Highlighted = false;
         QString ToolTip;
         bool Ended = false;
+        // Increases with every tab added, so the tabs stay sorted by it.
+        std::uint64_t Key = 0;
         // Measured once per caption and font: with many tabs, measuring every caption on each
         // layout made adding or removing a tab cost the square of the count.
         mutable int Width = -1;
@@ -95,11 +113,11 @@ private:
     void FinishLayout();
     void RepaintTab(int index);
     const TLayout& CurrentLayout() const;
-    void Choose(int index);
     void SetHovered(int index);
     QStyleOptionTab TabOption(int index) const;
 
     std::vector<TTab> Tabs;
+    std::uint64_t NextKey = 1;
     int Current = -1;
     // The tab under the pointer, -1 for none.
     int Hovered = -1;

@@ -115,6 +115,35 @@ TEST_F(ChatWindowAccess, ATabChosenFromTheKeyboardStopsBlinking)
     EXPECT_FALSE(Tab(2).Sheet()->Highlighted()) << "and it stays off";
 }
 
+TEST_F(ChatWindowAccess, AClickOnATabPutsTheKeyboardIntoItsTypingPane)
+{
+    const struct {
+        const char* What;
+        int From;
+        int To;
+        std::function<void()> Before;
+    } rows[] = {
+        { "another tab", 0, 2, [] {} },
+        { "the tab shown, the keyboard on its button", 1, 1,
+            [this] { Tab(1).Controls().DisconnectButton->setFocus(); } },
+        { "an ended conversation's tab", 0, 1,
+            [this] {
+                Rigs[1]->Owner.Connected = false;
+                Tab(1).ShowEnded();
+            } },
+    };
+    TTabStrip& strip = Form.Tabs().Strip();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.What);
+        StartOn(row.From);
+        row.Before();
+        QTest::mouseClick(&strip, Qt::LeftButton, {}, strip.TabRect(row.To).center());
+        EXPECT_EQ(Shown(), row.To);
+        EXPECT_EQ(Form.ActiveSheet(), Tab(row.To).Sheet());
+        EXPECT_EQ(QApplication::focusWidget(), Tab(row.To).Controls().LocalPane);
+    }
+}
+
 TEST_F(ChatWindowAccess, TabAndTypedKeysStillGoToTheConversation)
 {
     StartOn(1);
