@@ -190,7 +190,9 @@ void ConversationThreadPass(TFuzzOwner& owner)
 std::string RunTab(TChatStyle style, bool caller, std::string_view stream,
     const std::vector<std::size_t>& lengths, std::size_t room)
 {
-    static TChatForm form;
+    // Made once and never destroyed: destroyed among the exit handlers, the window would tell
+    // the accessibility layer of its closing after the toolkit's caches were gone.
+    static TChatForm& form = *new TChatForm;
     TFakeTickSource ticks(0xFFFFF000u);
     TFuzzOwner owner(ticks, room);
     TConversationTab tab(form, owner, "Fuzz", nullptr, ticks);
