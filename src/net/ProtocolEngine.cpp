@@ -269,11 +269,15 @@ void TProtocolEngine::Decide(std::string chunk, TFlushMode mode)
         std::lock_guard decide(DecideGuard);
         TDecidedChunk decided;
         const std::size_t consumed = ConsumeNamePhase(chunk, decided);
-        chunk.erase(0, consumed);
-        DecideStyleSignals(chunk, decided);
-        decided.Bytes = std::move(chunk);
+        // A chunk waiting to be shown keeps only what is left to show: the buffer of one the
+        // name phase took would otherwise wait with it, whole, while counting as nothing.
+        if (consumed == 0)
+            decided.Bytes = std::move(chunk);
+        else
+            decided.Bytes.assign(chunk, consumed);
+        DecideStyleSignals(decided.Bytes, decided);
         std::lock_guard queue(QueueGuard);
-        DecidedBytes += decided.Bytes.size() + 1;
+        DecidedBytes += decided.HeldBytes();
         Decided.push_back(std::move(decided));
     }
     // Sent with no guard held: a failed send is reported through the main thread.
@@ -300,7 +304,7 @@ std::size_t TProtocolEngine::ShowDecided(std::size_t budget)
                 break;
             for (const TDecidedChunk& decided : batch) {
                 ShowChunk(decided);
-                shown += decided.Bytes.size() + 1;
+                shown += decided.HeldBytes();
             }
         }
     } catch (...) {

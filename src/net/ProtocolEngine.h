@@ -87,10 +87,11 @@ public:
     // handed to the connection when this returns (waiting for it as long as that takes); the
     // chunk then waits for ShowDecided.
     void DecideIncoming(std::string chunk);
-    // Main thread: shows the decided chunks in the order they came, until none is left or at
-    // least `budget` bytes were shown. Returns the bytes still waiting.
+    // Main thread: shows the decided chunks in the order they came, until none is left or the
+    // chunks shown held at least `budget` bytes. Returns what those still waiting hold.
     std::size_t ShowDecided(std::size_t budget = std::numeric_limits<std::size_t>::max());
-    // Received bytes decided and not shown yet.
+    // The memory the chunks decided and not shown yet hold: their bytes and what was decided of
+    // them.
     std::size_t UndisplayedBytes() const;
     // True once a received greeting has completed the peer's name (any thread; the main thread's
     // PeerName follows when the chunk is shown).
@@ -172,6 +173,15 @@ private:
         std::string Bytes;
         TChatStyle StyleBefore = TChatStyle::Realtime;
         std::vector<TStyleStep> Steps;
+        // The memory it holds while it waits, which is what read-ahead is measured in.
+        std::size_t HeldBytes() const
+        {
+            std::size_t held
+                = sizeof(TDecidedChunk) + Bytes.capacity() + Steps.capacity() * sizeof(TStyleStep);
+            for (const std::string& name : Names)
+                held += sizeof(std::string) + name.capacity();
+            return held;
+        }
     };
 
     void Decide(std::string chunk, TFlushMode mode);

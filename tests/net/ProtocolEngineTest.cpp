@@ -1,5 +1,7 @@
 #include "ProtocolEngineFixture.h"
 
+#include "support/MemoryProbes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -436,6 +438,34 @@ TEST_F(ProtocolEngineTest, AChunkIsAnsweredWhereItArrivesAndShownWhenTheWindowsT
     }
     EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFA }), "k" })) << "a Realtime key, not IM typing";
     EXPECT_EQ(Engine.UndisplayedBytes(), 0u);
+}
+
+// What waits to be shown is counted as the memory it holds, so that the conversation thread's
+// read-ahead bounds memory: a chunk the name phase took holds nothing of its buffer, one of text
+// or style signals holds its bytes and what was decided of them.
+TEST_F(ProtocolEngineTest, ChunksWaitingToBeShownAreCountedAsTheMemoryTheyHold)
+{
+    constexpr std::size_t Chunk = 64 * 1024;
+    constexpr int Chunks = 160; // 10 MiB
+    const std::int64_t heapBefore = HeapInUse();
+    for (int i = 0; i < Chunks; ++i)
+        Engine.DecideIncoming(std::string(Chunk, 'n'));
+    EXPECT_LT(HeapInUse() - heapBefore, 1024 * 1024) << "a name that never ends keeps its cap";
+    EXPECT_LT(Engine.UndisplayedBytes(), Chunks * 256u);
+
+    Engine.DecideIncoming("\r\n");
+    const std::size_t named = Engine.UndisplayedBytes();
+    Engine.DecideIncoming(std::string(Chunk, 't'));
+    EXPECT_GE(Engine.UndisplayedBytes() - named, Chunk);
+    const std::size_t text = Engine.UndisplayedBytes();
+    std::string signals;
+    for (std::size_t i = 0; i < Chunk; ++i)
+        signals += static_cast<char>(0xFA + i % 3);
+    Engine.DecideIncoming(signals);
+    EXPECT_GE(Engine.UndisplayedBytes() - text, 2 * Chunk) << "the signals and their decisions";
+
+    EXPECT_EQ(Engine.ShowDecided(), 0u);
+    EXPECT_EQ(Engine.PeerName().size(), TProtocolEngine::MaxNameBytes);
 }
 
 } // namespace
