@@ -1,9 +1,9 @@
 #include "shell/TAboutForm.h"
 
+#include "shell/DesktopOpener.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/TLinkLabel.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -86,7 +86,9 @@ QString TAboutForm::VersionCaption()
 TAboutForm::TAboutForm(const std::filesystem::path& settingsPath, const QString& readmePath,
     const QString& licensePath, IPromptService& prompts, QWidget* parent)
     : TCentredDialog(parent)
-    , OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    , OpenUrl([](const QUrl& url, const std::function<void()>& noProgram) {
+        OpenWithDesktop(url, noProgram);
+    })
     , Prompts(prompts)
     , Readme(QUrl::fromLocalFile(readmePath))
     , License(QUrl::fromLocalFile(licensePath))
@@ -200,9 +202,12 @@ void TAboutForm::OpenDocument(const QUrl& url)
         Prompts.ShowMessage("The file " + path.toStdString() + " is missing.");
         return;
     }
-    if (!OpenUrl(url))
-        Prompts.ShowMessage("No program on this computer is set up to open " + path.toStdString()
+    // The answer may come after the dialog has gone; the message is still the user's.
+    IPromptService& prompts = Prompts;
+    OpenUrl(url, [&prompts, path] {
+        prompts.ShowMessage("No program on this computer is set up to open " + path.toStdString()
             + ". Open it with a text editor or a web browser.");
+    });
 }
 
 void TAboutForm::URLEnter(TLinkLabel& label)

@@ -39,9 +39,9 @@ public:
     QLabel* SettingsLabel;
     QPushButton* Button1;
 
-    // Opens an address with the desktop's default handler, false when no program does;
-    // replaceable so that a test can watch.
-    std::function<bool(const QUrl&)> OpenUrl;
+    // Opens an address with the desktop's default handler; the second argument runs when no
+    // program does (OpenWithDesktop). Replaceable so that a test can watch.
+    std::function<void(const QUrl&, const std::function<void()>&)> OpenUrl;
 
     QUrl ReadmeUrl() const { return Readme; }
     QUrl LicenseUrl() const { return License; }

@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 
+#include "shell/DesktopOpener.h"
 #include "shell/InstalledTree.h"
 #include "shell/ShippedDocument.h"
 #include "shell/TAboutForm.h"
@@ -9,8 +10,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -24,9 +27,10 @@ protected:
     {
         test::WriteWholeFile(test::PathOf(Docs) / "README.md", "# Quillet");
         test::WriteWholeFile(test::PathOf(Docs) / "LICENSE", "MIT");
-        Form.OpenUrl = [this](const QUrl& url) {
+        Form.OpenUrl = [this](const QUrl& url, const std::function<void()>& noProgram) {
             Opened.push_back(url);
-            return Opens;
+            if (!Opens)
+                noProgram();
         };
         Form.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
@@ -86,6 +90,50 @@ TEST_F(TAboutFormTest, ALinkThatCannotBeOpenedSaysWhy)
         "The file " + Docs.filePath("LICENSE").toStdString() + " is missing.");
     EXPECT_EQ(Opened.size(), 1u) << "a missing file is not handed on";
     EXPECT_TRUE(Form.isVisible());
+}
+
+// The desktop's opener, as the links use it: only its word that no program handles the file
+// tells the user so; a file it opens, or a viewer that fails later, does not.
+TEST(DesktopOpenerTest, SaysSoOnlyWhenNoProgramOpensTheFile)
+{
+    QTemporaryDir bin;
+    const QString handed = bin.filePath("handed");
+    const QString savedPath = qEnvironmentVariable("PATH");
+    const QUrl readme = QUrl::fromLocalFile(bin.filePath("Read me.md"));
+    const struct {
+        const char* What;
+        int Status; // of the opener; -1: there is none
+        bool NoProgram;
+    } rows[] = {
+        { "opened", 0, false },
+        { "no program for the file", 3, true },
+        { "the viewer failed", 4, false },
+        { "no opener on this computer", -1, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.What);
+        QFile::remove(bin.filePath("xdg-open"));
+        QFile::remove(handed);
+        if (row.Status >= 0) {
+            test::WriteWholeFile(test::PathOf(bin) / "xdg-open",
+                "#!/bin/sh\nprintf '%s' \"$1\" > '" + handed.toStdString() + "'\nexit "
+                    + std::to_string(row.Status) + "\n");
+            QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", bin.path().toLocal8Bit());
+        int told = 0;
+        QProcess* opener = OpenWithDesktop(readme, [&told] { ++told; });
+        qputenv("PATH", savedPath.toLocal8Bit());
+        if (row.Status >= 0) {
+            ASSERT_NE(opener, nullptr);
+            QSignalSpy finished(opener, &QProcess::finished);
+            ASSERT_TRUE(finished.wait(10000));
+            QFile file(handed);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(QString::fromUtf8(file.readAll()), readme.toLocalFile());
+        }
+        EXPECT_EQ(told, row.NoProgram ? 1 : 0);
+    }
 }
 
 TEST_F(TAboutFormTest, PressingOnALinkAndReleasingElsewhereOpensNothing)
