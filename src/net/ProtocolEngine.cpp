@@ -304,7 +304,7 @@ std::size_t TProtocolEngine::ShowDecided(std::size_t budget)
                 break;
             for (const TDecidedChunk& decided : batch) {
                 ShowChunk(decided);
-                shown += decided.HeldBytes();
+                shown += decided.Bytes.size() + 1;
             }
         }
     } catch (...) {
@@ -386,7 +386,8 @@ void TProtocolEngine::DecideStyleSignals(std::string_view bytes, TDecidedChunk& 
         if (b < 250 || b > 252)
             continue;
         const TStyleStep step = DecideStyleSignal(static_cast<TChatStyle>(b - wire::SigStyleBase));
-        decided.Steps.push_back(step);
+        decided.Steps.push_back(static_cast<std::uint8_t>(
+            (step.Marked ? StepMarked : 0) | (step.Echoed ? StepEchoed : 0)));
         if (step.Echoed)
             echoes += c;
     }
@@ -438,7 +439,7 @@ void TProtocolEngine::FlushRun(std::string& run, TChatStyle style)
 }
 
 bool TProtocolEngine::InterpretConversation(
-    std::string_view bytes, TChatStyle style, const std::vector<TStyleStep>& steps)
+    std::string_view bytes, TChatStyle style, const std::vector<std::uint8_t>& steps)
 {
     const TByteTables& t = Tables();
     const std::array<TByteKind, 256>* kinds
@@ -489,7 +490,9 @@ bool TProtocolEngine::InterpretConversation(
             Display.SetTypingNotice(PeerUtf8 + " is typing...");
             break;
         case TByteKind::StyleSignal: {
-            const TStyleStep& step = steps[nextStep++];
+            const std::uint8_t done = steps[nextStep++];
+            const TStyleStep step { style, static_cast<TChatStyle>(b - wire::SigStyleBase),
+                (done & StepMarked) != 0, (done & StepEchoed) != 0 };
             ShowStyleStep(step);
             style = step.To;
             kinds = style == TChatStyle::IMPreview ? &t.Preview : &t.Conversation;

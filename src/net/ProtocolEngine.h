@@ -87,8 +87,9 @@ public:
     // handed to the connection when this returns (waiting for it as long as that takes); the
     // chunk then waits for ShowDecided.
     void DecideIncoming(std::string chunk);
-    // Main thread: shows the decided chunks in the order they came, until none is left or the
-    // chunks shown held at least `budget` bytes. Returns what those still waiting hold.
+    // Main thread: shows the decided chunks in the order they came, until none is left or at
+    // least `budget` received bytes were shown. Returns what those still waiting hold
+    // (UndisplayedBytes).
     std::size_t ShowDecided(std::size_t budget = std::numeric_limits<std::size_t>::max());
     // The memory the chunks decided and not shown yet hold: their bytes and what was decided of
     // them.
@@ -163,6 +164,8 @@ private:
         bool Marked;
         bool Echoed;
     };
+    static constexpr std::uint8_t StepMarked = 1;
+    static constexpr std::uint8_t StepEchoed = 2;
     // Who calls Flush: the main thread hands over only what the connection takes at once.
     enum class TFlushMode : std::uint8_t { NoWait, Wait };
     // A received chunk as decided, waiting to be shown: the names its greeting bytes completed
@@ -172,12 +175,15 @@ private:
         std::vector<std::string> Names;
         std::string Bytes;
         TChatStyle StyleBefore = TChatStyle::Realtime;
-        std::vector<TStyleStep> Steps;
+        // What each style signal did besides switching to its style (from the style before it:
+        // the one the previous signal switched to, or StyleBefore): StepMarked and StepEchoed.
+        // A byte each, so that a burst of signals waiting to be shown holds little more than
+        // itself.
+        std::vector<std::uint8_t> Steps;
         // The memory it holds while it waits, which is what read-ahead is measured in.
         std::size_t HeldBytes() const
         {
-            std::size_t held
-                = sizeof(TDecidedChunk) + Bytes.capacity() + Steps.capacity() * sizeof(TStyleStep);
+            std::size_t held = sizeof(TDecidedChunk) + Bytes.capacity() + Steps.capacity();
             for (const std::string& name : Names)
                 held += sizeof(std::string) + name.capacity();
             return held;
@@ -194,7 +200,7 @@ private:
     void ShowChunk(const TDecidedChunk& decided);
     // The second pass: what the bytes show. Returns true when they held a CR.
     bool InterpretConversation(
-        std::string_view bytes, TChatStyle style, const std::vector<TStyleStep>& steps);
+        std::string_view bytes, TChatStyle style, const std::vector<std::uint8_t>& steps);
     void FlushRun(std::string& run, TChatStyle style);
     // The choice handler (main thread): the display's switch, the style and its signal.
     void ChooseStyle(TChatStyle style);

@@ -12,8 +12,9 @@ constexpr auto ClosePollInterval = std::chrono::milliseconds(500);
 // What received chunks may hold while they wait to be shown before this thread waits for the
 // window to catch up: a peer faster than the window is read no faster than it is shown.
 constexpr std::size_t ReadAheadBytes = 256 << 10;
-// What one pass of the main thread's event loop shows at most of one conversation, so that a
-// peer sending without pause cannot keep the window from everything else.
+// The received bytes one pass of the main thread's event loop shows at most of one
+// conversation, so that a peer sending without pause cannot keep the window from everything
+// else.
 constexpr std::size_t PassBytes = 256 << 10;
 
 } // namespace
