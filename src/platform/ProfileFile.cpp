@@ -34,12 +34,21 @@ public:
     std::string Eol = "\n";
 
 private:
-    bool ReadContent(const std::filesystem::path& file);
-
     std::string Content;
     std::deque<std::string> Made; // a deque keeps its elements in place as it grows
     bool Refused = false;
 };
+
+bool ReadWholeFile(const std::filesystem::path& file, std::string& content);
+
+// A byte order mark is how some editors start a UTF-8 file; it belongs to no line.
+std::string_view WithoutByteOrderMark(std::string_view content)
+{
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (content.substr(0, ByteOrderMark.size()) == ByteOrderMark)
+        content.remove_prefix(ByteOrderMark.size());
+    return content;
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -118,16 +127,12 @@ bool IsRegularAndSmallEnough(const struct stat& st)
 
 TParsedFile::TParsedFile(const std::filesystem::path& file)
 {
-    if (!ReadContent(file)) {
+    if (!ReadWholeFile(file, Content)) {
         Refused = true;
         Content.clear();
         return;
     }
-    std::string_view content = Content;
-    // A byte order mark is how some editors start a UTF-8 file; it belongs to no line.
-    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-    if (content.substr(0, ByteOrderMark.size()) == ByteOrderMark)
-        content.remove_prefix(ByteOrderMark.size());
+    const std::string_view content = WithoutByteOrderMark(Content);
     if (content.find("\r\n") != std::string::npos)
         Eol = "\r\n";
     // A whole file of UTF-8 (the usual case) is checked in one pass; otherwise line by line, so
@@ -149,10 +154,10 @@ TParsedFile::TParsedFile(const std::filesystem::path& file)
     }
 }
 
-// Reads the whole file into Content; false when it exists and may not be read. The file is
+// Reads the whole file into `content`; false when it exists and may not be read. The file is
 // opened without waiting (a named pipe would block the open until a writer comes) and checked
 // on the open descriptor, so what is read is what was checked.
-bool TParsedFile::ReadContent(const std::filesystem::path& file)
+bool ReadWholeFile(const std::filesystem::path& file, std::string& content)
 {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
@@ -162,18 +167,18 @@ bool TParsedFile::ReadContent(const std::filesystem::path& file)
     if (ok) {
         // One allocation for the whole text: a buffer grown as the bytes come costs a copy and
         // fresh pages at every doubling, most of the start-up time with a full phonebook.
-        Content.resize(static_cast<std::size_t>(st.st_size));
+        content.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;
         while (ok) {
-            if (done == Content.size()) {
+            if (done == content.size()) {
                 // The file grew since it was measured: read on, up to the limit.
-                if (Content.size() > MaxFileSize) {
+                if (content.size() > MaxFileSize) {
                     ok = false;
                     break;
                 }
-                Content.resize(std::max<std::size_t>(2 * Content.size(), 4096));
+                content.resize(std::max<std::size_t>(2 * content.size(), 4096));
             }
-            const ssize_t n = ::read(fd, Content.data() + done, Content.size() - done);
+            const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -182,8 +187,8 @@ bool TParsedFile::ReadContent(const std::filesystem::path& file)
             }
             done += static_cast<std::size_t>(n);
         }
-        Content.resize(done);
-        ok = ok && Content.size() <= MaxFileSize;
+        content.resize(done);
+        ok = ok && content.size() <= MaxFileSize;
     }
     ::close(fd);
     return ok;
@@ -418,13 +423,35 @@ bool WriteFileAtomically(
 std::optional<std::string> ReadValue(
     const std::filesystem::path& file, std::string_view section, std::string_view key)
 {
-    const TParsedFile parsed(file);
-    const auto range = FindSection(parsed, section);
-    if (!range)
+    // One value needs the lines up to the end of its section only, taken as TParsedFile takes
+    // them: with a full phonebook after [Settings], splitting and checking the whole file for
+    // each value read cost a start milliseconds apiece.
+    std::string content;
+    if (!ReadWholeFile(file, content))
         return std::nullopt;
-    for (std::size_t i = range->Begin + 1; i < range->End; ++i) {
-        const auto entry = EntryOf(parsed.Lines[i]);
-        if (entry && EqualsNoCase(entry->Key, Trim(key)))
+    std::string_view rest = WithoutByteOrderMark(content);
+    bool inSection = false;
+    std::string converted;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!cp1252::IsValidUtf8(line)) {
+            converted = cp1252::ToUtf8(line);
+            line = converted;
+        }
+        if (const auto name = SectionName(line)) {
+            // Only the first section of the name counts.
+            if (inSection)
+                return std::nullopt;
+            inSection = EqualsNoCase(*name, Trim(section));
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (const auto entry = EntryOf(line); entry && EqualsNoCase(entry->Key, Trim(key)))
             return std::string(entry->Value);
     }
     return std::nullopt;

@@ -67,6 +67,40 @@ TEST_F(ProfileFileTest, LookupIgnoresCaseTrimsAndTakesTheFirst)
     EXPECT_EQ(profile::ListSections(File).size(), 3u);
 }
 
+// A single value is read from the lines up to the end of its section only; it must be what the
+// reader of whole sections finds there (the first entry of the key in the first section).
+TEST_F(ProfileFileTest, AValueIsWhatTheSectionReaderFinds)
+{
+    const struct {
+        const char* What;
+        std::string Content;
+        std::string Expected; // "-": not found
+    } rows[] = {
+        { "a byte order mark", "\xEF\xBB\xBF[Settings]\nUser name=Ann\n", "Ann" },
+        { "CR LF", "[Settings]\r\nUser name=Ann\r\n[Users Section]\r\nB=1\r\n", "Ann" },
+        { "a Windows-1252 line", "[Settings]\nUser name=Jos\xE9\n", "Jos\xC3\xA9" },
+        { "a Windows-1252 line before", "[Users Section]\nJos\xE9=1\n[Settings]\nUser name=B\n",
+            "B" },
+        { "only in a second section", "[Settings]\nx=1\n[Settings]\nUser name=C\n", "-" },
+        { "no line end at the end", "[Settings]\nUser name=D", "D" },
+        { "a section header with blanks", "  [ settings ]  \n USER NAME = E \n", "E" },
+        { "no such section", "[Users Section]\nUser name=F\n", "-" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.What);
+        Put(row.Content);
+        std::string found = "-";
+        for (const TProfileEntry& entry : profile::ReadSection(File, "Settings")) {
+            if (entry.Key == "User name" || entry.Key == "USER NAME") {
+                found = entry.Value;
+                break;
+            }
+        }
+        EXPECT_EQ(found, row.Expected);
+        EXPECT_EQ(profile::ReadString(File, "Settings", "User name", "-"), row.Expected);
+    }
+}
+
 TEST_F(ProfileFileTest, SectionEntriesComeInFileOrder)
 {
     Put("[Users Section]\r\nZoe=1.2.3.4,2323,1\r\n; a comment\r\nadam = 5.6.7.8\r\nno equals\r\n"
