@@ -686,12 +686,10 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
     if (Blink.Active())
         StopAttention();
     Owner.Input().KeyTyped(key, empty);
-    if (key == KeyEnter) {
-        // Send is shown in the one-line styles.
-        if (CurrentStyle != TChatStyle::Realtime)
-            SendButtonClick(false);
-        if (CurrentStyle != TChatStyle::Realtime)
-            key = 0;
+    if (key == KeyEnter && CurrentStyle != TChatStyle::Realtime) {
+        // Send is shown in the one-line styles: Enter sends the line and is not typed.
+        SendButtonClick(false);
+        key = 0;
     }
     if (key != 0 && key != KeyBackspace && key != KeyLineFeed && key != KeyEnter
         && key != KeyDelete) {

@@ -50,6 +50,17 @@ std::string_view WithoutByteOrderMark(std::string_view content)
     return content;
 }
 
+// Takes the next line off the front of `rest`, without its line end ("\n" or "\r\n").
+std::string_view NextLine(std::string_view& rest)
+{
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
 std::string_view Trim(std::string_view s)
 {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -139,18 +150,11 @@ TParsedFile::TParsedFile(const std::filesystem::path& file)
     // that the lines in the single-byte code page are converted and the others kept as they are.
     const bool allUtf8 = cp1252::IsValidUtf8(content);
     Lines.reserve(static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
-    std::size_t start = 0;
-    while (start < content.size()) {
-        auto end = content.find('\n', start);
-        if (end == std::string_view::npos)
-            end = content.size();
-        std::string_view line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    for (std::string_view rest = content; !rest.empty();) {
+        std::string_view line = NextLine(rest);
         if (!allUtf8 && !cp1252::IsValidUtf8(line))
             line = Own(cp1252::ToUtf8(line));
         Lines.push_back(line);
-        start = end + 1;
     }
 }
 
@@ -429,15 +433,10 @@ std::optional<std::string> ReadValue(
     std::string content;
     if (!ReadWholeFile(file, content))
         return std::nullopt;
-    std::string_view rest = WithoutByteOrderMark(content);
     bool inSection = false;
     std::string converted;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    for (std::string_view rest = WithoutByteOrderMark(content); !rest.empty();) {
+        std::string_view line = NextLine(rest);
         if (!cp1252::IsValidUtf8(line)) {
             converted = cp1252::ToUtf8(line);
             line = converted;
