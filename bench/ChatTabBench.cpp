@@ -14,6 +14,9 @@
 #include "skin/TSkinData.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 
 #include <benchmark/benchmark.h>
@@ -143,6 +146,38 @@ void NaivePerCharacter(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(NaivePerCharacter)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Pasting a long text into the Realtime typing pane: every character goes out as a key and is
+// shown in the pane; the event loop runs once afterwards and the pane paints what it holds.
+void PasteIntoRealtimePane(benchmark::State& state)
+{
+    TWindow window;
+    TRichPane& pane = *window.Rig->Tab->Controls().LocalPane;
+    const QString text
+        = QString::fromLatin1(RealtimeStream(static_cast<std::size_t>(state.range(0))));
+    QMimeData pasted;
+    pasted.setText(text);
+    for (auto _ : state) {
+        state.PauseTiming();
+        pane.ClearText();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        QApplication::clipboard()->setMimeData(new QMimeData);
+        QApplication::clipboard()->setText(text);
+        QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
+        QApplication::sendEvent(&pane, &paste);
+        FinishPainting(pane);
+    }
+    if (pane.Text().size() != text.size())
+        state.SkipWithError("the typing pane does not hold the pasted text");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(PasteIntoRealtimePane)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Arg(16000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // A burst of 96,000 style signals after a line of text, in chunks of 64 KiB (as the program reads
 // them from a fast peer) or 1 KiB: every signal switches the style, writes its notice into the

@@ -616,6 +616,16 @@ void TConversationTab::ChunkDone()
     if (SheetWidget == nullptr)
         return;
     ScrollDue = true;
+    // Received text is shown in the pass it arrives in, ahead of anything else queued (the own
+    // typing's echo among it): at once after a quiet spell, so that a key the peer typed is on
+    // screen without a round through the event loop, and gathered into one update per pass
+    // while a burst lasts.
+    if (!UpdatePosted
+        && (!LastUpdateTick
+            || TickElapsed(Ticks.Now(), *LastUpdateTick) >= TRichPane::FrameIntervalMs)) {
+        ApplyPendingUpdate();
+        return;
+    }
     ScheduleUpdate();
 }
 
@@ -633,6 +643,7 @@ void TConversationTab::ScheduleUpdate()
 void TConversationTab::ApplyPendingUpdate()
 {
     UpdatePosted = false;
+    LastUpdateTick = Ticks.Now();
     if (SheetWidget == nullptr)
         return;
     if (CaptionDue)
@@ -691,16 +702,29 @@ void TConversationTab::LocalPaneKeyPress(char32_t& key)
         SendButtonClick(false);
         key = 0;
     }
-    if (key != 0 && key != KeyBackspace && key != KeyLineFeed && key != KeyEnter
-        && key != KeyDelete) {
-        // Typed text always goes to the end: the other side can only ever append. It shows as
-        // it went out: a character the wire cannot carry as it is arrives as its stand-in.
+    if (key == 0)
+        return;
+    // Typing acts at the end of the text, wherever the caret is: the other side can only ever
+    // append to what it shows or take its last character away. Text shows as it went out: a
+    // character the wire cannot carry as it is arrives as its stand-in.
+    switch (key) {
+    case KeyBackspace:
+    case KeyDelete:
+        pane.EraseLastChar();
+        break;
+    case KeyLineFeed:
+    case KeyEnter:
+        pane.AddLine();
+        break;
+    default: {
         const char32_t ch[1] = { cp1252::Decode(cp1252::EncodeTyped(key)) };
         AppendEntry(pane, QString(), QString::fromUcs4(ch, 1), nullptr, &EntryFonts.OwnText, false);
-        if (PanesMade())
-            Ui.LocalPane->ScrollToEnd();
-        key = 0;
+        break;
     }
+    }
+    if (PanesMade())
+        Ui.LocalPane->ScrollToEndLater();
+    key = 0;
 }
 
 void TConversationTab::PaneKeyPress(char32_t& key)

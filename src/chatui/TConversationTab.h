@@ -215,6 +215,8 @@ private:
     bool RefreshDue = false;
     bool LayoutDue = false;
     bool ScrollDue = false;
+    // When the last update was applied: a chunk after a quiet spell is shown at once.
+    std::optional<TTick> LastUpdateTick;
     std::optional<QString> CaptionDue;
     std::optional<TChatStyle> MarkDue;
     // When the button became "Close": a click within a double-click interval of that belongs to

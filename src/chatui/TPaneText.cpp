@@ -1,8 +1,9 @@
 #include "chatui/TPaneText.h"
 
+#include "chatui/TPassEndCall.h"
+
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -28,6 +29,7 @@ void RemoveRange(QTextCursor& cursor, int from, int to)
 
 TPaneText::TPaneText()
     : Doc(std::make_unique<QTextDocument>())
+    , CloseCall(std::make_unique<TPassEndCall>([this] { CloseBatch(); }))
 {
     Doc->setDocumentLayout(new QPlainTextDocumentLayout(Doc.get()));
     Doc->setUndoRedoEnabled(false);
@@ -63,13 +65,7 @@ QTextCursor& TPaneText::End() const
 
 void TPaneText::ScheduleClose() const
 {
-    if (ClosePosted)
-        return;
-    ClosePosted = true;
-    QTimer::singleShot(0, Doc.get(), [this] {
-        ClosePosted = false;
-        const_cast<TPaneText*>(this)->CloseBatch();
-    });
+    CloseCall->Post();
 }
 
 void TPaneText::OpenBatch() const
@@ -80,8 +76,13 @@ void TPaneText::OpenBatch() const
     // The changes of one received chunk (a label, a run, a line break, ...) reach the layout as
     // one change: the line is laid out once instead of once per insert. The batch closes when
     // the chunk is done, and at the latest when control returns to the event loop.
-    End().beginEditBlock();
+    // The block opens before the cursor moves: a move outside one works out the caret's place
+    // on the line, which shapes the whole paragraph.
+    if (EndCursor.isNull() || EndCursor.document() != Doc.get())
+        EndCursor = QTextCursor(Doc.get());
+    EndCursor.beginEditBlock();
     BatchOpen = true;
+    End();
 }
 
 void TPaneText::CloseBatch()

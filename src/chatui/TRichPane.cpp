@@ -1,5 +1,7 @@
 #include "chatui/TRichPane.h"
 
+#include "chatui/TPassEndCall.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -52,6 +54,12 @@ TRichPane::TRichPane(QWidget* parent)
 TRichPane::TRichPane(std::shared_ptr<TPaneText> text, QWidget* parent)
     : QPlainTextEdit(parent)
     , Shown(std::move(text))
+    , LaterScroll(new TPassEndCall(
+          [this] {
+              if (ScrollPending && !PaintHeld)
+                  ScrollToEnd();
+          },
+          this))
 {
     Show();
 }
@@ -79,6 +87,10 @@ void TRichPane::MoveCaretToEnd()
 {
     CloseBatch();
     QTextCursor caret = textCursor();
+    // Text appended where the caret stands moves it along; moving it again would work out its
+    // place on the line once more.
+    if (!caret.hasSelection() && caret.atEnd())
+        return;
     caret.movePosition(QTextCursor::End);
     setTextCursor(caret);
 }
@@ -90,12 +102,20 @@ void TRichPane::ScrollToEnd()
         ScrollPending = true;
         return;
     }
+    ScrollPending = false;
     if (textCursor().hasSelection()) {
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
         return;
     }
     MoveCaretToEnd();
     ensureCursorVisible();
+}
+
+void TRichPane::ScrollToEndLater()
+{
+    ScrollPending = true;
+    if (!PaintHeld)
+        LaterScroll->Post();
 }
 
 void TRichPane::ScrollToCaret()

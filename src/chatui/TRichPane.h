@@ -10,6 +10,8 @@
 
 namespace quillet {
 
+class TPassEndCall;
+
 // A conversation's text pane: the editor showing the transcript, the preview line or the typing
 // pane, whose text (TPaneText) it shows. The text can come before the editor: a conversation in
 // a tab nobody has looked at keeps it without one.
@@ -75,6 +77,10 @@ public:
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.
     void ScrollToEnd();
+    // The same once the event loop has handled what is queued: a key's own echo waits behind
+    // text arriving meanwhile, and the keys of one pass (a paste, an input method's word) are
+    // laid out and scrolled to once.
+    void ScrollToEndLater();
     // Brings the caret into view.
     void ScrollToCaret();
     // Moves the caret to the end of the text.
@@ -108,6 +114,7 @@ private:
     QElapsedTimer SinceLastPaint;
     bool PaintHeld = false;
     bool ScrollPending = false;
+    TPassEndCall* LaterScroll;
 };
 
 } // namespace quillet

@@ -231,6 +231,24 @@ TEST_F(ConversationTab, ABurstOfStyleSignalsIsAnsweredAtOnceAndShownOnce)
     EXPECT_EQ(TranscriptText().count(QStringLiteral("*** Changed to ")), 3001);
 }
 
+// A key the peer typed after a quiet spell is in the transcript's document before the event
+// loop runs again; what follows within a frame of that waits for one update when the pass ends.
+TEST_F(ConversationTab, ReceivedTextAfterAQuietSpellShowsAtOnceAndABurstOncePerPass)
+{
+    Rig->Greet("Bob");
+    QApplication::processEvents();
+    const QTextDocument& shown = *Ui().Transcript->document();
+    Ticks.Advance(TRichPane::FrameIntervalMs);
+    Engine().ProcessIncoming("a");
+    EXPECT_FALSE(Tab().UpdatePending());
+    EXPECT_EQ(shown.toPlainText(), QStringLiteral("a"));
+    Engine().ProcessIncoming("b");
+    EXPECT_TRUE(Tab().UpdatePending());
+    EXPECT_EQ(shown.toPlainText(), QStringLiteral("a"));
+    QApplication::processEvents();
+    EXPECT_EQ(shown.toPlainText(), QStringLiteral("ab"));
+}
+
 // A received switch is decided and answered by the conversation thread before the window shows
 // it. A key typed meanwhile meets the switch shown first, so that the window and the wire agree:
 // in IM the key goes out as a typing signal and stays in the typing pane as an unsent line.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -306,6 +307,28 @@ TEST_F(RichPane, AppendsOfOnePassGiveTheDocumentOfAppendsMadeOneByOne)
             EXPECT_LE(batched.EndPosition() - batched.KeptStart(), row.Limit) << row.Name;
         }
     }
+}
+
+// A scroll asked for later (a key's own echo) lets work queued meanwhile go first: a peer's text
+// arriving in the same pass is not held up behind the typing pane.
+TEST_F(RichPane, AScrollAskedForLaterLetsQueuedWorkGoFirst)
+{
+    Pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pane));
+    for (int i = 0; i < 50; ++i)
+        Pane.AppendRun(QStringLiteral("line %1\n").arg(i), Blue);
+    Pane.CloseBatch();
+    QScrollBar& bar = *Pane.verticalScrollBar();
+    bar.setValue(0);
+    ASSERT_GT(bar.maximum(), 0);
+
+    Pane.ScrollToEndLater();
+    int seenByQueuedWork = -1;
+    QMetaObject::invokeMethod(
+        &Pane, [&] { seenByQueuedWork = bar.value(); }, Qt::QueuedConnection);
+    EXPECT_EQ(bar.value(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(bar.value(), bar.maximum(), 2000);
+    EXPECT_EQ(seenByQueuedWork, 0);
 }
 
 TEST_F(RichPane, AHeldBackRepaintIsReleased)

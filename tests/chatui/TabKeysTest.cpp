@@ -116,6 +116,14 @@ TEST_F(TabKeys, KeysGoToTheEndWhereverTheCaretIs)
     QTest::keyClicks(Local(), QStringLiteral("d"));
     EXPECT_EQ(Local()->Text(), QStringLiteral("abcd"));
     EXPECT_EQ(Sent(), "abcd");
+    // Erasing and breaking the line too: the peer takes away its last character and ends its
+    // last line.
+    QTest::keyClick(Local(), Qt::Key_Home);
+    QTest::keyClick(Local(), Qt::Key_Backspace);
+    QTest::keyClick(Local(), Qt::Key_Home);
+    QTest::keyClick(Local(), Qt::Key_Return);
+    EXPECT_EQ(Local()->Text(), QStringLiteral("abc\n"));
+    EXPECT_EQ(Sent(), "abcd\x08\r");
 
     const QTextCharFormat format = Local()->document()->begin().begin().fragment().charFormat();
     EXPECT_EQ(format.fontFamilies().toStringList(), QStringList { QStringLiteral("Arial") });
