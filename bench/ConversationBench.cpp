@@ -1,5 +1,6 @@
 // Whole conversations under load, both ends real: copies of the conversation side (chat window,
-// tab factory, listener on an ephemeral loopback port, the Qt dispatcher) in one process, calls
+// tab factory, listener on an ephemeral loopback port, the Qt dispatcher) in one process (for the
+// keys also with the receiving copy in a process of its own, as two users run them), calls
 // dialed to 127.0.0.1, and plain TCP peers written here where a figure needs exact control of
 // the bytes. A timing program that prints a table; it runs on the offscreen platform unless
 // QT_QPA_PLATFORM says otherwise, and every wait in it has a deadline.
@@ -17,6 +18,7 @@
 #include "platform/ProcessLimits.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -24,6 +26,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -216,6 +224,220 @@ void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
         Fixed(oneWay.Median, 3) + " / " + Fixed(oneWay.P99, 3) + " ms");
     AddRow("raw loopback RTT/2, median / p99",
         Fixed(halfTrip.Median, 3) + " / " + Fixed(halfTrip.P99, 3) + " ms");
+}
+
+// --- 1b. the same between two processes, as two users' copies run ---
+
+// The bare path a byte takes in the receiving copy, for comparison: a thread waits for it on a
+// loopback socket (poll, recv) and hands it to the main thread through the event loop.
+class TBareRelay {
+public:
+    TBareRelay()
+    {
+        Listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(Listener, reinterpret_cast<sockaddr*>(&address), length) != 0
+            || ::listen(Listener, 1) != 0
+            || ::getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        Port = ntohs(address.sin_port);
+        Thread = std::thread([this] { Run(); });
+    }
+    ~TBareRelay()
+    {
+        ::shutdown(Listener, SHUT_RDWR);
+        if (Thread.joinable())
+            Thread.join();
+        ::close(Listener);
+    }
+    TBareRelay(const TBareRelay&) = delete;
+    TBareRelay& operator=(const TBareRelay&) = delete;
+
+    int Port = 0;
+    // Bytes handed to the main thread so far, and when the last one got there.
+    int Arrived = 0;
+    long long ArrivedAt = 0;
+
+private:
+    void Run()
+    {
+        const int connection = ::accept(Listener, nullptr, nullptr);
+        if (connection < 0)
+            return;
+        for (;;) {
+            pollfd entry { connection, POLLIN, 0 };
+            if (::poll(&entry, 1, 300) == 0)
+                continue;
+            char buffer[64];
+            const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            QMetaObject::invokeMethod(
+                qApp,
+                [this, got] {
+                    Arrived += static_cast<int>(got);
+                    ArrivedAt = TClock::now().time_since_epoch().count();
+                },
+                Qt::QueuedConnection);
+        }
+        ::close(connection);
+    }
+
+    int Listener = -1;
+    std::thread Thread;
+};
+
+// The receiving copy, in a process of its own (--peer-copy): it says its port and the bare
+// relay's, then after every pass of its event loop in which its first tab's transcript grew (or
+// the relay handed on a byte), how much there is and when (steady clock, the same clock in every
+// process of the machine). It ends when its standard input does.
+int RunPeerCopy()
+{
+    TCountingDispatcher dispatcher;
+    TCopy bob(dispatcher, "Bob");
+    TBareRelay bare;
+    std::printf("port %d %d\n", bob.Port(), bare.Port);
+    std::fflush(stdout);
+    int shown = -1;
+    int relayed = 0;
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (TConversationTab* tab = bob.Views.Tab(0)) {
+            const int count = tab->Controls().Transcript->document()->characterCount();
+            if (count != shown) {
+                shown = count;
+                std::printf("seen %d %lld\n", count,
+                    static_cast<long long>(TClock::now().time_since_epoch().count()));
+                std::fflush(stdout);
+            }
+        }
+        if (bare.Arrived != relayed) {
+            relayed = bare.Arrived;
+            std::printf("bare %d %lld\n", relayed, bare.ArrivedAt);
+            std::fflush(stdout);
+        }
+        pollfd input { STDIN_FILENO, POLLIN, 0 };
+        if (::poll(&input, 1, 0) > 0) {
+            char byte = 0;
+            if (::read(STDIN_FILENO, &byte, 1) <= 0)
+                return 0;
+        }
+    }
+}
+
+void KeyLatencyBetweenProcesses(TCountingDispatcher& dispatcher, const TOptions& options)
+{
+    std::printf("\n[keys between processes] %d Realtime keys typed into copy A, %d ms apart, "
+                "copy B in a process of its own; %s\n",
+        options.Keys, options.KeyGapMs, MachineLoad().c_str());
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--peer-copy") });
+    int port = 0;
+    int barePort = 0;
+    if (peer.waitForStarted(5000) && peer.waitForReadyRead(10000))
+        std::sscanf(peer.readLine().constData(), "port %d %d", &port, &barePort);
+    TRawPeer bare;
+    if (port <= 0 || barePort <= 0 || !bare.Connect(barePort)) {
+        Fail("keys between processes: the peer copy did not start");
+        return;
+    }
+    // Its transcript's length and the bytes its bare relay handed on, as last reported, and when.
+    int peerCount = -1;
+    long long peerSeen = 0;
+    int bareCount = 0;
+    long long bareSeen = 0;
+    const auto readPeer = [&] {
+        while (peer.canReadLine()) {
+            const QByteArray line = peer.readLine();
+            int count = 0;
+            long long when = 0;
+            if (std::sscanf(line.constData(), "seen %d %lld", &count, &when) == 2) {
+                peerCount = count;
+                peerSeen = when;
+            } else if (std::sscanf(line.constData(), "bare %d %lld", &count, &when) == 2) {
+                bareCount = count;
+                bareSeen = when;
+            }
+        }
+    };
+    TCopy alice(dispatcher, "Alice");
+    alice.Server->RequestCall("127.0.0.1", std::to_string(port), TChatStyle::Realtime);
+    const bool called = RunUntil(
+        [&] {
+            readPeer();
+            const TConversationTab* a = alice.Views.Tab(0);
+            return a != nullptr && a->PeerName() == "Bob" && a->Style() == TChatStyle::Realtime
+                && peerCount >= 0;
+        },
+        5s);
+    if (!called) {
+        Fail("keys between processes: the call did not come up");
+        return;
+    }
+    TRichPane& typing = *alice.Views.Tab(0)->Controls().LocalPane;
+    RunFor(300ms);
+    readPeer();
+
+    static const char text[] = "the quick brown fox jumps over the lazy dog ";
+    std::vector<double> arrivedMs;
+    std::vector<double> bareMs;
+    int lost = 0;
+    for (int i = 0; i < options.Keys; ++i) {
+        // The bare path first, after the same pause.
+        const int bareBefore = bareCount;
+        const auto bareStart = TClock::now();
+        if (bare.Send("x")
+            && RunUntil(
+                [&] {
+                    readPeer();
+                    return bareCount > bareBefore;
+                },
+                2s, 1ms))
+            bareMs.push_back(
+                static_cast<double>(bareSeen - bareStart.time_since_epoch().count()) / 1e6);
+        RunFor(std::chrono::milliseconds(options.KeyGapMs));
+
+        const char32_t key = i % 60 == 59 ? 13 : static_cast<char32_t>(text[i % (sizeof text - 1)]);
+        const int before = peerCount;
+        const auto start = TClock::now();
+        typing.TypeChar(key);
+        if (!RunUntil(
+                [&] {
+                    readPeer();
+                    return peerCount > before;
+                },
+                2s, 1ms)) {
+            ++lost;
+            continue;
+        }
+        arrivedMs.push_back(static_cast<double>(peerSeen - start.time_since_epoch().count()) / 1e6);
+        RunFor(std::chrono::milliseconds(options.KeyGapMs));
+        readPeer();
+    }
+    peer.closeWriteChannel();
+    if (!peer.waitForFinished(10000))
+        peer.kill();
+
+    const TSummary arrived = Summarise(arrivedMs);
+    const TSummary bareArrived = Summarise(bareMs);
+    PrintSummary("key -> char in B's transcript", arrived, "ms");
+    PrintSummary("bare: byte -> B's receiving thread -> B's main thread", bareArrived, "ms");
+    std::printf("  keys lost: %d\n", lost);
+    if (lost > 0)
+        Fail("keys between processes: " + std::to_string(lost) + " keys never arrived");
+    if (arrived.Count == 0)
+        return;
+    AddRow("key A->B in transcript, two processes, median", Fixed(arrived.Median, 3) + " ms",
+        "<= 0.3 ms", arrived.Median <= 0.3);
+    AddRow("key A->B in transcript, two processes, p99", Fixed(arrived.P99, 3) + " ms");
+    if (bareArrived.Count > 0) {
+        AddRow("bare byte A->B's main thread, two processes, median / p99",
+            Fixed(bareArrived.Median, 3) + " / " + Fixed(bareArrived.P99, 3) + " ms");
+    }
 }
 
 // --- 2. a 1 MB Realtime stream without line breaks ---
@@ -610,6 +832,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     PreviousHandler = qInstallMessageHandler(QuietHandler);
 
+    if (argc == 2 && std::strcmp(argv[1], "--peer-copy") == 0)
+        return RunPeerCopy();
+
     TOptions options;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -648,8 +873,10 @@ int main(int argc, char** argv)
     // Memory first: the figures after it leave freed memory in the allocator.
     if (options.Wants("memory"))
         MemoryPerConversation(dispatcher, options);
-    if (options.Wants("keys"))
+    if (options.Wants("keys")) {
         KeyLatency(dispatcher, options);
+        KeyLatencyBetweenProcesses(dispatcher, options);
+    }
     if (options.Wants("stream"))
         RealtimeStream(dispatcher, options);
     if (options.Wants("lines"))
