@@ -6,11 +6,11 @@
 
 namespace quillet {
 
-// A call made once when the event loop has handled what is queued before it: Post() asks for it
-// (again and again, it runs once), and it runs after every event of normal priority posted so
-// far or meanwhile, where the repaints wait too. A pane's own changes are put through this so
-// that text arriving for another conversation in the same pass is not held up behind them, and
-// so that several changes of one pass cost one layout. Nothing runs once the owner is gone.
+// A call made when the event loop has handled the events of normal priority queued when it comes
+// to this one: it is posted at the low priority of the widgets' own repaint requests. Post() asks
+// for it; asked again before it ran, it runs once. A pane's own changes go through it, so that
+// text arriving for another conversation in the same pass is not held up behind them and several
+// changes of one pass cost one layout. Nothing runs once the owner is gone.
 class TPassEndCall final : public QObject {
 public:
     explicit TPassEndCall(std::function<void()> call, QObject* parent = nullptr);
