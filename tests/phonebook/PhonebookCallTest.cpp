@@ -91,54 +91,41 @@ TEST_F(PhonebookCallTest, AContactDialedFromTheListGetsTheGreetingAndItsStartSty
     EXPECT_EQ(callee.Received, expected);
 }
 
-struct TCallerCase {
-    const char* Name;
-    bool Offered;
-};
-
 TEST_F(PhonebookCallTest, AnUnknownCallerIsOfferedWithTheAddressSeenAndTheLastStyle)
 {
-    for (const TCallerCase c :
-        { TCallerCase { "Stranger", true }, TCallerCase { "Known", false } }) {
-        SCOPED_TRACE(c.Name);
-        TProgramCopy bob(Dispatcher, "Bob");
-        TPhonebookRig rig({ "Known=10.0.0.1" });
-        bob.OfferHook = [&rig](const std::string& name, const std::string& address,
-                            TChatStyle style) { rig.Phonebook.OfferAddUser(name, address, style); };
-        {
-            TRawPeer caller;
-            ASSERT_TRUE(caller.Connect(bob.Port()));
-            ASSERT_TRUE(caller.Send(std::string(c.Name) + "\r"));
-            std::string answer;
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] {
-                    answer += caller.Receive(5, 0ms);
-                    return answer.size() >= 5;
-                },
-                10000));
-            EXPECT_EQ(answer, "Bob\r\n");
-            // The caller moves the conversation to IM; the callee answers with the same signal.
-            ASSERT_TRUE(caller.Send("\xFB"));
-            std::string echo;
-            ASSERT_TRUE(
-                QTest::qWaitFor([&] { return !(echo += caller.Receive(1, 0ms)).empty(); }, 10000));
-            EXPECT_EQ(echo, "\xFB");
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !bob.Offers.empty(); }, 10000));
-        TUsers expected { { "Known", "10.0.0.1", "2323", TChatStyle::IMPreview } };
-        if (c.Offered) {
-            EXPECT_EQ(rig.Prompts.BackgroundQuestions,
-                std::vector<std::string> {
-                    "Add this user: \"STRANGER\" with IP address of \"127.0.0.1\" to phonebook?" });
-            ASSERT_TRUE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::Yes));
-            expected.push_back({ "Stranger", "127.0.0.1", "2323", TChatStyle::IM });
-            EXPECT_EQ(rig.Stored(), expected);
-        } else {
-            EXPECT_EQ(rig.Prompts.BackgroundQuestions, std::vector<std::string> {});
-            EXPECT_EQ(rig.ReadFile(), "[Users Section]\nKnown=10.0.0.1\n");
-        }
-        EXPECT_EQ(rig.Users(), expected);
+    TProgramCopy bob(Dispatcher, "Bob");
+    TPhonebookRig rig({ "Known=10.0.0.1" });
+    bob.OfferHook = [&rig](const std::string& name, const std::string& address, TChatStyle style) {
+        rig.Phonebook.OfferAddUser(name, address, style);
+    };
+    {
+        TRawPeer caller;
+        ASSERT_TRUE(caller.Connect(bob.Port()));
+        ASSERT_TRUE(caller.Send("Stranger\r"));
+        std::string answer;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                answer += caller.Receive(5, 0ms);
+                return answer.size() >= 5;
+            },
+            10000));
+        EXPECT_EQ(answer, "Bob\r\n");
+        // The caller moves the conversation to IM; the callee answers with the same signal.
+        ASSERT_TRUE(caller.Send("\xFB"));
+        std::string echo;
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !(echo += caller.Receive(1, 0ms)).empty(); }, 10000));
+        EXPECT_EQ(echo, "\xFB");
     }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bob.Offers.empty(); }, 10000));
+    EXPECT_EQ(rig.Prompts.BackgroundQuestions,
+        std::vector<std::string> {
+            "Add this user: \"STRANGER\" with IP address of \"127.0.0.1\" to phonebook?" });
+    ASSERT_TRUE(rig.Prompts.AnswerBackground(IPromptService::TAnswer::Yes));
+    const TUsers expected { { "Known", "10.0.0.1", "2323", TChatStyle::IMPreview },
+        { "Stranger", "127.0.0.1", "2323", TChatStyle::IM } };
+    EXPECT_EQ(rig.Stored(), expected);
+    EXPECT_EQ(rig.Users(), expected);
 }
 
 // Callers that greet and hang up: each conversation gets its offer, except one of the same name
