@@ -2,6 +2,7 @@
 
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
+#include "platform/ProfileFile.h"
 #include "shell/TLinkLabel.h"
 #include "shell/TMainForm.h"
 #include "shell/TSetupForm.h"
@@ -470,6 +471,16 @@ TEST_F(TMainFormTest, MenuItemsShowTheirDialogsModally)
     form->SetupItem->trigger();
     form->About1->trigger();
     EXPECT_EQ(shown, (std::vector<QDialog*> { &setup, &about }));
+}
+
+TEST_F(TMainFormTest, OwnNameIsReadAnewEachTime)
+{
+    auto form = MakeForm(true);
+    EXPECT_EQ(form->GetUserNameFromIni(), "");
+    ASSERT_TRUE(profile::WriteString(Settings, "Settings", "User name", "Jo"));
+    EXPECT_EQ(form->GetUserNameFromIni(), "Jo");
+    ASSERT_TRUE(profile::WriteString(Settings, "Settings", "User name", ""));
+    EXPECT_EQ(form->GetUserNameFromIni(), "");
 }
 
 TEST_F(TMainFormTest, CheckUserNameAsksUntilANameIsReallyStored)
