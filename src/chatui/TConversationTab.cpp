@@ -616,10 +616,9 @@ void TConversationTab::ChunkDone()
     if (SheetWidget == nullptr)
         return;
     ScrollDue = true;
-    // Received text is shown in the pass it arrives in, ahead of anything else queued (the own
-    // typing's echo among it): at once after a quiet spell, so that a key the peer typed is on
-    // screen without a round through the event loop, and gathered into one update per pass
-    // while a burst lasts.
+    // Received text after a quiet spell is shown at once, so that a key the peer typed is on
+    // screen without a round through the event loop behind whatever is queued there; while a
+    // burst lasts, its chunks are gathered into one update per pass.
     if (!UpdatePosted
         && (!LastUpdateTick
             || TickElapsed(Ticks.Now(), *LastUpdateTick) >= TRichPane::FrameIntervalMs)) {

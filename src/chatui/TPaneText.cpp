@@ -1,9 +1,8 @@
 #include "chatui/TPaneText.h"
 
-#include "chatui/TPassEndCall.h"
-
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -29,7 +28,6 @@ void RemoveRange(QTextCursor& cursor, int from, int to)
 
 TPaneText::TPaneText()
     : Doc(std::make_unique<QTextDocument>())
-    , CloseCall(std::make_unique<TPassEndCall>([this] { CloseBatch(); }))
 {
     Doc->setDocumentLayout(new QPlainTextDocumentLayout(Doc.get()));
     Doc->setUndoRedoEnabled(false);
@@ -65,7 +63,13 @@ QTextCursor& TPaneText::End() const
 
 void TPaneText::ScheduleClose() const
 {
-    CloseCall->Post();
+    if (ClosePosted)
+        return;
+    ClosePosted = true;
+    QTimer::singleShot(0, Doc.get(), [this] {
+        ClosePosted = false;
+        const_cast<TPaneText*>(this)->CloseBatch();
+    });
 }
 
 void TPaneText::OpenBatch() const

@@ -11,8 +11,6 @@
 
 namespace quillet {
 
-class TPassEndCall;
-
 // The text of a conversation's pane (the transcript, the preview line, the typing pane), with or
 // without the editor that shows it: a conversation in a tab nobody has looked at yet keeps its
 // text here, and the editor is made when the tab is first shown. Text keeps a character format
@@ -141,7 +139,7 @@ private:
     mutable std::vector<TTailPiece> Tail;
     mutable qsizetype TailChars = 0;
     mutable bool BatchOpen = false;
-    std::unique_ptr<TPassEndCall> CloseCall;
+    mutable bool ClosePosted = false;
     std::function<void()> Changed;
     int MaxChars = 0;
     QString RemovedLine;

@@ -1,7 +1,5 @@
 #include "chatui/TRichPane.h"
 
-#include "chatui/TPassEndCall.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -54,12 +52,6 @@ TRichPane::TRichPane(QWidget* parent)
 TRichPane::TRichPane(std::shared_ptr<TPaneText> text, QWidget* parent)
     : QPlainTextEdit(parent)
     , Shown(std::move(text))
-    , LaterScroll(new TPassEndCall(
-          [this] {
-              if (ScrollPending && !PaintHeld)
-                  ScrollToEnd();
-          },
-          this))
 {
     Show();
 }
@@ -114,8 +106,14 @@ void TRichPane::ScrollToEnd()
 void TRichPane::ScrollToEndLater()
 {
     ScrollPending = true;
-    if (!PaintHeld)
-        LaterScroll->Post();
+    if (PaintHeld || LaterScrollPosted)
+        return; // the held paint's release scrolls
+    LaterScrollPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        LaterScrollPosted = false;
+        if (ScrollPending && !PaintHeld)
+            ScrollToEnd();
+    });
 }
 
 void TRichPane::ScrollToCaret()

@@ -10,8 +10,6 @@
 
 namespace quillet {
 
-class TPassEndCall;
-
 // A conversation's text pane: the editor showing the transcript, the preview line or the typing
 // pane, whose text (TPaneText) it shows. The text can come before the editor: a conversation in
 // a tab nobody has looked at keeps it without one.
@@ -77,9 +75,9 @@ public:
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.
     void ScrollToEnd();
-    // The same once the event loop has handled what is queued: a key's own echo waits behind
-    // text arriving meanwhile, and the keys of one pass (a paste, an input method's word) are
-    // laid out and scrolled to once.
+    // The same once control is back in the event loop: a key is sent without waiting for the
+    // pane's layout, and the keys of one pass (a paste, an input method's word) are laid out
+    // and scrolled to once.
     void ScrollToEndLater();
     // Brings the caret into view.
     void ScrollToCaret();
@@ -114,7 +112,7 @@ private:
     QElapsedTimer SinceLastPaint;
     bool PaintHeld = false;
     bool ScrollPending = false;
-    TPassEndCall* LaterScroll;
+    bool LaterScrollPosted = false;
 };
 
 } // namespace quillet

@@ -309,9 +309,9 @@ TEST_F(RichPane, AppendsOfOnePassGiveTheDocumentOfAppendsMadeOneByOne)
     }
 }
 
-// A scroll asked for later (a key's own echo) lets work queued meanwhile go first: a peer's text
-// arriving in the same pass is not held up behind the typing pane.
-TEST_F(RichPane, AScrollAskedForLaterLetsQueuedWorkGoFirst)
+// A scroll asked for later (a typed key's) waits for the event loop: the key handler does not lay
+// the pane out, and the keys of one pass are scrolled to once.
+TEST_F(RichPane, AScrollAskedForLaterWaitsForTheEventLoop)
 {
     Pane.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pane));
@@ -322,13 +322,16 @@ TEST_F(RichPane, AScrollAskedForLaterLetsQueuedWorkGoFirst)
     bar.setValue(0);
     ASSERT_GT(bar.maximum(), 0);
 
-    Pane.ScrollToEndLater();
-    int seenByQueuedWork = -1;
+    int seenByWorkQueuedBefore = -1;
     QMetaObject::invokeMethod(
-        &Pane, [&] { seenByQueuedWork = bar.value(); }, Qt::QueuedConnection);
+        &Pane, [&] { seenByWorkQueuedBefore = bar.value(); }, Qt::QueuedConnection);
+    Pane.ScrollToEndLater();
+    Pane.AppendRun(QStringLiteral("one more\n"), Blue);
+    Pane.ScrollToEndLater();
     EXPECT_EQ(bar.value(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(bar.value(), bar.maximum(), 2000);
-    EXPECT_EQ(seenByQueuedWork, 0);
+    EXPECT_EQ(seenByWorkQueuedBefore, 0);
+    EXPECT_TRUE(Pane.Text().endsWith(QStringLiteral("one more\n")));
 }
 
 TEST_F(RichPane, AHeldBackRepaintIsReleased)
