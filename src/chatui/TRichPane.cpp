@@ -106,8 +106,9 @@ void TRichPane::ScrollToEnd()
 void TRichPane::ScrollToEndLater()
 {
     ScrollPending = true;
+    // A held paint's release scrolls; a scroll already asked for takes this one in.
     if (PaintHeld || LaterScrollPosted)
-        return; // the held paint's release scrolls
+        return;
     LaterScrollPosted = true;
     QTimer::singleShot(0, this, [this] {
         LaterScrollPosted = false;

@@ -75,9 +75,9 @@ public:
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.
     void ScrollToEnd();
-    // The same once control is back in the event loop: a key is sent without waiting for the
-    // pane's layout, and the keys of one pass (a paste, an input method's word) are laid out
-    // and scrolled to once.
+    // The same once control is back in the event loop: a typed key's handler returns once the
+    // key is sent, and the keys of one pass (a paste, an input method's word) are laid out and
+    // scrolled to once.
     void ScrollToEndLater();
     // Brings the caret into view.
     void ScrollToCaret();
