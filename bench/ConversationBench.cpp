@@ -418,6 +418,8 @@ void KeyLatencyBetweenProcesses(TCountingDispatcher& dispatcher, const TOptions&
         RunFor(std::chrono::milliseconds(options.KeyGapMs));
         readPeer();
     }
+    // The relay's thread ends with its connection, the copy with its input.
+    bare.Close();
     peer.closeWriteChannel();
     if (!peer.waitForFinished(10000))
         peer.kill();
