@@ -52,10 +52,16 @@ void TPaneText::BreakLineAt(QTextCursor& cursor)
     TrimToLimit();
 }
 
-QTextCursor& TPaneText::End() const
+QTextCursor& TPaneText::EndCursorOfDocument() const
 {
     if (EndCursor.isNull() || EndCursor.document() != Doc.get())
         EndCursor = QTextCursor(Doc.get());
+    return EndCursor;
+}
+
+QTextCursor& TPaneText::End() const
+{
+    EndCursorOfDocument();
     // Not movePosition(End): a move lays out the paragraph it starts from, once per insert.
     EndCursor.setPosition(Doc->characterCount() - 1);
     return EndCursor;
@@ -82,9 +88,7 @@ void TPaneText::OpenBatch() const
     // the chunk is done, and at the latest when control returns to the event loop.
     // The block opens before the cursor moves: a move outside one works out the caret's place
     // on the line, which shapes the whole paragraph.
-    if (EndCursor.isNull() || EndCursor.document() != Doc.get())
-        EndCursor = QTextCursor(Doc.get());
-    EndCursor.beginEditBlock();
+    EndCursorOfDocument().beginEditBlock();
     BatchOpen = true;
     End();
 }
@@ -271,8 +275,7 @@ void TPaneText::TrimToLimit()
     // What follows the removal is where a line starts now, whatever it was before.
     doc.findBlock(from).setUserState(-1);
     Removed += cutAt + shift - from;
-    if (EndCursor.isNull() || EndCursor.document() != &doc)
-        EndCursor = QTextCursor(&doc);
+    EndCursorOfDocument();
 }
 
 void TPaneText::AppendRun(const QString& text, const QTextCharFormat& format)

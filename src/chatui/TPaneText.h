@@ -104,6 +104,9 @@ private:
         qsizetype Size() const { return LineEnd ? 1 : Text.size(); }
     };
 
+    // The cursor kept for appending, made anew when it lost its document; End() also moves it
+    // to the end.
+    QTextCursor& EndCursorOfDocument() const;
     QTextCursor& End() const;
     // Characters of the last line as it will be once the tail is in the document.
     qsizetype LastLineLength() const;
