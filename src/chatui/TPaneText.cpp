@@ -47,6 +47,7 @@ void TPaneText::NoteChange() const
 void TPaneText::BreakLineAt(QTextCursor& cursor)
 {
     CloseBatch();
+    LetKeptGlyphsGo();
     cursor.clearSelection();
     BreakAt(cursor, cursor.position(), false);
     TrimToLimit();
@@ -99,7 +100,34 @@ void TPaneText::CloseBatch()
     if (!BatchOpen)
         return;
     BatchOpen = false;
+    KeepGlyphsOfLastLine();
     EndCursor.endEditBlock();
+}
+
+void TPaneText::KeepGlyphsOfLastLine()
+{
+    const QTextBlock last = Doc->lastBlock();
+    if (!GlyphsKeptAt.isNull() && GlyphsKeptAt.block() == last) {
+        // Still the same paragraph, or the one it was joined to.
+        last.layout()->setCacheEnabled(true);
+        return;
+    }
+    LetKeptGlyphsGo();
+    last.layout()->setCacheEnabled(true);
+    GlyphsKeptAt = QTextCursor(last);
+    // Text appended where it stands (an empty last line) must not carry it into a later line.
+    GlyphsKeptAt.setKeepPositionOnInsert(true);
+}
+
+void TPaneText::LetKeptGlyphsGo()
+{
+    if (GlyphsKeptAt.isNull())
+        return;
+    // They go with the paragraph's next layout, which a paragraph that is no longer the last
+    // one gets anyway: it was changed when it got its line end.
+    if (const QTextBlock kept = GlyphsKeptAt.block(); kept.isValid())
+        kept.layout()->setCacheEnabled(false);
+    GlyphsKeptAt = QTextCursor();
 }
 
 qsizetype TPaneText::LastLineLength() const

@@ -131,6 +131,11 @@ private:
     // Takes the oldest lines away while the text is over its limit.
     void TrimToLimit();
     void OpenBatch() const;
+    // The last paragraph, the one text is added to, is laid out again at every change; it keeps
+    // its shaped glyphs between layouts, so that placing the caret and painting it do not shape
+    // it once more each. Only that paragraph keeps them: the memory is that of one line.
+    void KeepGlyphsOfLastLine();
+    void LetKeptGlyphsGo();
     // Asks for CloseBatch when control returns to the event loop.
     void ScheduleClose() const;
     void NoteChange() const;
@@ -139,6 +144,9 @@ private:
     // The tail and the batch belong to the text as readers see it, whatever state the document
     // is in: readers that are const commit them.
     mutable QTextCursor EndCursor;
+    // In the paragraph that keeps its glyphs; a cursor, so that it follows the paragraph while
+    // text before it goes.
+    QTextCursor GlyphsKeptAt;
     mutable std::vector<TTailPiece> Tail;
     mutable qsizetype TailChars = 0;
     mutable bool BatchOpen = false;
