@@ -102,17 +102,21 @@ void TPhonebook::SaveUsers() const
 {
     std::vector<profile::TProfileEntry> entries;
     entries.reserve(UsersList.size());
-    for (const TUserRecordType& user : UsersList) {
-        // Every way into the list keeps to the rule; a contact that did not would fail the
-        // whole write, so it is named here rather than left to a bare failure.
-        if (const auto problem = StorageProblem(user)) {
-            throw std::runtime_error(profile::WriteFailureText(Settings) + ": the contact \""
-                + Printable(user.Name) + "\" cannot be stored (" + problem->Message + ")");
-        }
+    for (const TUserRecordType& user : UsersList)
         entries.push_back({ user.Name, StoredValue(user) });
-    }
     if (!profile::ReplaceSection(Settings, UsersSection, entries))
         throw std::runtime_error(profile::WriteFailureText(Settings));
+}
+
+void TPhonebook::CheckStorable(const TUserRecordType& contact) const
+{
+    // The editor's checks keep to the rule; a contact that did not would fail the whole write,
+    // so it is named here rather than left to a bare failure. Checked as it comes in, not at
+    // every save, which a full phonebook would pay for 65,535 times.
+    if (const auto problem = StorageProblem(contact)) {
+        throw std::runtime_error(profile::WriteFailureText(Settings) + ": the contact \""
+            + Printable(contact.Name) + "\" cannot be stored (" + problem->Message + ")");
+    }
 }
 
 std::size_t TPhonebook::IndexOf(const TUserRecordType& record) const
@@ -132,12 +136,14 @@ template <typename TUndo> void TPhonebook::SaveOrUndo(TUndo undo)
 
 void TPhonebook::AddUser(TUserRecordType contact)
 {
+    CheckStorable(contact);
     UsersList.push_back(std::move(contact));
     SaveOrUndo([this] { UsersList.pop_back(); });
 }
 
 void TPhonebook::ReplaceUser(const TUserRecordType& old, TUserRecordType updated)
 {
+    CheckStorable(updated);
     const std::size_t at = IndexOf(old);
     TUserRecordType taken = std::move(UsersList[at]);
     UsersList.erase(UsersList.begin() + static_cast<std::ptrdiff_t>(at));

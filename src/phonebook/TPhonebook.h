@@ -61,7 +61,9 @@ public:
     // The changes of the phonebook: each changes UsersList and saves it; when the save fails,
     // UsersList is put back as it was before (order included) and the failure passed on.
     // AddUser appends; ReplaceUser takes `old` (one of UsersList's own records) out and
-    // appends `updated`; DeleteUser takes `user` out.
+    // appends `updated`; DeleteUser takes `user` out. A contact coming in that the file could not
+    // give back (StorageProblem) is refused before anything changes: std::runtime_error
+    // "Unable to write to <path>: the contact \"<name>\" cannot be stored (<problem>)".
     void AddUser(TUserRecordType contact);
     void ReplaceUser(const TUserRecordType& old, TUserRecordType updated);
     void DeleteUser(const TUserRecordType& user);
@@ -94,6 +96,7 @@ private:
     std::size_t IndexOf(const TUserRecordType& record) const;
     // SaveUsers; on a failure `undo` runs before the failure is passed on.
     template <typename TUndo> void SaveOrUndo(TUndo undo);
+    void CheckStorable(const TUserRecordType& contact) const;
 
     std::filesystem::path Settings;
 };

@@ -389,6 +389,24 @@ TEST_F(PhonebookStoreTest, AChangeWhoseSaveFailsIsUndone)
     }
     fs::remove(Settings);
     fs::rename(Folder / "kept.ini", Settings);
+    // A contact the file could not give back is refused as it comes, named, before any write.
+    const std::string fileBefore = ReadFile(Settings);
+    const std::vector<std::function<void()>> unstorable = {
+        [&] { phonebook.AddUser({ "Dee", "4,5", "2323", IM }); },
+        [&] { phonebook.ReplaceUser(phonebook.UsersList[0], { "Dee", "4", "23\n23", IM }); },
+    };
+    for (const auto& change : unstorable) {
+        try {
+            change();
+            ADD_FAILURE() << "an unstorable contact was taken";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("the contact \"Dee\" cannot be stored ("),
+                std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(phonebook.UsersList, before);
+        EXPECT_EQ(ReadFile(Settings), fileBefore);
+    }
     for (const auto& change : changes)
         change();
     EXPECT_EQ(Restart(), phonebook.UsersList);
