@@ -111,123 +111,6 @@ std::string WordStream(std::size_t size)
 
 // --- 1. key typed in tab A to the character in tab B ---
 
-void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
-{
-    std::printf("\n[keys] %d Realtime keys typed into tab A, %d ms apart; %s\n", options.Keys,
-        options.KeyGapMs, MachineLoad().c_str());
-    TCopy alice(dispatcher, "Alice");
-    TCopy bob(dispatcher, "Bob");
-    alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), TChatStyle::Realtime);
-    const bool called = RunUntil(
-        [&] {
-            TConversationTab* a = alice.Views.Tab(0);
-            TConversationTab* b = bob.Views.Tab(0);
-            return a != nullptr && b != nullptr && a->PeerName() == "Bob"
-                && b->PeerName() == "Alice" && a->Style() == TChatStyle::Realtime
-                && b->Style() == TChatStyle::Realtime && !a->Controls().LocalPane->isReadOnly();
-        },
-        5s);
-    if (!called) {
-        Fail("keys: the call between the two copies did not come up");
-        return;
-    }
-    // The receiving half alone: a raw peer types the same keys into a third copy's conversation.
-    // In one process the typing side's own echo runs on the main thread the receiving side also
-    // needs; with the raw peer nothing stands in front of the receiving side.
-    TCopy carol(dispatcher, "Carol");
-    TRawPeer rawTyper;
-    TConversationTab* carolTab = CallAsRawPeer(carol, rawTyper);
-    if (carolTab == nullptr) {
-        Fail("keys: the raw peer's conversation did not come up");
-        return;
-    }
-    QTextDocument& rawShown = *carolTab->Controls().Transcript->document();
-    TRichPane& typing = *alice.Views.Tab(0)->Controls().LocalPane;
-    TRichPane& shown = *bob.Views.Tab(0)->Controls().Transcript;
-    QTextDocument& document = *shown.document();
-    TPaintWatch paints(shown);
-    TRawPingPong raw;
-    if (!raw.Open()) {
-        Fail("keys: no raw loopback connection");
-        return;
-    }
-    RunFor(300ms);
-
-    static const char text[] = "the quick brown fox jumps over the lazy dog ";
-    std::vector<double> typedMs;
-    std::vector<double> arrivedMs;
-    std::vector<double> paintedMs;
-    std::vector<double> rawPeerMs;
-    std::vector<double> rawOneWayMs;
-    std::vector<double> rawHalfTripMs;
-    int lost = 0;
-    int unpainted = 0;
-    for (int i = 0; i < options.Keys; ++i) {
-        const char32_t key = i % 60 == 59 ? 13 : static_cast<char32_t>(text[i % (sizeof text - 1)]);
-        const int before = document.characterCount();
-        paints.Arm([&document, before] { return document.characterCount() > before; });
-        const auto start = TClock::now();
-        typing.TypeChar(key);
-        typedMs.push_back(Ms(TClock::now() - start));
-        if (!RunUntil([&] { return document.characterCount() > before; }, 2s)) {
-            ++lost;
-            continue;
-        }
-        arrivedMs.push_back(Ms(TClock::now() - start));
-        if (RunUntil([&] { return paints.Hit.has_value(); }, 200ms))
-            paintedMs.push_back(Ms(*paints.Hit - start));
-        else
-            ++unpainted;
-        const int rawBefore = rawShown.characterCount();
-        const char byte = static_cast<char>(key);
-        const auto rawStart = TClock::now();
-        if (rawTyper.Send(std::string_view(&byte, 1))
-            && RunUntil([&] { return rawShown.characterCount() > rawBefore; }, 2s))
-            rawPeerMs.push_back(Ms(TClock::now() - rawStart));
-        if (const auto ping = raw.PingOnce()) {
-            rawOneWayMs.push_back(ping->first / 1000.0);
-            rawHalfTripMs.push_back(ping->second / 2000.0);
-        }
-        RunFor(std::chrono::milliseconds(options.KeyGapMs));
-    }
-
-    const TSummary arrived = Summarise(arrivedMs);
-    const TSummary painted = Summarise(paintedMs);
-    const TSummary oneWay = Summarise(rawOneWayMs);
-    const TSummary halfTrip = Summarise(rawHalfTripMs);
-    PrintSummary("A: TypeChar (own pane, protocol, send)", Summarise(typedMs), "ms");
-    PrintSummary("key -> char in B's transcript", arrived, "ms");
-    PrintSummary("key -> first repaint of B's transcript with it", painted, "ms");
-    const TSummary receiving = Summarise(rawPeerMs);
-    PrintSummary("raw peer key -> char in C's transcript", receiving, "ms");
-    PrintSummary("raw loopback one byte, one way (echo side clock)", oneWay, "ms");
-    PrintSummary("raw loopback one byte, round trip / 2", halfTrip, "ms");
-    std::printf(
-        "  keys lost: %d, keys whose repaint was not seen within 200 ms: %d\n", lost, unpainted);
-    if (lost > 0)
-        Fail("keys: " + std::to_string(lost) + " keys never reached the peer's transcript");
-    if (arrived.Count == 0)
-        return;
-    AddRow("key A->B in transcript, median", Fixed(arrived.Median, 3) + " ms", "<= 1 ms",
-        arrived.Median <= 1.0);
-    AddRow("key A->B in transcript, p99", Fixed(arrived.P99, 3) + " ms", "<= 5 ms",
-        arrived.P99 <= 5.0);
-    if (painted.Count > 0) {
-        AddRow("key A->B repainted, median", Fixed(painted.Median, 3) + " ms");
-        AddRow("key A->B repainted, p99", Fixed(painted.P99, 3) + " ms");
-    }
-    if (receiving.Count > 0) {
-        AddRow("raw peer key -> transcript, median / p99",
-            Fixed(receiving.Median, 3) + " / " + Fixed(receiving.P99, 3) + " ms");
-    }
-    AddRow("raw loopback one way, median / p99",
-        Fixed(oneWay.Median, 3) + " / " + Fixed(oneWay.P99, 3) + " ms");
-    AddRow("raw loopback RTT/2, median / p99",
-        Fixed(halfTrip.Median, 3) + " / " + Fixed(halfTrip.P99, 3) + " ms");
-}
-
-// --- 1b. the same between two processes, as two users' copies run ---
-
 // The bare path a byte takes in the receiving copy, for comparison: a thread waits for it on a
 // loopback socket (poll, recv) and hands it to the main thread through the event loop.
 class TBareRelay {
@@ -289,6 +172,144 @@ private:
     int Listener = -1;
     std::thread Thread;
 };
+
+void KeyLatency(TCountingDispatcher& dispatcher, const TOptions& options)
+{
+    std::printf("\n[keys] %d Realtime keys typed into tab A, %d ms apart; %s\n", options.Keys,
+        options.KeyGapMs, MachineLoad().c_str());
+    TCopy alice(dispatcher, "Alice");
+    TCopy bob(dispatcher, "Bob");
+    alice.Server->RequestCall("127.0.0.1", std::to_string(bob.Port()), TChatStyle::Realtime);
+    const bool called = RunUntil(
+        [&] {
+            TConversationTab* a = alice.Views.Tab(0);
+            TConversationTab* b = bob.Views.Tab(0);
+            return a != nullptr && b != nullptr && a->PeerName() == "Bob"
+                && b->PeerName() == "Alice" && a->Style() == TChatStyle::Realtime
+                && b->Style() == TChatStyle::Realtime && !a->Controls().LocalPane->isReadOnly();
+        },
+        5s);
+    if (!called) {
+        Fail("keys: the call between the two copies did not come up");
+        return;
+    }
+    // The receiving half alone: a raw peer types the same keys into a third copy's conversation.
+    // In one process the typing side's own echo runs on the main thread the receiving side also
+    // needs; with the raw peer nothing stands in front of the receiving side.
+    TCopy carol(dispatcher, "Carol");
+    TRawPeer rawTyper;
+    TConversationTab* carolTab = CallAsRawPeer(carol, rawTyper);
+    if (carolTab == nullptr) {
+        Fail("keys: the raw peer's conversation did not come up");
+        return;
+    }
+    QTextDocument& rawShown = *carolTab->Controls().Transcript->document();
+    TRichPane& typing = *alice.Views.Tab(0)->Controls().LocalPane;
+    TRichPane& shown = *bob.Views.Tab(0)->Controls().Transcript;
+    QTextDocument& document = *shown.document();
+    TPaintWatch paints(shown);
+    TRawPingPong raw;
+    if (!raw.Open()) {
+        Fail("keys: no raw loopback connection");
+        return;
+    }
+    // The bare path of a byte in this process, after the same pause as a key: a loopback socket,
+    // a thread that waits on it and hands the byte to the main thread through the event loop.
+    TBareRelay bareRelay;
+    TRawPeer bare;
+    if (bareRelay.Port <= 0 || !bare.Connect(bareRelay.Port)) {
+        Fail("keys: no bare relay");
+        return;
+    }
+    RunFor(300ms);
+
+    static const char text[] = "the quick brown fox jumps over the lazy dog ";
+    std::vector<double> bareMs;
+    std::vector<double> typedMs;
+    std::vector<double> arrivedMs;
+    std::vector<double> paintedMs;
+    std::vector<double> rawPeerMs;
+    std::vector<double> rawOneWayMs;
+    std::vector<double> rawHalfTripMs;
+    int lost = 0;
+    int unpainted = 0;
+    for (int i = 0; i < options.Keys; ++i) {
+        const int bareBefore = bareRelay.Arrived;
+        const auto bareStart = TClock::now();
+        if (bare.Send("x") && RunUntil([&] { return bareRelay.Arrived > bareBefore; }, 2s))
+            bareMs.push_back(Ms(TClock::now() - bareStart));
+        RunFor(std::chrono::milliseconds(options.KeyGapMs));
+
+        const char32_t key = i % 60 == 59 ? 13 : static_cast<char32_t>(text[i % (sizeof text - 1)]);
+        const int before = document.characterCount();
+        paints.Arm([&document, before] { return document.characterCount() > before; });
+        const auto start = TClock::now();
+        typing.TypeChar(key);
+        typedMs.push_back(Ms(TClock::now() - start));
+        if (!RunUntil([&] { return document.characterCount() > before; }, 2s)) {
+            ++lost;
+            continue;
+        }
+        arrivedMs.push_back(Ms(TClock::now() - start));
+        if (RunUntil([&] { return paints.Hit.has_value(); }, 200ms))
+            paintedMs.push_back(Ms(*paints.Hit - start));
+        else
+            ++unpainted;
+        const int rawBefore = rawShown.characterCount();
+        const char byte = static_cast<char>(key);
+        const auto rawStart = TClock::now();
+        if (rawTyper.Send(std::string_view(&byte, 1))
+            && RunUntil([&] { return rawShown.characterCount() > rawBefore; }, 2s))
+            rawPeerMs.push_back(Ms(TClock::now() - rawStart));
+        if (const auto ping = raw.PingOnce()) {
+            rawOneWayMs.push_back(ping->first / 1000.0);
+            rawHalfTripMs.push_back(ping->second / 2000.0);
+        }
+        RunFor(std::chrono::milliseconds(options.KeyGapMs));
+    }
+
+    const TSummary arrived = Summarise(arrivedMs);
+    const TSummary painted = Summarise(paintedMs);
+    const TSummary oneWay = Summarise(rawOneWayMs);
+    const TSummary halfTrip = Summarise(rawHalfTripMs);
+    PrintSummary("A: TypeChar (own pane, protocol, send)", Summarise(typedMs), "ms");
+    PrintSummary("key -> char in B's transcript", arrived, "ms");
+    PrintSummary("key -> first repaint of B's transcript with it", painted, "ms");
+    const TSummary receiving = Summarise(rawPeerMs);
+    const TSummary bareArrived = Summarise(bareMs);
+    PrintSummary("bare: byte -> receiving thread -> main thread, same pause", bareArrived, "ms");
+    PrintSummary("raw peer key -> char in C's transcript", receiving, "ms");
+    PrintSummary("raw loopback one byte, one way (echo side clock)", oneWay, "ms");
+    PrintSummary("raw loopback one byte, round trip / 2", halfTrip, "ms");
+    std::printf(
+        "  keys lost: %d, keys whose repaint was not seen within 200 ms: %d\n", lost, unpainted);
+    if (lost > 0)
+        Fail("keys: " + std::to_string(lost) + " keys never reached the peer's transcript");
+    if (arrived.Count == 0)
+        return;
+    AddRow("key A->B in transcript, median", Fixed(arrived.Median, 3) + " ms", "<= 1 ms",
+        arrived.Median <= 1.0);
+    AddRow("key A->B in transcript, p99", Fixed(arrived.P99, 3) + " ms", "<= 5 ms",
+        arrived.P99 <= 5.0);
+    if (painted.Count > 0) {
+        AddRow("key A->B repainted, median", Fixed(painted.Median, 3) + " ms");
+        AddRow("key A->B repainted, p99", Fixed(painted.P99, 3) + " ms");
+    }
+    if (bareArrived.Count > 0) {
+        AddRow("bare byte -> main thread, one process, median / p99",
+            Fixed(bareArrived.Median, 3) + " / " + Fixed(bareArrived.P99, 3) + " ms");
+    }
+    if (receiving.Count > 0) {
+        AddRow("raw peer key -> transcript, median / p99",
+            Fixed(receiving.Median, 3) + " / " + Fixed(receiving.P99, 3) + " ms");
+    }
+    AddRow("raw loopback one way, median / p99",
+        Fixed(oneWay.Median, 3) + " / " + Fixed(oneWay.P99, 3) + " ms");
+    AddRow("raw loopback RTT/2, median / p99",
+        Fixed(halfTrip.Median, 3) + " / " + Fixed(halfTrip.P99, 3) + " ms");
+}
+
+// --- 1b. the same between two processes, as two users' copies run ---
 
 // The receiving copy, in a process of its own (--peer-copy): it says its port and the bare
 // relay's, then after every pass of its event loop in which its first tab's transcript grew (or
