@@ -110,9 +110,9 @@ void TPhonebook::SaveUsers() const
 
 void TPhonebook::CheckStorable(const TUserRecordType& contact) const
 {
-    // The editor's checks keep to the rule; a contact that did not would fail the whole write,
-    // so it is named here rather than left to a bare failure. Checked as it comes in, not at
-    // every save, which a full phonebook would pay for 65,535 times.
+    // The editor's checks keep to the rule. A contact that did not would come back from the file
+    // changed, or fail the whole write: it is refused here, named. Checked as it comes in, not
+    // at every save, which a full phonebook would pay for 65,535 times.
     if (const auto problem = StorageProblem(contact)) {
         throw std::runtime_error(profile::WriteFailureText(Settings) + ": the contact \""
             + Printable(contact.Name) + "\" cannot be stored (" + problem->Message + ")");
