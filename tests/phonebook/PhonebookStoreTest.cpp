@@ -392,8 +392,12 @@ TEST_F(PhonebookStoreTest, AChangeWhoseSaveFailsIsUndone)
     // A contact the file could not give back is refused as it comes, named, before any write.
     const std::string fileBefore = ReadFile(Settings);
     const std::vector<std::function<void()>> unstorable = {
-        [&] { phonebook.AddUser({ "Dee", "4,5", "2323", IM }); },
-        [&] { phonebook.ReplaceUser(phonebook.UsersList[0], { "Dee", "4", "23\n23", IM }); },
+        [&] {
+            phonebook.AddUser({ "Dee", "4,5", "2323", IM });
+        },
+        [&] {
+            phonebook.ReplaceUser(phonebook.UsersList[0], { "Dee", "4", "23\n23", IM });
+        },
     };
     for (const auto& change : unstorable) {
         try {
