@@ -107,16 +107,14 @@ void TPaneText::CloseBatch()
 void TPaneText::KeepGlyphsOfLastLine()
 {
     const QTextBlock last = Doc->lastBlock();
-    if (!GlyphsKeptAt.isNull() && GlyphsKeptAt.block() == last) {
-        // Still the same paragraph, or the one it was joined to.
-        last.layout()->setCacheEnabled(true);
-        return;
+    if (GlyphsKeptAt.isNull() || GlyphsKeptAt.block() != last) {
+        LetKeptGlyphsGo();
+        GlyphsKeptAt = QTextCursor(last);
+        // Text appended where it stands (an empty last line) must not carry it into a later line.
+        GlyphsKeptAt.setKeepPositionOnInsert(true);
     }
-    LetKeptGlyphsGo();
+    // Also when it is the paragraph a removed line end joined the kept one to.
     last.layout()->setCacheEnabled(true);
-    GlyphsKeptAt = QTextCursor(last);
-    // Text appended where it stands (an empty last line) must not carry it into a later line.
-    GlyphsKeptAt.setKeepPositionOnInsert(true);
 }
 
 void TPaneText::LetKeptGlyphsGo()

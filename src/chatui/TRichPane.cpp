@@ -112,7 +112,7 @@ void TRichPane::ScrollToEndLater()
     LaterScrollPosted = true;
     QTimer::singleShot(0, this, [this] {
         LaterScrollPosted = false;
-        if (ScrollPending && !PaintHeld)
+        if (ScrollPending)
             ScrollToEnd();
     });
 }

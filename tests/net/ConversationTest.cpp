@@ -148,8 +148,8 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
         return alice.Views.States.size() == 1 && bob.Views.States.size() == 1
             && alice.Views.States[0]->Caption == "Bob" && bob.Views.States[0]->Caption == "Alice"
             && alice.Views.States[0]->Marked == TChatStyle::IM
-            && bob.Views.States[0]->Style
-            == TChatStyle::IM; // the caller's style comes after its name
+            // The caller's style comes after its name.
+            && bob.Views.States[0]->Style == TChatStyle::IM;
     }));
     auto& a = *alice.Views.States[0];
     auto& b = *bob.Views.States[0];
