@@ -44,15 +44,6 @@ void TPaneText::NoteChange() const
         Changed();
 }
 
-void TPaneText::BreakLineAt(QTextCursor& cursor)
-{
-    CloseBatch();
-    LetKeptGlyphsGo();
-    cursor.clearSelection();
-    BreakAt(cursor, cursor.position(), false);
-    TrimToLimit();
-}
-
 QTextCursor& TPaneText::EndCursorOfDocument() const
 {
     if (EndCursor.isNull() || EndCursor.document() != Doc.get())
@@ -268,10 +259,9 @@ void TPaneText::TrimToLimit()
     const qsizetype total = inDocument + TailChars;
     if (MaxChars <= 0 || total <= MaxChars)
         return;
-    // Whole paragraphs go, from the front, until three quarters of the limit are left: the
-    // cost of the removal is spread over a quarter of the limit's worth of new text. Counted as
-    // if the tail were in the document already: what goes from the tail never gets there.
-    const qsizetype cutAt = LineStartFrom(total - MaxChars * 3 / 4);
+    // Whole paragraphs go, from the front, until KeptAfterTrim is left. Counted as if the tail
+    // were in the document already: what goes from the tail never gets there.
+    const qsizetype cutAt = LineStartFrom(total - KeptAfterTrim(MaxChars));
     OpenBatch();
     QTextCursor cursor(&doc);
     int shift = 0;
@@ -468,6 +458,8 @@ void TPaneText::ClearText()
     Doc->clear();
     EndCursor = QTextCursor(Doc.get());
     HasRemovedLine = false;
+    if (Cleared)
+        Cleared();
 }
 
 bool TPaneText::IsEmpty() const

@@ -83,15 +83,15 @@ public:
     // Reading the text does this first; Document() alone does not.
     void CloseBatch();
 
-    // The user's editing at a caret in the document: erasing the character before it (a
-    // continuation's invisible break is stepped over, the removal line is not erased), and
-    // breaking the line there.
-    void EraseBefore(QTextCursor cursor);
-    void BreakLineAt(QTextCursor& cursor);
-
     // Runs after every change appended or erased (before it reaches the document, when it
     // waits in the tail).
     void SetChangedHandler(std::function<void()> handler) { Changed = std::move(handler); }
+    // Runs once the text has been cleared.
+    void SetClearedHandler(std::function<void()> handler) { Cleared = std::move(handler); }
+
+    // What is left of a text that passed `limit`: its newest three quarters. What goes is
+    // spread over a quarter of the limit's worth of new text.
+    static constexpr qsizetype KeptAfterTrim(int limit) { return qsizetype(limit) * 3 / 4; }
 
 private:
     // Appended text not yet in the document: a run (which may hold line breaks, each line fitting
@@ -128,6 +128,9 @@ private:
     void BreakAt(QTextCursor& cursor, int position, bool continuation) const;
     // Removes the paragraph break at `separator`; the joined paragraph keeps the first's kind.
     void JoinAt(QTextCursor& cursor, int separator);
+    // Erases the character before `cursor`: a continuation's invisible break is stepped over,
+    // the removal line is not erased.
+    void EraseBefore(QTextCursor cursor);
     // Takes the oldest lines away while the text is over its limit.
     void TrimToLimit();
     void OpenBatch() const;
@@ -152,6 +155,7 @@ private:
     mutable bool BatchOpen = false;
     mutable bool ClosePosted = false;
     std::function<void()> Changed;
+    std::function<void()> Cleared;
     int MaxChars = 0;
     QString RemovedLine;
     QTextCharFormat RemovedFormat;
