@@ -124,9 +124,21 @@ TEST_F(TabKeys, ThePeerShowsWhatThePaneShowsAfterEveryKindOfEdit)
     const auto key = [](TRichPane& pane, int code, Qt::KeyboardModifiers modifiers = {}) {
         QTest::keyClick(&pane, static_cast<Qt::Key>(code), modifiers);
     };
-    const auto paste = [key](TRichPane& pane, const QString& text) {
+    const auto ctrl = [key](TRichPane& pane, int code) { key(pane, code, Qt::ControlModifier); };
+    const auto type = [](TRichPane& pane, const char* text) { QTest::keyClicks(&pane, text); };
+    const auto erase = [key](TRichPane& pane) { key(pane, Qt::Key_Backspace); };
+    const auto paste = [ctrl](TRichPane& pane, const QString& text) {
         QApplication::clipboard()->setText(text);
-        key(pane, Qt::Key_V, Qt::ControlModifier);
+        ctrl(pane, Qt::Key_V);
+    };
+    const auto dropFromOutside = [](TRichPane& pane, const QString& text) {
+        QMimeData mime;
+        mime.setText(text);
+        const QPoint end = pane.cursorRect().center();
+        QDragEnterEvent enter(end, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(pane.viewport(), &enter);
+        QDropEvent drop(end, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(pane.viewport(), &drop);
     };
     const QString longLine = QStringLiteral("start") + QString(70000, u'c') + QStringLiteral("end");
     struct TRow {
@@ -136,82 +148,40 @@ TEST_F(TabKeys, ThePeerShowsWhatThePaneShowsAfterEveryKindOfEdit)
         std::function<void(TRichPane&)> Edit;
         QString Expected;
     };
+    // clang-format off
     const TRow rows[] = {
         { "select all, erase, type", IMPreview, "more",
-            [&](TRichPane& pane) {
-                key(pane, Qt::Key_A, Qt::ControlModifier);
-                key(pane, Qt::Key_Backspace);
-                QTest::keyClicks(&pane, QStringLiteral("again"));
-            },
-            "again" },
+            [&](TRichPane& p) { ctrl(p, Qt::Key_A); erase(p); type(p, "again"); }, "again" },
         { "typing over a selection", Realtime, "one two",
-            [&](TRichPane& pane) {
-                select(pane, 4, 7);
-                QTest::keyClicks(&pane, QStringLiteral("six"));
-            },
-            "one six" },
+            [&](TRichPane& p) { select(p, 4, 7); type(p, "six"); }, "one six" },
         { "a key where the caret is", IMPreview, "abc",
-            [&](TRichPane& pane) {
-                key(pane, Qt::Key_Home);
-                QTest::keyClicks(&pane, QStringLiteral("d"));
-            },
-            "dabc" },
+            [&](TRichPane& p) { key(p, Qt::Key_Home); type(p, "d"); }, "dabc" },
         { "Delete after the caret, Backspace before it", Realtime, "abcd",
-            [&](TRichPane& pane) {
-                select(pane, 2, 2);
-                key(pane, Qt::Key_Delete);
-                key(pane, Qt::Key_Backspace);
-            },
-            "ad" },
+            [&](TRichPane& p) { select(p, 2, 2); key(p, Qt::Key_Delete); erase(p); }, "ad" },
         { "Enter in the middle of a line", Realtime, "ab",
-            [&](TRichPane& pane) {
-                key(pane, Qt::Key_Left);
-                key(pane, Qt::Key_Return);
-            },
-            "a\nb" },
+            [&](TRichPane& p) { key(p, Qt::Key_Left); key(p, Qt::Key_Return); }, "a\nb" },
         { "a paste at the caret", Realtime, "ab",
-            [&](TRichPane& pane) {
-                key(pane, Qt::Key_Left);
-                paste(pane, QStringLiteral("p\r\nq"));
-            },
+            [&](TRichPane& p) { key(p, Qt::Key_Left); paste(p, QStringLiteral("p\r\nq")); },
             "ap\nqb" },
         { "a pasted line break sends the line", IMPreview, "x",
-            [&](TRichPane& pane) { paste(pane, QStringLiteral("one\ntwo")); }, "two" },
+            [&](TRichPane& p) { paste(p, QStringLiteral("one\ntwo")); }, "two" },
         { "cut", IMPreview, "hello",
-            [&](TRichPane& pane) {
-                select(pane, 1, 5);
-                key(pane, Qt::Key_X, Qt::ControlModifier);
-            },
-            "h" },
+            [&](TRichPane& p) { select(p, 1, 5); ctrl(p, Qt::Key_X); }, "h" },
         { "undo and redo", Realtime, "ab",
-            [&](TRichPane& pane) {
-                paste(pane, QStringLiteral("cd"));
-                key(pane, Qt::Key_Z, Qt::ControlModifier);
-                key(pane, Qt::Key_Z, Qt::ControlModifier);
-                key(pane, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-            },
-            "ab" },
+            [&](TRichPane& p) {
+                paste(p, QStringLiteral("cd")); ctrl(p, Qt::Key_Z); ctrl(p, Qt::Key_Z);
+                key(p, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            }, "ab" },
         { "a word dragged to the front", IMPreview, "hello big world",
-            [&](TRichPane& pane) {
-                select(pane, 6, 10);
-                pane.Editor()->Drop(pane, 0, true, QStringLiteral("big "));
-            },
+            [&](TRichPane& p) { select(p, 6, 10); p.Editor()->Drop(p, 0, true, "big "); },
             "big hello world" },
         { "text dropped from another program", Realtime, "ab",
-            [&](TRichPane& pane) {
-                QMimeData mime;
-                mime.setText(QStringLiteral("dropped"));
-                const QPoint end = pane.cursorRect().center();
-                QDragEnterEvent enter(end, Qt::CopyAction, &mime, Qt::LeftButton, {});
-                QApplication::sendEvent(pane.viewport(), &enter);
-                QDropEvent drop(end, Qt::CopyAction, &mime, Qt::LeftButton, {});
-                QApplication::sendEvent(pane.viewport(), &drop);
-            },
-            "abdropped" },
+            [&](TRichPane& p) { dropFromOutside(p, QStringLiteral("dropped")); }, "abdropped" },
         { "a paste longer than the limit keeps its end", Realtime, "",
-            [&](TRichPane& pane) { paste(pane, longLine); },
+            [&](TRichPane& p) { paste(p, longLine); },
             longLine.right(TPaneText::KeptAfterTrim(TConversationTab::MaxTypingChars)) },
     };
+    // clang-format on
     for (const TRow& row : rows) {
         TConversationRig rig(Form, Ticks);
         rig.Greet("Bob");

@@ -16,27 +16,18 @@ TEST(NearbyEndpoint, OnlyAddressesAnotherComputerCanBeCalledAtAreCallable)
         std::uint16_t Port;
         bool Callable;
     } rows[] = {
-        { "169.254.23.2", 2323, true },
-        { "223.255.255.254", 1, true },
-        { "10.0.0.255", 2323, true }, // a subnet's broadcast address cannot be told here
-        { "192.168.1.20", 0, false },
-        { "127.0.0.1", 2323, false },
-        { "127.8.9.10", 2323, false },
-        { "0.0.0.0", 2323, false },
-        { "0.1.2.3", 2323, false },
-        { "224.0.0.1", 2323, false },
-        { "239.255.255.250", 2323, false },
-        { "240.0.0.1", 2323, false },
-        { "255.255.255.255", 2323, false },
-        { "fe80::1", 2323, true },
-        { "::1", 2323, false },
-        { "::", 2323, false },
-        { "ff02::fb", 2323, false },
-        { "::ffff:127.0.0.1", 2323, false },
-        { "::ffff:10.0.0.1", 2323, true },
-        { "annsbox.local", 2323, false },
-        { "1.2.3", 2323, false },
-        { "", 2323, false },
+        // clang-format off
+        // (a subnet's broadcast address cannot be told here)
+        { "169.254.23.2", 2323, true }, { "223.255.255.254", 1, true },
+        { "10.0.0.255", 2323, true }, { "192.168.1.20", 0, false }, { "127.0.0.1", 2323, false },
+        { "127.8.9.10", 2323, false }, { "0.0.0.0", 2323, false }, { "0.1.2.3", 2323, false },
+        { "224.0.0.1", 2323, false }, { "239.255.255.250", 2323, false },
+        { "240.0.0.1", 2323, false }, { "255.255.255.255", 2323, false },
+        { "fe80::1", 2323, true }, { "::1", 2323, false }, { "::", 2323, false },
+        { "ff02::fb", 2323, false }, { "::ffff:127.0.0.1", 2323, false },
+        { "::ffff:10.0.0.1", 2323, true }, { "annsbox.local", 2323, false },
+        { "1.2.3", 2323, false }, { "", 2323, false },
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.Address) + " port " + std::to_string(row.Port));

@@ -88,8 +88,6 @@ TEST_F(ProtocolEngineTest, APaneChangeSendsWhatTurnsThePeersCopyIntoThePane)
         { "the whole text selected and erased", IMPreview, "more", "", "\b\b\b\b" },
         { "a paste in the middle", IMPreview, "abcd", "abXYcd", "\b\bXYcd" },
         { "a word typed over a selection", Realtime, "one two", "one six", "\b\b\bsix" },
-        { "an undone paste", IMPreview, "hi there", "hi", "\b\b\b\b\b\b" },
-        { "a word dragged to the front", Realtime, "a b", "b a ", "\b\b\bb a " },
         { "a line broken in the middle", Realtime, "ab", "a\nb", "\b\rb" },
         { "a line end erased", Realtime, "a\nb", "ab", "\b\bb" },
         { "the limit took the front", Realtime, "abcdef", "cdefg", "g", 2 },

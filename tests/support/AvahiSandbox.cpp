@@ -121,17 +121,8 @@ bool TAvahiSandbox::BusUp(const std::string& side)
 
 bool TAvahiSandbox::Publish(const std::string& side, const std::string& name, int port)
 {
-    std::string text;
-    for (const char c : name) {
-        if (c == '&')
-            text += "&amp;";
-        else if (c == '<')
-            text += "&lt;";
-        else
-            text += c;
-    }
     std::ofstream file(Root + "/" + side + "/services/" + std::to_string(++Published) + ".service");
-    file << "<?xml version=\"1.0\"?>\n<service-group>\n  <name>" << text
+    file << "<?xml version=\"1.0\"?>\n<service-group>\n  <name>" << name
          << "</name>\n  <service>\n    <type>" << NearbyServiceType << "</type>\n    <port>" << port
          << "</port>\n    <txt-record>" << NearbyTxtRecord
          << "</txt-record>\n  </service>\n</service-group>\n";
