@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -87,12 +88,15 @@ void TPaneText::OpenBatch() const
 
 void TPaneText::CloseBatch()
 {
+    const bool outer = !std::exchange(Closing, true);
     CommitTail();
-    if (!BatchOpen)
-        return;
-    BatchOpen = false;
-    KeepGlyphsOfLastLine();
-    EndCursor.endEditBlock();
+    if (BatchOpen) {
+        BatchOpen = false;
+        KeepGlyphsOfLastLine();
+        EndCursor.endEditBlock();
+    }
+    if (outer)
+        Closing = false;
 }
 
 void TPaneText::KeepGlyphsOfLastLine()

@@ -82,6 +82,9 @@ public:
     // Changes are gathered into one until then, or until control returns to the event loop.
     // Reading the text does this first; Document() alone does not.
     void CloseBatch();
+    // While CloseBatch puts the batch into the document: the document's change notices are
+    // this text's own appends.
+    bool ClosingBatch() const { return Closing; }
 
     // Runs after every change appended or erased (before it reaches the document, when it
     // waits in the tail).
@@ -153,6 +156,7 @@ private:
     mutable std::vector<TTailPiece> Tail;
     mutable qsizetype TailChars = 0;
     mutable bool BatchOpen = false;
+    bool Closing = false;
     mutable bool ClosePosted = false;
     std::function<void()> Changed;
     std::function<void()> Cleared;

@@ -117,7 +117,8 @@ void TRichPane::SetEditing(IPaneEditing* editing)
 {
     if (Editing == nullptr && editing != nullptr) {
         QObject::connect(document(), &QTextDocument::contentsChanged, this, [this] {
-            if (!InEditing)
+            // The text's own appends (an edit's typed key, put in later) are the editing's.
+            if (!InEditing && !Shown->ClosingBatch())
                 ChangedBehindEditing = true;
         });
     }
@@ -259,6 +260,8 @@ bool TRichPane::WatchingEdits(const std::function<bool()>& handle)
 {
     if (Editing == nullptr || InEvent)
         return handle();
+    // What the user does next (a click, a drag, a drop) goes by the text with the typed keys in.
+    CloseBatch();
     InEvent = true;
     ChangedBehindEditing = false;
     const bool handled = handle();

@@ -6,6 +6,7 @@
 #include "platform/CodePage1252.h"
 #include "platform/MemoryRelease.h"
 
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -89,8 +90,27 @@ void TTypingPaneEditor::InsertAtCaret(QTextCursor& caret, const QString& sent)
     const qsizetype dropped = DroppedFor(Length() - removed + sent.size());
     Input.TypingPaneEdited(static_cast<std::size_t>(from), static_cast<std::size_t>(removed),
         sent.toStdString(), static_cast<std::size_t>(dropped));
+    if (TypedAtTheEnd(caret, sent, dropped)) {
+        // The common case, a key at the end: it joins the text's pending tail, which goes into
+        // the document with the rest of the pass and is laid out once there, its line's glyphs
+        // kept, instead of being shaped here before the key returns.
+        Text.AppendRun(sent, Format);
+        EditedSinceHistory += sent.size();
+        return;
+    }
     InsertPiece(caret, sent);
     DropFront(dropped);
+}
+
+bool TTypingPaneEditor::TypedAtTheEnd(
+    const QTextCursor& caret, const QString& sent, qsizetype dropped) const
+{
+    // One character (a surrogate pair is one), where nothing is selected and no limit applies,
+    // that keeps its line within one paragraph: the text would split a longer line into
+    // continuation paragraphs, which positions here do not count.
+    return dropped == 0 && !caret.hasSelection() && caret.position() == Length()
+        && (sent.size() == 1 || (sent.size() == 2 && sent[0].isHighSurrogate())) && sent[0] != u'\n'
+        && caret.block().length() - 1 + sent.size() <= TPaneText::MaxBlockChars;
 }
 
 void TTypingPaneEditor::InsertPiece(QTextCursor& caret, QStringView piece)

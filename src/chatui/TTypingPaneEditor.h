@@ -79,6 +79,8 @@ private:
     void InsertText(TRichPane& pane, QTextCursor& caret, QStringView text, TChatStyle style);
     // Sends the insertion of `sent` over the caret's selection, then makes it.
     void InsertAtCaret(QTextCursor& caret, const QString& sent);
+    // Whether `sent` at `caret` is a typed character that can go in as the text's appended tail.
+    bool TypedAtTheEnd(const QTextCursor& caret, const QString& sent, qsizetype dropped) const;
     void InsertPiece(QTextCursor& caret, QStringView piece);
     // Cuts an insertion to what the limit would keep of it.
     QString CutToLimit(QString text) const;

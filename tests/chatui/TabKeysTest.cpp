@@ -190,6 +190,7 @@ TEST_F(TabKeys, ThePeerShowsWhatThePaneShowsAfterEveryKindOfEdit)
         rig.Tab->ApplyPendingUpdate();
         TRichPane& pane = *rig.Tab->Controls().LocalPane;
         QTest::keyClicks(&pane, row.Typed);
+        QCoreApplication::processEvents(); // the user's next move comes in a later pass
         row.Edit(pane);
         EXPECT_EQ(pane.Text(), row.Expected) << row.Name;
 
