@@ -105,11 +105,11 @@ void TTypingPaneEditor::InsertAtCaret(QTextCursor& caret, const QString& sent)
 bool TTypingPaneEditor::TypedAtTheEnd(
     const QTextCursor& caret, const QString& sent, qsizetype dropped) const
 {
-    // One character (a surrogate pair is one), where nothing is selected and no limit applies,
-    // that keeps its line within one paragraph: the text would split a longer line into
-    // continuation paragraphs, which positions here do not count.
-    return dropped == 0 && !caret.hasSelection() && caret.position() == Length()
-        && (sent.size() == 1 || (sent.size() == 2 && sent[0].isHighSurrogate())) && sent[0] != u'\n'
+    // One character (as sent, never a surrogate pair), where nothing is selected and no limit
+    // applies, that keeps its line within one paragraph: the text would split a longer line
+    // into continuation paragraphs, which positions here do not count.
+    return dropped == 0 && sent.size() == 1 && sent[0] != u'\n' && !caret.hasSelection()
+        && caret.position() == Length()
         && caret.block().length() - 1 + sent.size() <= TPaneText::MaxBlockChars;
 }
 
