@@ -20,16 +20,22 @@
 //            preview); the program's resident size at every eighth of --bytes, and after hang-up
 //   stream   one caller sends --stream-bytes of Realtime text without line ends and then a style
 //            signal: the time until its echo is back, and the program's processor time
+//   idle     the program's wake-ups (context switches of all its threads) over --idle-seconds,
+//            its threads and memory with no conversation, 50 idle ones, all the callers idle,
+//            and once they have all hung up
+//   crowd-memory  the resident size before, at the peak and 10 s after a crowd of the callers,
+//            once for callers that never finish their names and once for callers that greet
 //
 // Port 2323 must be free: run it in a private network namespace, e.g.
 //   unshare -n sh -c 'ip link set lo up && bench/bench_exit 1000 3'
 //
 // Usage: bench_exit [callers] [runs] [program] [--figures=crowd,hangup,...] [--bytes=N]
 //                   [--stream-bytes=N] [--signals=N] [--echoes=N] [--text-style=N]
-//                   [--unknown-callers] [--after-text]
+//                   [--unknown-callers] [--after-text] [--idle-seconds=N]
 // (defaults 1000 callers, 3 runs, the program $QUILLET_BENCH_PROGRAM names or else the one of
 // this build, the crowd figure, 1 GiB of text, 1 MiB streamed, 96,000 signal bytes, 2,000
-// echoes, Realtime text)
+// echoes, Realtime text, 30 s of idleness)
+#include "ExitBenchIdle.h"
 #include "ExitBenchSupport.h"
 
 #include "platform/ProcessLimits.h"
@@ -53,6 +59,8 @@ using namespace quillet::bench;
 using quillet::testing::TRawPeer;
 
 constexpr int SingleCallers = 20;
+// The idle figure's middle step.
+constexpr int IdleFew = 50;
 
 struct TOptions {
     int Callers = 1000;
@@ -66,6 +74,7 @@ struct TOptions {
     int TextStyle = 1;
     bool UnknownCallers = false;
     bool SignalsAfterText = false;
+    int IdleSeconds = 30;
 
     bool Wants(const char* name) const
     {
@@ -362,6 +371,8 @@ bool ParseOption(TOptions& options, const char* arg)
         options.UnknownCallers = true;
     else if (std::strcmp(arg, "--after-text") == 0)
         options.SignalsAfterText = true;
+    else if ((v = value("--idle-seconds")) != nullptr)
+        options.IdleSeconds = std::max(1, std::atoi(v));
     else if ((v = value("--text-style")) != nullptr)
         options.TextStyle = std::clamp(std::atoi(v), 1, 3);
     else
@@ -414,6 +425,11 @@ int main(int argc, char** argv)
             Memory(options, run);
         if (options.Wants("stream"))
             Stream(options, run);
+        if (options.Wants("idle")
+            && !IdleFigure(options.Binary, IdleFew, options.Callers, options.IdleSeconds))
+            ++Failures;
+        if (options.Wants("crowd-memory") && !CrowdMemoryFigure(options.Binary, options.Callers))
+            ++Failures;
     }
     return Failures == 0 ? 0 : 1;
 }

@@ -11,7 +11,9 @@
 
 #include <QProcess>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace quillet::bench {
@@ -36,32 +38,21 @@ class TRunningProgram {
 public:
     // Starts the program named "Bench" and calls it once it listens; that first caller, greeted,
     // or nullptr when the program did not answer. With `knownCallers`, the phonebook holds the
-    // callers "caller0" to "caller<n-1>", so that their ends ask nothing.
-    std::unique_ptr<testing::TRawPeer> Start(const QString& binary, int knownCallers = 0)
+    // callers "caller0" to "caller<n-1>", so that their ends ask nothing. `environment` is added
+    // to the sandbox's (another platform than the offscreen one, say).
+    std::unique_ptr<testing::TRawPeer> Start(
+        const QString& binary, int knownCallers = 0, const QProcessEnvironment& environment = {})
     {
-        if (!Sandbox.Root.isValid() || !Sandbox.Prepare(binary, "Bench"))
-            return nullptr;
-        if (knownCallers > 0) {
-            std::ofstream settings(Sandbox.Settings, std::ios::binary | std::ios::app);
-            settings << "[Users Section]\nfirst=127.0.0.1,2323,1\n";
-            for (int i = 0; i < knownCallers; ++i)
-                settings << "caller" << i << "=127.0.0.1,2323,1\n";
-        }
-        Sandbox.Start(Process, {});
-        if (!Process.waitForStarted(5000))
-            return nullptr;
-        Pid = Process.processId();
-        auto peer = std::make_unique<testing::TRawPeer>();
-        const auto deadline = TClock::now() + 15s;
-        while (!peer->Connect(ProgramPort)) {
-            peer->Close();
-            if (TClock::now() >= deadline)
-                return nullptr;
-            std::this_thread::sleep_for(20ms);
-        }
-        if (!peer->Send("first\r\n") || peer->Receive(Greeting.size(), 10s) != Greeting)
+        std::unique_ptr<testing::TRawPeer> peer = Launch(binary, knownCallers, environment);
+        if (!peer || !peer->Send("first\r\n") || peer->Receive(Greeting.size(), 10s) != Greeting)
             return nullptr;
         return peer;
+    }
+    // The same, with no conversation left: the first caller hangs up before it says its name,
+    // which leaves no tab. False when the program did not answer.
+    bool StartWithoutCaller(const QString& binary, int knownCallers = 0)
+    {
+        return Launch(binary, knownCallers) != nullptr;
     }
 
     ~TRunningProgram()
@@ -99,6 +90,55 @@ public:
         schedstat >> ns;
         cpu.Main = static_cast<double>(ns) / 1e9;
         return cpu;
+    }
+
+    // Only before starting: the program runs on this X display, its main window shown, rather
+    // than on the offscreen platform.
+    void SetDisplay(const QString& display) { Display = display; }
+    // Only before starting: settings.ini gets these lines too.
+    void AddSettings(const std::string& lines) { ExtraSettings = lines; }
+    qint64 ProcessId() const { return Pid; }
+
+    // Threads the program has now.
+    int Threads() const
+    {
+        std::ifstream status("/proc/" + std::to_string(Pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("Threads:", 0) == 0)
+                return std::stoi(line.substr(8));
+        }
+        return -1;
+    }
+
+    // Context switches, voluntary and not, of every thread the program has now, by thread: each
+    // is a time the thread woke and slept again.
+    std::map<std::string, long long> ContextSwitches() const
+    {
+        std::map<std::string, long long> switches;
+        std::error_code error;
+        const std::filesystem::path tasks = "/proc/" + std::to_string(Pid) + "/task";
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream status(task.path() / "status");
+            long long& total = switches[task.path().filename().string()];
+            for (std::string line; std::getline(status, line);) {
+                const std::size_t colon = line.find(':');
+                const std::string key = line.substr(0, colon);
+                if (key == "voluntary_ctxt_switches" || key == "nonvoluntary_ctxt_switches")
+                    total += std::stoll(line.substr(colon + 1));
+            }
+        }
+        return switches;
+    }
+    // The context switches from `before` until now, of the threads there are now (a thread that
+    // ended meanwhile took its count with it; one that began counts whole).
+    long long ContextSwitchesSince(const std::map<std::string, long long>& before) const
+    {
+        long long total = 0;
+        for (const auto& [task, now] : ContextSwitches()) {
+            const auto then = before.find(task);
+            total += now - (then != before.end() ? then->second : 0);
+        }
+        return total;
     }
 
     double ResidentMiB() const
@@ -153,7 +193,53 @@ public:
     }
 
 private:
+    // Starts the program and connects to it once it listens: that connection, not greeted yet.
+    std::unique_ptr<testing::TRawPeer> Launch(
+        const QString& binary, int knownCallers, const QProcessEnvironment& extra = {})
+    {
+        if (!Sandbox.Root.isValid() || !Sandbox.Prepare(binary, "Bench"))
+            return nullptr;
+        {
+            std::ofstream settings(Sandbox.Settings, std::ios::binary | std::ios::app);
+            settings << ExtraSettings;
+            if (knownCallers > 0) {
+                settings << "[Users Section]\nfirst=127.0.0.1,2323,1\n";
+                for (int i = 0; i < knownCallers; ++i)
+                    settings << "caller" << i << "=127.0.0.1,2323,1\n";
+            }
+        }
+        if (Display.isEmpty() && extra.isEmpty()) {
+            Sandbox.Start(Process, {});
+        } else {
+            QProcessEnvironment environment = Sandbox.Environment();
+            if (!Display.isEmpty()) {
+                environment.insert("QT_QPA_PLATFORM", "xcb");
+                environment.insert("DISPLAY", Display);
+            }
+            environment.insert(extra);
+            Process.setProcessEnvironment(environment);
+            Process.setStandardOutputFile(QProcess::nullDevice());
+            Process.setStandardErrorFile(QProcess::nullDevice());
+            Process.start(Sandbox.Program,
+                Display.isEmpty() ? QStringList() : QStringList { QStringLiteral("show") });
+        }
+        if (!Process.waitForStarted(5000))
+            return nullptr;
+        Pid = Process.processId();
+        auto peer = std::make_unique<testing::TRawPeer>();
+        const auto deadline = TClock::now() + 15s;
+        while (!peer->Connect(ProgramPort)) {
+            peer->Close();
+            if (TClock::now() >= deadline)
+                return nullptr;
+            std::this_thread::sleep_for(20ms);
+        }
+        return peer;
+    }
+
     testing::TProgramSandbox Sandbox;
+    QString Display;
+    std::string ExtraSettings;
     QProcess Process;
     qint64 Pid = 0;
     bool Ended = false;
@@ -167,19 +253,21 @@ struct TCrowd {
 };
 
 // `count` callers connect at once, then each sends its name; waits (one poll over all of them)
-// until every one has the program's greeting, or two minutes have passed.
-inline TCrowd GreetCrowd(int count)
+// until every one has the program's greeting, or two minutes have passed. The callers are
+// numbered from `first` on (caller<n>, from an address of their number's own).
+inline TCrowd GreetCrowd(int count, int first = 0)
 {
     TCrowd crowd;
     crowd.Size = count;
     crowd.Peers.resize(static_cast<std::size_t>(count));
     const auto start = TClock::now();
     for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {
-        if (!crowd.Peers[i].Connect(ProgramPort, testing::CrowdAddress(static_cast<int>(i), 40)))
+        const int number = first + static_cast<int>(i);
+        if (!crowd.Peers[i].Connect(ProgramPort, testing::CrowdAddress(number, 40)))
             return crowd;
     }
     for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {
-        if (!crowd.Peers[i].Send("caller" + std::to_string(i) + "\r\n"))
+        if (!crowd.Peers[i].Send("caller" + std::to_string(first + static_cast<int>(i)) + "\r\n"))
             return crowd;
     }
     std::vector<std::string> received(crowd.Peers.size());

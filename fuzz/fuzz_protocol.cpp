@@ -88,6 +88,7 @@ TResult Run(TChatStyle style, bool caller, std::string_view stream,
     }
 
     std::size_t at = 0;
+    std::string typed; // the typing pane, UTF-8
     for (const std::size_t n : lengths) {
         const std::string_view chunk = stream.substr(at, n);
         engine.ProcessIncoming(chunk);
@@ -97,7 +98,14 @@ TResult Run(TChatStyle style, bool caller, std::string_view stream,
         if (localActions) {
             // The local side keeps typing and ticking while bytes arrive.
             const auto key = static_cast<unsigned char>(chunk.front());
-            engine.KeyTyped(key % 3 == 0 ? U'\b' : cp1252::Decode(key), key % 5 == 0);
+            if (key % 3 == 0)
+                typed.resize(typed.size() / 2);
+            else
+                cp1252::AppendUtf8(typed, cp1252::Decode(key));
+            if (key % 5 == 0)
+                engine.LineEndTyped();
+            else
+                engine.TypingPaneChanged(typed, key % 13 == 0 ? 2 : 0);
             ticks.Advance(static_cast<TTick>(n) * 700);
             engine.TypingTick();
             if (key % 7 == 0)
@@ -213,6 +221,7 @@ std::string RunTab(TChatStyle style, bool caller, std::string_view stream,
     }
 
     std::size_t at = 0;
+    std::string typed; // the typing pane, UTF-8
     for (const std::size_t n : lengths) {
         // The conversation thread reads the next chunk only after the backlog has gone.
         if (owner.Engine.BacklogBytes() > 0)

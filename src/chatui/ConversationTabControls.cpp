@@ -158,7 +158,7 @@ void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
 
     ui.LocalPane = new TRichPane(texts.Local, &sheet);
     ui.LocalPane->setObjectName(QStringLiteral("LocalPane"));
-    ui.LocalPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui.LocalPane->SetWordWrap(false);
     ui.LocalPane->setReadOnly(true);
     SetControlColours(*ui.LocalPane, QPalette::Base, Silver);
     ui.LocalPane->setFont(LocalPaneFont());

@@ -29,4 +29,12 @@ bool TAttentionBlink::Tick()
     return true;
 }
 
+std::optional<TTick> TAttentionBlink::NextToggleInMs() const
+{
+    if (!IsActive || ToggleCount >= MaxToggles)
+        return std::nullopt;
+    const TTick elapsed = TickElapsed(Ticks.Now(), LastToggle);
+    return elapsed > ToggleIntervalMs ? 0 : ToggleIntervalMs + 1 - elapsed;
+}
+
 } // namespace quillet

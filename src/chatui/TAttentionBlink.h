@@ -3,6 +3,7 @@
 #include "platform/TickSource.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace quillet {
 
@@ -32,6 +33,8 @@ public:
     int Toggles() const { return ToggleCount; }
     // The tab still needs passes: it blinks or stays lit.
     bool NeedsTicks() const { return IsActive || IsLit; }
+    // Milliseconds until the pass at which the next toggle is due; none once blinking is over.
+    std::optional<TTick> NextToggleInMs() const;
 
 private:
     const ITickSource& Ticks;

@@ -136,8 +136,15 @@ void TChatForm::CenterOnScreen()
         = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
     if (screen == nullptr)
         return;
+    const QRect available = screen->availableGeometry();
+    // The window never reaches past the screen, whatever grew it: with the typing pane and the
+    // buttons below the screen's edge a conversation cannot be answered.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize room = (available.size() - frameExtra).expandedTo(minimumSize());
+    if (width() > room.width() || height() > room.height())
+        resize(size().boundedTo(room));
     QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
+    frame.moveCenter(available.center());
     move(frame.topLeft());
 }
 

@@ -7,8 +7,8 @@
 #include "chatui/TPaneText.h"
 #include "chatui/TRichPane.h"
 #include "chatui/TTabSheet.h"
+#include "chatui/TTypingPaneEditor.h"
 #include "chatui/WindowAttention.h"
-#include "platform/CodePage1252.h"
 #include "skin/TSkinData.h"
 
 #include <QAccessible>
@@ -32,11 +32,6 @@ const QColor Silver(0xC0, 0xC0, 0xC0);
 const QColor Blue(0x00, 0x00, 0xFF);
 const QColor Navy(0x00, 0x00, 0x80);
 const QColor Maroon(0x80, 0x00, 0x00);
-
-constexpr char32_t KeyBackspace = 8;
-constexpr char32_t KeyLineFeed = 10;
-constexpr char32_t KeyEnter = 13;
-constexpr char32_t KeyDelete = 127;
 
 QTextCharFormat MakeFormat(const QString& face, int points, bool bold, const QColor& colour)
 {
@@ -80,6 +75,7 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
     , Hooks(std::move(hooks))
     , OwnNameText(QString::fromStdString(ownName))
     , Skin(skin)
+    , AttentionWatch(form.Tabs(), [this] { AttentionTick(); })
 {
     if (!Hooks.FlashTaskbar) {
         Hooks.FlashTaskbar = [](QWidget* window, int count) {
@@ -103,6 +99,20 @@ TConversationTab::TConversationTab(TChatForm& form, IConversationOwner& owner,
     EntryFonts.PeerLabel = MakeFormat(QStringLiteral("Arial Narrow"), 11, true, Navy);
     EntryFonts.Preview = MakeFormat(QStringLiteral("Arial"), 10, false, Black);
     EntryFonts.Notice = MakeFormat(QStringLiteral("Arial"), 11, true, Maroon);
+    TTypingPaneEditor::THooks typing;
+    typing.Prepare = [this]() -> std::optional<TChatStyle> {
+        // The user edits the window as it is meant to be now.
+        if (UpdatePosted)
+            ApplyPendingUpdate();
+        if (LocalReadOnly)
+            return std::nullopt;
+        if (Blink.Active())
+            StopAttention();
+        return CurrentStyle;
+    };
+    typing.SendLine = [this](const QString& line) { SendOwnLine(line, false); };
+    Typing = std::make_unique<TTypingPaneEditor>(
+        *PaneTexts.Local, Owner.Input(), EntryFonts.OwnText, std::move(typing));
     BuildTab();
 }
 
@@ -112,8 +122,9 @@ TConversationTab::~TConversationTab()
     if (sheet == nullptr)
         return;
     if (PanesMade()) {
-        for (TRichPane* pane : { Ui.Transcript, Ui.PreviewPane, Ui.LocalPane })
-            pane->SetKeyPressHandler(nullptr);
+        Ui.Transcript->SetTypingTarget(nullptr);
+        Ui.PreviewPane->SetTypingTarget(nullptr);
+        Ui.LocalPane->SetEditing(nullptr);
     }
     // The page leaves the window now; the widgets go once control returns to the event loop,
     // so that a tab closed from one of its own buttons' handlers does not pull the button out
@@ -162,9 +173,16 @@ void TConversationTab::MakePanes()
     if (sheet == nullptr || PanesMade())
         return;
     BuildConversationTabPanes(*sheet, Form.font(), PaneTexts, Ui);
-    Ui.Transcript->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
-    Ui.PreviewPane->SetKeyPressHandler([this](char32_t& key) { PaneKeyPress(key); });
-    Ui.LocalPane->SetKeyPressHandler([this](char32_t& key) { LocalPaneKeyPress(key); });
+    // Typing anywhere in the tab types into the typing pane.
+    const auto typingPane = [this]() -> TRichPane* {
+        if (LocalReadOnly)
+            return nullptr;
+        FocusLocalPane();
+        return Ui.LocalPane;
+    };
+    Ui.Transcript->SetTypingTarget(typingPane);
+    Ui.PreviewPane->SetTypingTarget(typingPane);
+    Ui.LocalPane->SetEditing(Typing.get());
     if (Skin != nullptr && Skin->Active())
         Skin->SkinWindowByHandle(sheet);
     // What the panes would have become had they been there from the start.
@@ -181,8 +199,7 @@ void TConversationTab::ApplyPaneStates()
         return;
     Ui.LocalPane->setReadOnly(LocalReadOnly);
     Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
-    Ui.LocalPane->setLineWrapMode(CurrentStyle == TChatStyle::Realtime ? QPlainTextEdit::WidgetWidth
-                                                                       : QPlainTextEdit::NoWrap);
+    Ui.LocalPane->SetWordWrap(CurrentStyle == TChatStyle::Realtime);
     SetControlColours(*Ui.Transcript, QPalette::Base, PaneColour);
     SetControlColours(*Ui.LocalPane, QPalette::Base, PaneColour);
 }
@@ -285,7 +302,7 @@ void TConversationTab::RefreshControls()
     if (connected) {
         FocusLocalPane();
         if (PanesMade())
-            ScrollToCaret(*Ui.LocalPane);
+            Ui.LocalPane->ScrollToCaret();
     }
     LayoutTab();
 }
@@ -681,79 +698,30 @@ void TConversationTab::ApplyPendingUpdate()
     }
 }
 
-void TConversationTab::LocalPaneKeyPress(char32_t& key)
-{
-    // The user acts on the window as it is meant to be now.
-    const TUserAction action(Owner.Input());
-    if (UpdatePosted)
-        ApplyPendingUpdate();
-    TPaneText& pane = *PaneTexts.Local;
-    if (LocalReadOnly) {
-        key = 0;
-        return;
-    }
-    const bool empty = pane.IsEmpty();
-    if (Blink.Active())
-        StopAttention();
-    Owner.Input().KeyTyped(key, empty);
-    if (key == KeyEnter && CurrentStyle != TChatStyle::Realtime) {
-        // Send is shown in the one-line styles: Enter sends the line and is not typed.
-        SendButtonClick(false);
-        key = 0;
-    }
-    if (key == 0)
-        return;
-    // Typing acts at the end of the text, wherever the caret is: the other side can only ever
-    // append to what it shows or take its last character away. Text shows as it went out: a
-    // character the wire cannot carry as it is arrives as its stand-in.
-    switch (key) {
-    case KeyBackspace:
-    case KeyDelete:
-        pane.EraseLastChar();
-        break;
-    case KeyLineFeed:
-    case KeyEnter:
-        pane.AddLine();
-        break;
-    default: {
-        const char32_t ch[1] = { cp1252::Decode(cp1252::EncodeTyped(key)) };
-        AppendEntry(pane, QString(), QString::fromUcs4(ch, 1), nullptr, &EntryFonts.OwnText, false);
-        break;
-    }
-    }
-    if (PanesMade())
-        Ui.LocalPane->ScrollToEndLater();
-    key = 0;
-}
-
-void TConversationTab::PaneKeyPress(char32_t& key)
-{
-    if (!LocalReadOnly) {
-        FocusLocalPane();
-        MakePanes();
-        Ui.LocalPane->TypeChar(key);
-    }
-    key = 0;
-}
-
 void TConversationTab::SendButtonClick(bool byMouse)
 {
+    const TUserAction action(Owner.Input());
+    SendOwnLine(PaneTexts.Local->Text(), byMouse);
+}
+
+void TConversationTab::SendOwnLine(const QString& text, bool byMouse)
+{
     IConversationInput& protocol = Owner.Input();
-    const TUserAction action(protocol);
     TPaneText& local = *PaneTexts.Local;
-    if (local.IsEmpty())
+    if (text.isEmpty())
         return;
-    const QString text = local.Text();
     AppendEntry(
         *PaneTexts.Transcript, OwnNameText, text, &EntryFonts.OwnLabel, &EntryFonts.OwnText, true);
-    if (PanesMade())
-        ScrollToCaret(*Ui.Transcript);
+    // Once the pass is over: the lines of a paste are laid out and scrolled to once.
+    ScrollDue = true;
+    ScheduleUpdate();
     if (CurrentStyle == TChatStyle::IM)
         protocol.SendLine(text.toStdString());
     else if (CurrentStyle == TChatStyle::IMPreview && byMouse)
         // Enter has already sent the line's end; a click sends it so both sides commit.
         protocol.SendLineEnd();
-    local.ClearText();
+    if (!local.IsEmpty())
+        local.ClearText();
     if (byMouse && Owner.IsConnected())
         FocusLocalPane();
 }
@@ -773,6 +741,7 @@ void TConversationTab::DrawAttention()
     if (Form.ActiveSheet() != SheetWidget.data()) {
         Blink.Start();
         SheetWidget->SetHighlighted(Blink.Lit());
+        AttentionWatch.Watch(Blink.NextToggleInMs());
     }
     FlashTaskbar(FlashCount);
 }
@@ -785,11 +754,16 @@ bool TConversationTab::AttentionTick()
         ClearAttention();
     if (Blink.Tick())
         SheetWidget->SetHighlighted(Blink.Lit());
+    if (Blink.NeedsTicks())
+        AttentionWatch.Watch(Blink.NextToggleInMs());
+    else
+        AttentionWatch.Stop();
     return Blink.NeedsTicks();
 }
 
 void TConversationTab::ClearAttention()
 {
+    AttentionWatch.Stop();
     Blink.Clear();
     if (SheetWidget != nullptr)
         SheetWidget->SetHighlighted(false);

@@ -3,6 +3,7 @@
 #include "chatui/ConversationFile.h"
 #include "chatui/ConversationTabControls.h"
 #include "chatui/TAttentionBlink.h"
+#include "chatui/TAttentionWatch.h"
 #include "chatui/TPaneText.h"
 #include "chatui/TTabSheet.h"
 #include "net/ConversationView.h"
@@ -30,6 +31,7 @@ namespace quillet {
 class TChatForm;
 class TRichPane;
 class TSkinData;
+class TTypingPaneEditor;
 
 // What a conversation tab needs from outside the chat window.
 struct TConversationTabHooks {
@@ -105,7 +107,10 @@ public:
     void ShowPeerAddress(const std::string& address, const std::string& port) override;
     void RefreshControls() override;
     void ShowEnded() override;
-    bool AttentionTick() override;
+
+    // A look at the attention: it blinks, and it ends once the user sees the tab in the window
+    // in front. Runs by itself while the tab is lit (TAttentionWatch). False once it is not lit.
+    bool AttentionTick();
 
     // Positions and sizes for the present style and sheet size; also runs on every resize.
     void LayoutTab();
@@ -124,9 +129,6 @@ public:
     void EraseLastChar(TPaneText& pane);
     void ScrollToCaret(TRichPane& pane);
 
-    // Key handlers; a key set to 0 is consumed.
-    void LocalPaneKeyPress(char32_t& key);
-    void PaneKeyPress(char32_t& key);
     // `byMouse`: a click, rather than Enter pressing the button.
     void SendButtonClick(bool byMouse);
     void DisconnectButtonClick();
@@ -181,6 +183,9 @@ private:
     void NoteArrival();
     // Asks for ApplyPendingUpdate at the end of this pass of the event loop.
     void ScheduleUpdate();
+    // `text` as the user's line: into the transcript, out by the style's rule (the pane's line
+    // end has gone out already, unless the line was sent by a click); the pane is emptied.
+    void SendOwnLine(const QString& text, bool byMouse);
 
     TChatForm& Form;
     IConversationOwner& Owner;
@@ -199,6 +204,8 @@ private:
     TSkinData* Skin;
     TConversationTabTexts PaneTexts { std::make_shared<TPaneText>(), std::make_shared<TPaneText>(),
         std::make_shared<TPaneText>() };
+    // What the user's edits of the typing pane do.
+    std::unique_ptr<TTypingPaneEditor> Typing;
     // The panes' state, kept also while they are not made.
     bool LocalReadOnly = true;
     QColor PaneColour { 0xC0, 0xC0, 0xC0 };
@@ -223,6 +230,7 @@ private:
     // a double click on "Disconnect" and is ignored.
     std::optional<TTick> CloseShownTick;
     TAttentionBlink Blink { Ticks };
+    TAttentionWatch AttentionWatch;
 };
 
 } // namespace quillet

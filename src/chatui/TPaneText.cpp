@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -42,15 +43,6 @@ void TPaneText::NoteChange() const
 {
     if (Changed)
         Changed();
-}
-
-void TPaneText::BreakLineAt(QTextCursor& cursor)
-{
-    CloseBatch();
-    LetKeptGlyphsGo();
-    cursor.clearSelection();
-    BreakAt(cursor, cursor.position(), false);
-    TrimToLimit();
 }
 
 QTextCursor& TPaneText::EndCursorOfDocument() const
@@ -96,12 +88,15 @@ void TPaneText::OpenBatch() const
 
 void TPaneText::CloseBatch()
 {
+    const bool outer = !std::exchange(Closing, true);
     CommitTail();
-    if (!BatchOpen)
-        return;
-    BatchOpen = false;
-    KeepGlyphsOfLastLine();
-    EndCursor.endEditBlock();
+    if (BatchOpen) {
+        BatchOpen = false;
+        KeepGlyphsOfLastLine();
+        EndCursor.endEditBlock();
+    }
+    if (outer)
+        Closing = false;
 }
 
 void TPaneText::KeepGlyphsOfLastLine()
@@ -268,10 +263,9 @@ void TPaneText::TrimToLimit()
     const qsizetype total = inDocument + TailChars;
     if (MaxChars <= 0 || total <= MaxChars)
         return;
-    // Whole paragraphs go, from the front, until three quarters of the limit are left: the
-    // cost of the removal is spread over a quarter of the limit's worth of new text. Counted as
-    // if the tail were in the document already: what goes from the tail never gets there.
-    const qsizetype cutAt = LineStartFrom(total - MaxChars * 3 / 4);
+    // Whole paragraphs go, from the front, until KeptAfterTrim is left. Counted as if the tail
+    // were in the document already: what goes from the tail never gets there.
+    const qsizetype cutAt = LineStartFrom(total - KeptAfterTrim(MaxChars));
     OpenBatch();
     QTextCursor cursor(&doc);
     int shift = 0;
@@ -468,6 +462,8 @@ void TPaneText::ClearText()
     Doc->clear();
     EndCursor = QTextCursor(Doc.get());
     HasRemovedLine = false;
+    if (Cleared)
+        Cleared();
 }
 
 bool TPaneText::IsEmpty() const

@@ -82,16 +82,19 @@ public:
     // Changes are gathered into one until then, or until control returns to the event loop.
     // Reading the text does this first; Document() alone does not.
     void CloseBatch();
-
-    // The user's editing at a caret in the document: erasing the character before it (a
-    // continuation's invisible break is stepped over, the removal line is not erased), and
-    // breaking the line there.
-    void EraseBefore(QTextCursor cursor);
-    void BreakLineAt(QTextCursor& cursor);
+    // While CloseBatch puts the batch into the document: the document's change notices are
+    // this text's own appends.
+    bool ClosingBatch() const { return Closing; }
 
     // Runs after every change appended or erased (before it reaches the document, when it
     // waits in the tail).
     void SetChangedHandler(std::function<void()> handler) { Changed = std::move(handler); }
+    // Runs once the text has been cleared.
+    void SetClearedHandler(std::function<void()> handler) { Cleared = std::move(handler); }
+
+    // What is left of a text that passed `limit`: its newest three quarters. What goes is
+    // spread over a quarter of the limit's worth of new text.
+    static constexpr qsizetype KeptAfterTrim(int limit) { return qsizetype(limit) * 3 / 4; }
 
 private:
     // Appended text not yet in the document: a run (which may hold line breaks, each line fitting
@@ -128,6 +131,9 @@ private:
     void BreakAt(QTextCursor& cursor, int position, bool continuation) const;
     // Removes the paragraph break at `separator`; the joined paragraph keeps the first's kind.
     void JoinAt(QTextCursor& cursor, int separator);
+    // Erases the character before `cursor`: a continuation's invisible break is stepped over,
+    // the removal line is not erased.
+    void EraseBefore(QTextCursor cursor);
     // Takes the oldest lines away while the text is over its limit.
     void TrimToLimit();
     void OpenBatch() const;
@@ -150,8 +156,10 @@ private:
     mutable std::vector<TTailPiece> Tail;
     mutable qsizetype TailChars = 0;
     mutable bool BatchOpen = false;
+    bool Closing = false;
     mutable bool ClosePosted = false;
     std::function<void()> Changed;
+    std::function<void()> Cleared;
     int MaxChars = 0;
     QString RemovedLine;
     QTextCharFormat RemovedFormat;

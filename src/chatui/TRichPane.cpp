@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -59,20 +60,70 @@ TRichPane::TRichPane(std::shared_ptr<TPaneText> text, QWidget* parent)
 TRichPane::~TRichPane()
 {
     Shown->SetChangedHandler(nullptr);
+    Shown->SetClearedHandler(nullptr);
 }
 
 void TRichPane::Show()
 {
-    // The editor's own empty document goes; the text's belongs to the text.
+    // The editor's own empty document goes; the text's belongs to the text, undo history and
+    // all.
     QTextDocument* doc = Shown->Document();
+    const bool undo = doc->isUndoRedoEnabled();
     setDocument(doc);
+    doc->setUndoRedoEnabled(undo);
     doc->setDefaultFont(font());
-    setUndoRedoEnabled(false);
     setAcceptDrops(false);
     // Tab moves between the controls; a tab character cannot be typed into a conversation by
     // accident.
     setTabChangesFocus(true);
     Shown->SetChangedHandler([this] { ContentChanged(); });
+    // A cleared document leaves the editor's cursor behind, pointing into text that is gone.
+    Shown->SetClearedHandler([this] {
+        setTextCursor(QTextCursor(document()));
+        ApplyWordWrap();
+    });
+    QObject::connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
+        [this](int, int maximum) { KeepALineInView(maximum); });
+}
+
+void TRichPane::KeepALineInView(int maximum)
+{
+    // The editor lets a viewport shorter than a line scroll one line past the last, which then
+    // shows nothing.
+    const int lastLine = std::max(0, document()->lineCount() - 1);
+    if (maximum > lastLine)
+        verticalScrollBar()->setMaximum(lastLine);
+}
+
+void TRichPane::SetWordWrap(bool wrap)
+{
+    WordWrap = wrap;
+    ApplyWordWrap();
+}
+
+void TRichPane::ApplyWordWrap()
+{
+    if (!WordWrap)
+        return;
+    bool wrap = *WordWrap;
+    for (QTextBlock block = document()->begin(); !wrap && block.isValid(); block = block.next())
+        wrap = block.length() - 1 > MaxBlockChars;
+    const LineWrapMode mode = wrap ? WidgetWidth : NoWrap;
+    if (lineWrapMode() != mode)
+        setLineWrapMode(mode);
+}
+
+void TRichPane::SetEditing(IPaneEditing* editing)
+{
+    if (Editing == nullptr && editing != nullptr) {
+        QObject::connect(document(), &QTextDocument::contentsChanged, this, [this] {
+            // The text's own appends (an edit's typed key, put in later) are the editing's.
+            if (!InEditing && !Shown->ClosingBatch())
+                ChangedBehindEditing = true;
+        });
+    }
+    Editing = editing;
+    setAcceptDrops(editing != nullptr);
 }
 
 void TRichPane::MoveCaretToEnd()
@@ -103,24 +154,33 @@ void TRichPane::ScrollToEnd()
     ensureCursorVisible();
 }
 
-void TRichPane::ScrollToEndLater()
-{
-    ScrollPending = true;
-    // A held paint's release scrolls; a scroll already asked for takes this one in.
-    if (PaintHeld || LaterScrollPosted)
-        return;
-    LaterScrollPosted = true;
-    QTimer::singleShot(0, this, [this] {
-        LaterScrollPosted = false;
-        if (ScrollPending)
-            ScrollToEnd();
-    });
-}
-
 void TRichPane::ScrollToCaret()
 {
     CloseBatch();
     ensureCursorVisible();
+    // In a pane shorter than a line the editor may leave the line of a wrapped paragraph that
+    // holds the caret out of view: that line becomes the top one.
+    if (viewport()->rect().contains(cursorRect().center()))
+        return;
+    const QTextCursor caret = textCursor();
+    const QTextBlock block = caret.block();
+    int line = 0;
+    for (QTextBlock before = document()->begin(); before != block; before = before.next())
+        line += std::max(1, before.lineCount());
+    if (const QTextLayout* layout = block.layout(); layout != nullptr && layout->lineCount() > 0)
+        line += layout->lineForTextPosition(caret.positionInBlock()).lineNumber();
+    verticalScrollBar()->setValue(line);
+}
+
+void TRichPane::ScrollToCaretLater()
+{
+    if (CaretScrollPosted)
+        return;
+    CaretScrollPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        CaretScrollPosted = false;
+        ScrollToCaret();
+    });
 }
 
 int TRichPane::LineHeight() const
@@ -128,55 +188,97 @@ int TRichPane::LineHeight() const
     return qRound(font().pointSizeF() * logicalDpiY() / 72.0);
 }
 
-void TRichPane::TypeChar(char32_t key)
-{
-    if (KeyPress)
-        KeyPress(key);
-    if (key != 0)
-        DefaultKeyAction(key);
-}
-
-void TRichPane::DefaultKeyAction(char32_t key)
+void TRichPane::Edit(const std::function<void(IPaneEditing&)>& edit)
 {
     CloseBatch();
-    if (isReadOnly())
+    // The editing's own changes are not news to it.
+    const bool outer = !std::exchange(InEditing, true);
+    edit(*Editing);
+    if (outer)
+        InEditing = false;
+    ApplyWordWrap();
+    ScrollToCaretLater();
+}
+
+void TRichPane::TypeChar(char32_t key)
+{
+    if (Editing == nullptr) {
+        if (TRichPane* target = Target ? Target() : nullptr)
+            target->TypeChar(key);
         return;
-    QTextCursor caret = textCursor();
+    }
     switch (key) {
     case KeyBackspace:
     case KeyDelete:
-        // One character, as the other side erases one; a selection is not erased with it.
-        Shown->EraseBefore(caret);
+        Edit([this](IPaneEditing& editing) { editing.Erase(*this, false); });
         return;
     case KeyLineFeed:
     case KeyEnter:
-        Shown->BreakLineAt(caret);
-        break;
+        Edit([this](IPaneEditing& editing) { editing.LineEnd(*this); });
+        return;
     default: {
-        QString text;
         const char32_t ch[1] = { key };
-        text = QString::fromUcs4(ch, 1);
-        caret.insertText(text);
-        break;
+        TypeText(QString::fromUcs4(ch, 1));
+        return;
     }
     }
-    setTextCursor(caret);
 }
 
 void TRichPane::TypeText(const QString& text)
 {
-    const QList<uint> points = text.toUcs4();
-    for (qsizetype i = 0; i < points.size(); ++i) {
-        const char32_t ch = points[i];
-        if (ch == '\r' || ch == '\n') {
-            // CR LF is one line break.
-            if (ch == '\r' && i + 1 < points.size() && points[i + 1] == '\n')
-                ++i;
-            TypeChar(KeyEnter);
-        } else if (ch >= 0x20 && ch != 0x7F) {
-            TypeChar(ch);
-        }
+    if (Editing == nullptr) {
+        if (TRichPane* target = Target ? Target() : nullptr)
+            target->TypeText(text);
+        return;
     }
+    Edit([this, &text](IPaneEditing& editing) { editing.Insert(*this, text); });
+}
+
+bool TRichPane::EditKey(QKeyEvent& event)
+{
+    const auto edit = [this, &event](const std::function<void(IPaneEditing&)>& action) {
+        event.accept();
+        Edit(action);
+        return true;
+    };
+    if (event.matches(QKeySequence::Cut)) {
+        if (!textCursor().hasSelection())
+            return false;
+        copy();
+        return edit([this](IPaneEditing& editing) { editing.Erase(*this, false); });
+    }
+    if (event.matches(QKeySequence::Undo))
+        return edit([this](IPaneEditing& editing) { editing.Undo(*this); });
+    if (event.matches(QKeySequence::Redo))
+        return edit([this](IPaneEditing& editing) { editing.Redo(*this); });
+    if (event.key() == Qt::Key_Delete && event.modifiers() == Qt::NoModifier)
+        return edit([this](IPaneEditing& editing) { editing.Erase(*this, true); });
+    return false;
+}
+
+bool TRichPane::WatchingEdits(const std::function<bool()>& handle)
+{
+    if (Editing == nullptr || InEvent)
+        return handle();
+    // What the user does next (a click, a drag, a drop) goes by the text with the typed keys in.
+    CloseBatch();
+    InEvent = true;
+    ChangedBehindEditing = false;
+    const bool handled = handle();
+    InEvent = false;
+    if (std::exchange(ChangedBehindEditing, false) && Editing != nullptr)
+        Edit([this](IPaneEditing& editing) { editing.ChangedByPane(*this); });
+    return handled;
+}
+
+bool TRichPane::event(QEvent* event)
+{
+    return WatchingEdits([this, event] { return QPlainTextEdit::event(event); });
+}
+
+bool TRichPane::viewportEvent(QEvent* event)
+{
+    return WatchingEdits([this, event] { return QPlainTextEdit::viewportEvent(event); });
 }
 
 void TRichPane::keyPressEvent(QKeyEvent* event)
@@ -192,6 +294,8 @@ void TRichPane::keyPressEvent(QKeyEvent* event)
         TypeText(QApplication::clipboard()->text());
         return;
     }
+    if (Editing != nullptr && EditKey(*event))
+        return;
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const bool control = modifiers.testFlag(Qt::ControlModifier);
     switch (event->key()) {
@@ -205,8 +309,6 @@ void TRichPane::keyPressEvent(QKeyEvent* event)
         TypeChar(control ? KeyLineFeed : KeyEnter);
         return;
     case Qt::Key_Delete:
-        // Erasing after the caret has no counterpart on the wire: the other side only ever
-        // erases its last character.
         event->accept();
         return;
     default:
@@ -217,22 +319,18 @@ void TRichPane::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
-        // Shortcuts belong to the window; editing shortcuts (cut, undo, ...) are not offered.
+        // Shortcuts belong to the window.
         event->ignore();
         return;
     }
-    const QString text = event->text();
-    bool typed = false;
-    for (const uint ch : text.toUcs4()) {
-        if (ch >= 0x20 && ch != 0x7F) {
-            TypeChar(ch);
-            typed = true;
-        }
-    }
-    if (typed)
-        event->accept();
-    else
+    QString typed = event->text();
+    typed.removeIf([](QChar ch) { return ch.unicode() < 0x20 || ch.unicode() == 0x7F; });
+    if (typed.isEmpty()) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    TypeText(typed);
 }
 
 void TRichPane::inputMethodEvent(QInputMethodEvent* event)
@@ -263,6 +361,23 @@ void TRichPane::insertFromMimeData(const QMimeData* source)
 {
     if (source != nullptr && source->hasText())
         TypeText(source->text());
+}
+
+void TRichPane::dropEvent(QDropEvent* event)
+{
+    if (Editing == nullptr || !event->mimeData()->hasText()) {
+        QPlainTextEdit::dropEvent(event);
+        return;
+    }
+    // The editor's own drop would edit the text behind the editing's back. Its drop caret goes.
+    QDragLeaveEvent leave;
+    QPlainTextEdit::dragLeaveEvent(&leave);
+    const int position = cursorForPosition(event->position().toPoint()).position();
+    // Dragged from this pane (its viewport starts the drag): a move, unless copying was asked.
+    const bool moved = event->source() == viewport() && event->dropAction() == Qt::MoveAction;
+    const QString text = event->mimeData()->text();
+    Edit([&](IPaneEditing& editing) { editing.Drop(*this, position, moved, text); });
+    event->acceptProposedAction();
 }
 
 void TRichPane::ContentChanged()
@@ -310,12 +425,33 @@ QMimeData* TRichPane::createMimeDataFromSelection() const
 void TRichPane::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    QAction* copy = menu.addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
-    copy->setEnabled(textCursor().hasSelection());
-    if (KeyPress) {
+    const bool editable = Editing != nullptr && !isReadOnly();
+    const bool selection = textCursor().hasSelection();
+    const auto editAction = [&](const QString& text, bool enabled, auto action) {
+        menu.addAction(text, this, [this, action] { Edit(action); })->setEnabled(enabled);
+    };
+    if (editable) {
+        editAction(QStringLiteral("&Undo"), document()->isUndoAvailable(),
+            [this](IPaneEditing& editing) { editing.Undo(*this); });
+        editAction(QStringLiteral("&Redo"), document()->isRedoAvailable(),
+            [this](IPaneEditing& editing) { editing.Redo(*this); });
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Cu&t"), this,
+                [this] {
+                    copy();
+                    Edit([this](IPaneEditing& editing) { editing.Erase(*this, false); });
+                })
+            ->setEnabled(selection);
+    }
+    menu.addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy)->setEnabled(selection);
+    if (editable || Target) {
         QAction* paste = menu.addAction(QStringLiteral("&Paste"), this,
             [this] { TypeText(QApplication::clipboard()->text()); });
         paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    }
+    if (editable) {
+        editAction(QStringLiteral("&Delete"), selection,
+            [this](IPaneEditing& editing) { editing.Erase(*this, false); });
     }
     menu.addSeparator();
     menu.addAction(QStringLiteral("Select &All"), this, &QPlainTextEdit::selectAll);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chatui/PaneEditing.h"
 #include "chatui/TPaneText.h"
 
 #include <QElapsedTimer>
@@ -7,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quillet {
 
@@ -19,20 +21,20 @@ namespace quillet {
 // but a burst of chunks costs a few frames rather than one full repaint per chunk. What the text
 // keeps in its tail goes into the document before the pane is drawn.
 //
-// Keys. The pane turns the keys that produce characters into typed characters (Backspace is 8,
-// Ctrl+Backspace 127, Enter 13, Ctrl+Enter 10) and hands each to its key-press handler, which
-// may consume it by setting it to 0; what is left the pane handles itself: 8 and 127 erase the
-// character before the caret, 10 and 13 break the line. Copying, selecting and moving the caret
-// work as usual. Editing that would change the text behind the handler's back (cut, undo, the
-// Delete key, dropping text) is not offered; pasting types the pasted characters, and so do the
-// characters an input method commits (dead keys, compose sequences, input methods for other
-// scripts). What an input method is still composing shows at the caret but is not typed. The
-// pane's menu offers Copy, Paste (where keys are handled) and Select All, then the actions added
-// to the pane.
+// Keys. In a pane the user types into (SetEditing), every edit (typed keys, Backspace and
+// Delete over the selection or beside the cursor, Enter, cut, paste, undo and redo, dropped
+// text, what an input method commits) goes to the editing, which applies it to the text; a
+// change the editor makes by itself (a selection dragged into another program leaves the pane)
+// is reported to it afterwards. Any other pane is read-only: what is typed or pasted there, and
+// what an input method commits, goes to its typing target (SetTypingTarget) as if typed there
+// (Backspace is 8, Ctrl+Backspace 127, Enter 13, Ctrl+Enter 10; a paste as one text). Copying,
+// selecting and moving the cursor work as usual. What an input method is still composing shows
+// at the cursor but is not typed. The pane's menu offers the edits, Copy and Select All, then
+// the actions added to the pane.
 class TRichPane final : public QPlainTextEdit {
 public:
-    // Handler for one typed character; set the character to 0 to consume it.
-    using TKeyPressHandler = std::function<void(char32_t& key)>;
+    // The pane that takes what is typed into this one, or null when none does now.
+    using TTypingTarget = std::function<TRichPane*()>;
 
     static constexpr int MaxBlockChars = TPaneText::MaxBlockChars;
     static constexpr int FrameIntervalMs = 16;
@@ -67,22 +69,31 @@ public:
     QString TextFrom(int position) const { return Shown->TextFrom(position); }
     void CloseBatch() { Shown->CloseBatch(); }
 
-    void SetKeyPressHandler(TKeyPressHandler handler) { KeyPress = std::move(handler); }
+    // The user edits this pane's text through `editing` (null: the pane is read-only).
+    void SetEditing(IPaneEditing* editing);
+    IPaneEditing* Editor() const { return Editing; }
+    void SetTypingTarget(TTypingTarget target) { Target = std::move(target); }
 
-    // Delivers one character as if typed: the handler first, then the pane's own action.
+    // Delivers one character, or a text, as if typed (to the typing target, unless the pane
+    // takes edits itself).
     void TypeChar(char32_t key);
+    void TypeText(const QString& text);
 
     // Brings the end of the text into view. The user's caret joins it there unless the user
     // has selected something, which is left alone.
     void ScrollToEnd();
-    // The same once control is back in the event loop: a typed key's handler returns once the
-    // key is sent, and the keys of one pass (a paste, an input method's word) are laid out and
-    // scrolled to once.
-    void ScrollToEndLater();
     // Brings the caret into view.
     void ScrollToCaret();
+    // The same once control is back in the event loop: an edit returns once it is sent, and the
+    // edits of one pass are laid out and scrolled to once.
+    void ScrollToCaretLater();
     // Moves the caret to the end of the text.
     void MoveCaretToEnd();
+
+    // Whether lines wrap at the pane's width. Without it a line scrolls sideways, unless it is
+    // longer than MaxBlockChars: painting a line (at every blink of the cursor) costs all of its
+    // glyphs however little of it shows, so such a line wraps.
+    void SetWordWrap(bool wrap);
 
     // A repaint is held back to the end of the current frame.
     bool PaintPending() const { return PaintHeld; }
@@ -92,27 +103,43 @@ public:
     int LineHeight() const;
 
 protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    void dropEvent(QDropEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void Show();
-    void TypeText(const QString& text);
-    void DefaultKeyAction(char32_t key);
+    // Hands one edit to the editing, then scrolls to the cursor once the pass is over.
+    void Edit(const std::function<void(IPaneEditing&)>& edit);
+    // An edit key of a pane that takes edits; false for any other key.
+    bool EditKey(QKeyEvent& event);
+    // Runs the pane's own handling of an event, and reports a change it made to the text.
+    bool WatchingEdits(const std::function<bool()>& handle);
     void ContentChanged();
     void ReleasePaint();
+    // A pane one line high would otherwise scroll its only line away.
+    void KeepALineInView(int maximum);
+    void ApplyWordWrap();
 
     std::shared_ptr<TPaneText> Shown;
-    TKeyPressHandler KeyPress;
+    IPaneEditing* Editing = nullptr;
+    TTypingTarget Target;
     QElapsedTimer SinceLastPaint;
     bool PaintHeld = false;
     bool ScrollPending = false;
-    bool LaterScrollPosted = false;
+    bool CaretScrollPosted = false;
+    bool InEditing = false;
+    bool InEvent = false;
+    bool ChangedBehindEditing = false;
+    // Set once SetWordWrap took the wrapping over.
+    std::optional<bool> WordWrap;
 };
 
 } // namespace quillet

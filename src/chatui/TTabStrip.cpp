@@ -9,11 +9,14 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace quillet {
@@ -145,6 +148,7 @@ void TTabStrip::SetCurrentIndex(int index)
     if (index < -1 || index >= Count() || index == Current)
         return;
     TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
+    ShowCurrentRow();
     update();
 }
 
@@ -154,6 +158,7 @@ void TTabStrip::ChooseTab(int index)
         return;
     if (index != Current) {
         TTabStripAccessible::CurrentChanged(*this, std::exchange(Current, index), index);
+        ShowCurrentRow();
         update();
         emit TabChosen(index);
     }
@@ -280,7 +285,14 @@ void TTabStrip::FinishLayout()
             changed |= was | now;
     }
     updateGeometry();
-    if (!ShownValid || std::exchange(RepaintAll, false))
+    const int firstRow = FirstRow;
+    // A wheel may have scrolled the current tab out of view; only a new current tab (the one
+    // before was removed) is brought back into it.
+    if (TabKey(Current) != ShownCurrent)
+        ShowCurrentRow();
+    else
+        ScrollRows(0);
+    if (!ShownValid || std::exchange(RepaintAll, false) || FirstRow != firstRow)
         update();
     else if (!changed.isEmpty())
         update(changed.adjusted(-2, -2, 2, 2));
@@ -292,19 +304,49 @@ int TTabStrip::RowCount() const
     return CurrentLayout().Rows;
 }
 
+int TTabStrip::MaxRows() const
+{
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr)
+        return std::numeric_limits<int>::max();
+    return std::max(1, shownOn->availableGeometry().height() / MaxShareOfScreen / TabHeight());
+}
+
+int TTabStrip::VisibleRows() const
+{
+    return std::min(std::max(1, RowCount()), MaxRows());
+}
+
+void TTabStrip::ScrollRows(int rows)
+{
+    FirstRow = std::clamp(FirstRow + rows, 0, std::max(0, RowCount() - VisibleRows()));
+}
+
+void TTabStrip::ShowCurrentRow()
+{
+    ShownCurrent = TabKey(Current);
+    const TLayout& layout = CurrentLayout();
+    if (Current >= 0 && Current < static_cast<int>(layout.Rects.size())) {
+        const int row = layout.Rects[static_cast<std::size_t>(Current)].y() / TabHeight();
+        FirstRow = std::clamp(FirstRow, row - VisibleRows() + 1, row);
+    }
+    ScrollRows(0);
+}
+
 QRect TTabStrip::TabRect(int index) const
 {
     const TLayout& layout = CurrentLayout();
     if (index < 0 || index >= static_cast<int>(layout.Rects.size()))
         return {};
-    return layout.Rects[static_cast<std::size_t>(index)];
+    return layout.Rects[static_cast<std::size_t>(index)].translated(0, -FirstRow * TabHeight());
 }
 
 int TTabStrip::TabAt(const QPoint& pos) const
 {
     const TLayout& layout = CurrentLayout();
+    const QPoint inLayout = pos + QPoint(0, FirstRow * TabHeight());
     for (std::size_t i = 0; i < layout.Rects.size(); ++i) {
-        if (layout.Rects[i].contains(pos))
+        if (layout.Rects[i].contains(inLayout))
             return static_cast<int>(i);
     }
     return -1;
@@ -314,7 +356,7 @@ int TTabStrip::heightForWidth(int width) const
 {
     // An empty strip keeps one row so that the pages do not jump when the first tab arrives.
     const int rows = width == this->width() ? CurrentLayout().Rows : ComputeLayout(width).Rows;
-    return std::max(1, rows) * TabHeight();
+    return std::min(std::max(1, rows), MaxRows()) * TabHeight();
 }
 
 QSize TTabStrip::sizeHint() const
@@ -373,6 +415,20 @@ void TTabStrip::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     CachedWidth = -1;
+    ShowCurrentRow();
+}
+
+void TTabStrip::wheelEvent(QWheelEvent* event)
+{
+    // One row per notch of the wheel; the current tab may scroll out of view until it changes.
+    const int rows = -event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+    const int firstRow = FirstRow;
+    ScrollRows(rows);
+    if (FirstRow != firstRow) {
+        SetHovered(-1);
+        update();
+    }
+    event->accept();
 }
 
 void TTabStrip::changeEvent(QEvent* event)
@@ -443,7 +499,6 @@ QStyleOptionTab TTabStrip::TabOption(int index) const
 
 void TTabStrip::paintEvent(QPaintEvent* event)
 {
-    const TLayout& layout = CurrentLayout();
     QPainter painter(this);
     // The current tab goes last so that it lies over its neighbours.
     std::vector<int> order;
@@ -456,7 +511,7 @@ void TTabStrip::paintEvent(QPaintEvent* event)
 
     const QRect dirty = event->rect().adjusted(-2, -2, 2, 2);
     for (const int i : order) {
-        if (!layout.Rects[static_cast<std::size_t>(i)].intersects(dirty))
+        if (!TabRect(i).intersects(dirty))
             continue;
         const QStyleOptionTab option = TabOption(i);
         style()->drawControl(QStyle::CE_TabBarTabShape, &option, &painter, this);

@@ -9,10 +9,14 @@
 
 namespace quillet {
 
-// The row of tabs above the pages of the chat window. Unlike a one-row tab bar it never
-// scrolls: tabs that do not fit on a row wrap onto a further row, so with many conversations
-// every tab stays visible and clickable. A tab can be highlighted (painted in the highlight
-// colour) to ask for the user's attention, independently of which tab is current.
+// The row of tabs above the pages of the chat window. Unlike a one-row tab bar it does not
+// scroll sideways: tabs that do not fit on a row wrap onto a further row, so with many
+// conversations every tab stays visible and clickable. Only when the rows would take more than
+// MaxShareOfScreen of the screen's height (a crowd of callers) does the strip stop growing: it
+// then shows as many rows as fit there, always the current tab's among them, and the mouse
+// wheel brings the others into view. Otherwise the window grew past the screen, its typing pane
+// and buttons out of reach. A tab can be highlighted (painted in the highlight colour) to ask
+// for the user's attention, independently of which tab is current.
 //
 // Tabs are painted by the widget style as tab bar tabs, so they look like the rest of the
 // program whatever the style. A highlighted tab goes to the style as an "on" tab with the
@@ -55,8 +59,15 @@ public:
     std::uint64_t TabKey(int index) const;
     int IndexOfKey(std::uint64_t key) const;
 
+    // The part of the screen's available height the rows may take at most.
+    static constexpr int MaxShareOfScreen = 4; // a quarter
+
     // The layout for the strip's present width.
     int RowCount() const;
+    // The rows shown at once, and the first of them (0 unless the rows do not all fit).
+    int VisibleRows() const;
+    int FirstVisibleRow() const { return FirstRow; }
+    // The place of a tab in the strip; a tab on a row scrolled out of view lies outside it.
     // How many times the layout was worked out so far (it costs as much as there are tabs).
     int LayoutsMade() const { return LayoutCount; }
     QRect TabRect(int index) const;
@@ -78,6 +89,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -113,6 +125,10 @@ private:
     void FinishLayout();
     void RepaintTab(int index);
     const TLayout& CurrentLayout() const;
+    int MaxRows() const;
+    // Scrolls by `rows`, within the rows there are.
+    void ScrollRows(int rows);
+    void ShowCurrentRow();
     void SetHovered(int index);
     QStyleOptionTab TabOption(int index) const;
 
@@ -125,6 +141,8 @@ private:
     mutable int CachedWidth = -1;
     bool LayoutPosted = false;
     mutable int LayoutCount = 0;
+    int FirstRow = 0;
+    std::uint64_t ShownCurrent = 0; // the key of the current tab when its row was last shown
     std::vector<QRect> Shown; // the tabs' places before the first change of this pass
     bool ShownValid = false;
     bool RepaintAll = false; // a tab changed while the layout was waiting

@@ -83,6 +83,9 @@ public:
         state.selected = index == Strip->CurrentIndex();
         if (!Strip->isVisible())
             state.invisible = true;
+        // A crowd's rows that do not fit are scrolled out of view.
+        else if (!Strip->rect().intersects(Strip->TabRect(index)))
+            state.offscreen = true;
         return state;
     }
 

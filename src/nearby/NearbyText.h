@@ -14,10 +14,9 @@ inline constexpr std::size_t MaxInstanceNameBytes = 63;
 // what it passes on is not ours to trust.
 inline constexpr std::size_t MaxShownNameBytes = 255;
 
-// A name someone announced, as the list shows it: invalid UTF-8 becomes U+FFFD, control and
-// text-direction characters are dropped (they could disguise one name as another or break the
-// row), blanks at both ends are trimmed, and the result is cut at a character boundary to
-// MaxShownNameBytes. May be empty.
+// A name someone announced, as the list shows it: text::VisibleName (no control or invisible
+// characters, which could disguise one name as another or break the row; blanks as one blank;
+// invalid UTF-8 as U+FFFD), cut to MaxShownNameBytes. May be empty.
 std::string ShownName(std::string_view announced);
 
 // The instance name this copy announces for the own name: the same cleaning, except that

@@ -1,5 +1,6 @@
 #include "nearby/TNearbyPeople.h"
 
+#include "nearby/NearbyEndpoint.h"
 #include "nearby/NearbyText.h"
 
 #include <algorithm>
@@ -29,18 +30,32 @@ TNearbyPeople::TNearbyPeople(INearbyPeopleObserver* observer)
 {
 }
 
+void TNearbyPeople::SetContacts(const std::vector<TNearbyContact>& contacts)
+{
+    Contacts = TNearbyContacts(contacts);
+    for (std::size_t i = 0; i < Rows.size(); ++i) {
+        TNearbyPerson& person = Rows[i].Person;
+        TNearbyContacts::TVerdict verdict = Contacts.Judge(person.Name, person.Endpoint);
+        if (verdict.Standing == person.Standing && verdict.Contact == person.Contact)
+            continue;
+        person.Standing = verdict.Standing;
+        person.Contact = std::move(verdict.Contact);
+        if (Observer != nullptr)
+            Observer->RowChanged(i);
+    }
+}
+
 void TNearbyPeople::Clear()
 {
     if (Observer != nullptr)
         Observer->BeforeReset();
     Services.clear();
     Rows.clear();
+    Waiting.clear();
     if (Observer != nullptr)
         Observer->AfterReset();
-    if (TurnedAway) {
-        TurnedAway = false;
-        NotifyStatus();
-    }
+    TurnedAway = false;
+    Settle();
 }
 
 void TNearbyPeople::ServiceStateChanged(TNearbyServiceState state)
@@ -58,22 +73,22 @@ void TNearbyPeople::Found(const TNearbySighting& sighting, bool ownCopy)
     if (TSeen* seen = Find(sighting)) {
         seen->OwnCopy = ownCopy;
         Refresh(KeyOf(sighting));
+        Settle();
         return;
     }
     const TKey key = KeyOf(sighting);
     auto service = Services.find(key);
     if (service == Services.end()) {
-        if (Services.size() >= MaxPeople) {
-            if (!TurnedAway) {
-                TurnedAway = true;
-                NotifyStatus();
-            }
+        if (Services.size() >= MaxServices) {
+            TurnedAway = true;
+            Settle();
             return;
         }
         service = Services.emplace(key, TService {}).first;
     }
     service->second.Sightings.push_back({ sighting.Interface, sighting.Protocol, ownCopy, {} });
     Refresh(key);
+    Settle();
 }
 
 void TNearbyPeople::Changed(const TNearbySighting& sighting, const TNearbyEndpoint& endpoint)
@@ -83,6 +98,7 @@ void TNearbyPeople::Changed(const TNearbySighting& sighting, const TNearbyEndpoi
         return;
     seen->Endpoint = endpoint;
     Refresh(KeyOf(sighting));
+    Settle();
 }
 
 void TNearbyPeople::Gone(const TNearbySighting& sighting)
@@ -94,9 +110,12 @@ void TNearbyPeople::Gone(const TNearbySighting& sighting)
     std::erase_if(service->second.Sightings, [&](const TSeen& seen) {
         return seen.Interface == sighting.Interface && seen.Protocol == sighting.Protocol;
     });
-    if (service->second.Sightings.empty())
+    if (service->second.Sightings.empty()) {
+        StopWaiting(service->second);
         Services.erase(service);
+    }
     Refresh(key);
+    Settle();
 }
 
 void TNearbyPeople::AnnouncedAs(const std::string& name)
@@ -120,20 +139,20 @@ TNearbyPeople::TSeen* TNearbyPeople::Find(const TNearbySighting& sighting)
 }
 
 std::optional<TNearbyPerson> TNearbyPeople::RowFor(
-    const TKey& key, const TService& service, const TNearbyEndpoint* shown)
+    const TKey& key, const TService& service, const TNearbyEndpoint* shown) const
 {
     const auto& sightings = service.Sightings;
     if (std::any_of(sightings.begin(), sightings.end(), [](const TSeen& s) { return s.OwnCopy; }))
         return std::nullopt;
+    const auto callable
+        = [](const TSeen& s) { return s.Endpoint.has_value() && nearby::IsCallable(*s.Endpoint); };
     auto resolved = sightings.end();
     if (shown != nullptr) {
         resolved = std::find_if(sightings.begin(), sightings.end(),
             [shown](const TSeen& s) { return s.Endpoint == *shown; });
     }
-    if (resolved == sightings.end()) {
-        resolved = std::find_if(sightings.begin(), sightings.end(),
-            [](const TSeen& s) { return s.Endpoint.has_value(); });
-    }
+    if (resolved == sightings.end())
+        resolved = std::find_if(sightings.begin(), sightings.end(), callable);
     if (resolved == sightings.end())
         return std::nullopt;
     TNearbyPerson person { nearby::ShownName(key.first), *resolved->Endpoint };
@@ -141,6 +160,9 @@ std::optional<TNearbyPerson> TNearbyPeople::RowFor(
         person.Name = ComputerName(person.Endpoint.HostName);
     if (person.Name.empty())
         person.Name = person.Endpoint.Address;
+    TNearbyContacts::TVerdict verdict = Contacts.Judge(person.Name, person.Endpoint);
+    person.Standing = verdict.Standing;
+    person.Contact = std::move(verdict.Contact);
     return person;
 }
 
@@ -162,10 +184,26 @@ void TNearbyPeople::Refresh(const TKey& key)
     }
     if (current)
         RemoveRow(*current);
-    if (!wanted)
+    if (!wanted) {
+        if (service != Services.end())
+            StopWaiting(service->second);
         return;
+    }
+    if (Rows.size() >= MaxPeople) {
+        if (service->second.WaitingSince == 0) {
+            service->second.WaitingSince = NextWaiting++;
+            Waiting.emplace(service->second.WaitingSince, key);
+        }
+        return;
+    }
+    StopWaiting(service->second);
+    Insert(key, *wanted);
+}
 
-    TRow row { key, FoldAscii(wanted->Name) + '\0' + key.first + '\0' + key.second, *wanted };
+void TNearbyPeople::Insert(const TKey& key, TNearbyPerson person)
+{
+    TRow row { key, FoldAscii(person.Name) + '\0' + key.first + '\0' + key.second,
+        std::move(person) };
     const auto at = std::lower_bound(Rows.begin(), Rows.end(), row.SortKey,
         [](const TRow& r, const std::string& sortKey) { return r.SortKey < sortKey; });
     const auto index = static_cast<std::size_t>(at - Rows.begin());
@@ -174,6 +212,27 @@ void TNearbyPeople::Refresh(const TKey& key)
     Rows.insert(at, std::move(row));
     if (Observer != nullptr)
         Observer->AfterInsert();
+}
+
+void TNearbyPeople::StopWaiting(TService& service)
+{
+    if (service.WaitingSince == 0)
+        return;
+    Waiting.erase(service.WaitingSince);
+    service.WaitingSince = 0;
+}
+
+void TNearbyPeople::Settle()
+{
+    while (Rows.size() < MaxPeople && !Waiting.empty()) {
+        const TKey key = Waiting.begin()->second;
+        StopWaiting(Services.at(key));
+        Refresh(key);
+    }
+    if (Overflowed() != SaidOverflow) {
+        SaidOverflow = Overflowed();
+        NotifyStatus();
+    }
 }
 
 std::optional<std::size_t> TNearbyPeople::RowIndex(const TKey& key) const

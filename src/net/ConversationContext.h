@@ -3,6 +3,7 @@
 #include "net/ChatStyle.h"
 #include "net/ConversationView.h"
 #include "net/THostLookup.h"
+#include "net/THostLookupQueue.h"
 #include "platform/MainThreadDispatcher.h"
 #include "platform/TickSource.h"
 
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quillet {
@@ -52,6 +54,8 @@ struct TConversationContext {
     TCallLimits Limits {};
     // How dialed host names are looked up; the system resolver when empty.
     THostLookupFunction HostLookup = nullptr;
+    // Where every conversation's lookups take their turn.
+    std::shared_ptr<THostLookupQueue> Lookups = std::make_shared<THostLookupQueue>();
     // Set while the program exits: conversations then end without asking anything.
     std::atomic<bool> ExitInProgress { false };
     // Conversation objects alive (constructed and not yet freed).

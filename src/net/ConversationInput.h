@@ -2,6 +2,7 @@
 
 #include "net/ChatStyle.h"
 
+#include <cstddef>
 #include <string_view>
 
 namespace quillet {
@@ -12,9 +13,18 @@ class IConversationInput {
 public:
     virtual ~IConversationInput() = default;
 
-    // One key typed into the typing pane. `paneEmpty` is the pane's state before the key. An
-    // erasure in an empty pane is dropped.
-    virtual void KeyTyped(char32_t key, bool paneEmpty) = 0;
+    // The user changed the typing pane's text, which is now `utf8Text` ("\n" between lines); the
+    // pane's limit took `droppedFront` characters from its front meanwhile. Nothing is sent when
+    // the text is what the other side has already.
+    virtual void TypingPaneChanged(std::string_view utf8Text, std::size_t droppedFront) = 0;
+    // The same for an edit about to be made, whose place is known: `removed` characters at
+    // `position` replaced by `utf8Inserted`, then `droppedFront` characters taken from the front.
+    // The bytes leave before the pane has done anything with the edit.
+    virtual void TypingPaneEdited(std::size_t position, std::size_t removed,
+        std::string_view utf8Inserted, std::size_t droppedFront)
+        = 0;
+    // Enter in IM or IM with preview, where it sends the line rather than breaking it.
+    virtual void LineEndTyped() = 0;
     // Send in IM style: the line (UTF-8) then its line end; nothing in the other styles.
     virtual void SendLine(std::string_view utf8Line) = 0;
     // Send clicked with the mouse in IM with preview: the line end, so that the peer commits

@@ -45,10 +45,6 @@ public:
     virtual void RefreshControls() = 0;
     // The conversation has ended: the button now reads "Close".
     virtual void ShowEnded() = 0;
-    // Once per receive pass while the tab is lit for attention: blinking, and the end of it once
-    // the user looks. False when the tab is no longer lit, so the passes can stop asking until
-    // the next DrawAttention.
-    virtual bool AttentionTick() = 0;
 };
 
 // Builds the tab of a new conversation (main thread).

@@ -2,7 +2,6 @@
 
 #include "net/ConversationDisplay.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,8 +14,6 @@ namespace quillet {
 class TDisplayRelay final : public IConversationDisplay {
 public:
     void SetTarget(IConversationDisplay* target) { Target = target; }
-    // Runs after every DrawAttention that reached a target.
-    void SetAfterDrawAttention(std::function<void()> hook) { AfterDrawAttention = std::move(hook); }
 
     void PeerNameCompleted(const std::string& name) override
     {
@@ -47,14 +44,7 @@ public:
         Forward(&IConversationDisplay::ShowMarkedChoice, style);
     }
     void ChunkDone() override { Forward(&IConversationDisplay::ChunkDone); }
-    void DrawAttention() override
-    {
-        if (Target == nullptr)
-            return;
-        Target->DrawAttention();
-        if (AfterDrawAttention)
-            AfterDrawAttention();
-    }
+    void DrawAttention() override { Forward(&IConversationDisplay::DrawAttention); }
 
 private:
     template <typename TMethod, typename... TArgs> void Forward(TMethod method, TArgs&&... args)
@@ -64,7 +54,6 @@ private:
     }
 
     IConversationDisplay* Target = nullptr;
-    std::function<void()> AfterDrawAttention;
 };
 
 } // namespace quillet

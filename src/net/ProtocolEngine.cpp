@@ -2,6 +2,7 @@
 
 #include "platform/CodePage1252.h"
 #include "platform/ProgramDefaults.h"
+#include "platform/VisibleName.h"
 
 #include <algorithm>
 #include <array>
@@ -100,7 +101,8 @@ const TByteTables& Tables()
     return tables;
 }
 
-// Names are shown as one-line labels: everything but the visible characters is left out.
+// Names are shown as one-line labels: everything but the visible characters is left out, so
+// that a caller's name cannot pass for another one (text::VisibleName).
 std::string DisplayName(std::string_view name)
 {
     const TByteTables& t = Tables();
@@ -112,7 +114,7 @@ std::string DisplayName(std::string_view name)
             continue;
         out.append(t.Utf8[b].Bytes.data(), t.Utf8[b].Length);
     }
-    return out;
+    return text::VisibleName(out);
 }
 
 // The own name as the greeting carries it. The peer ends the name at the first CR and takes an
@@ -127,37 +129,6 @@ std::string GreetingName(std::string_view utf8Name)
             name += c;
     }
     return name.empty() ? std::string(DefaultUserName) : name;
-}
-
-// One typed character as the byte that goes on the wire.
-char TypedByte(char32_t ch) noexcept
-{
-    return static_cast<char>(cp1252::EncodeTyped(ch));
-}
-
-// A line for the IM Send: Windows-1252, the signal-colliding letters replaced as for typed keys,
-// each line break (CR LF, LF or CR) as CR LF, and control bytes that the peer would act on
-// (erasures and the like) left out.
-std::string EncodeLine(std::string_view utf8Line)
-{
-    const std::string raw = cp1252::FromUtf8(utf8Line);
-    std::string out;
-    out.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const auto b = static_cast<std::uint8_t>(raw[i]);
-        if (b == '\r' || b == '\n') {
-            if (b == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-                ++i;
-            out += "\r\n";
-        } else if (b >= wire::SigStoppedTyping && b <= 252) {
-            out += TypedByte(b);
-        } else if ((b < 0x20 && b != '\t') || b == 0x7F) {
-            continue;
-        } else {
-            out += static_cast<char>(b);
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -231,9 +202,13 @@ void TProtocolEngine::Flush(TFlushMode mode)
             break;
         }
     }
-    if (Outbox.empty())
+    const bool left = !Outbox.empty();
+    if (!left)
         Outbox.shrink_to_fit();
     Sending = false;
+    lock.unlock();
+    if (left && mode == TFlushMode::NoWait && OnThreadWork)
+        OnThreadWork();
 }
 
 void TProtocolEngine::SendBacklog()
@@ -419,6 +394,8 @@ TProtocolEngine::TStyleStep TProtocolEngine::DecideStyleSignal(TChatStyle style)
 
 void TProtocolEngine::ShowStyleStep(const TStyleStep& step)
 {
+    // The switch moves the typing pane's text into the transcript, on both sides.
+    Typed.Clear();
     Display.SwitchStyle(step.From, step.To);
     if (step.Marked)
         Display.ShowMarkedChoice(step.To);
@@ -507,47 +484,84 @@ bool TProtocolEngine::InterpretConversation(
     return sawLineEnd;
 }
 
-void TProtocolEngine::KeyTyped(char32_t key, bool paneEmpty)
+bool TProtocolEngine::NoteTyping()
 {
-    if (key == 0)
-        return;
-    const bool erase = key == U'\b' || key == 0x7F;
-    if (erase && paneEmpty)
-        return;
+    LastKeyTick = Ticks.Now();
+    StoppedSent = false;
+    const bool started = !Pending;
+    Pending = true;
+    const char typing = static_cast<char>(wire::SigTyping);
+    SendBytes(std::string_view(&typing, 1));
+    return started;
+}
 
+void TProtocolEngine::TypingPaneChanged(std::string_view utf8Text, std::size_t droppedFront)
+{
+    SendPaneChange([&] { return Typed.Update(utf8Text, droppedFront); });
+}
+
+void TProtocolEngine::TypingPaneEdited(std::size_t position, std::size_t removed,
+    std::string_view utf8Inserted, std::size_t droppedFront)
+{
+    SendPaneChange([&] { return Typed.Replace(position, removed, utf8Inserted, droppedFront); });
+}
+
+void TProtocolEngine::SendPaneChange(const std::function<std::string()>& change)
+{
+    bool typingStarted = false;
     {
-        // The style is read and the byte queued as one step, so that a signal decided on the
-        // conversation thread meanwhile is either before the key on the wire or after it.
+        // The style is read and the bytes queued as one step, so that a signal decided on the
+        // conversation thread meanwhile is either before the change on the wire or after it.
+        std::lock_guard lock(TypingGuard);
+        const std::string bytes = change();
+        if (bytes.empty())
+            return;
+        if (CurrentStyle.load() == TChatStyle::IM)
+            typingStarted = NoteTyping();
+        else
+            SendBytes(bytes);
+    }
+    Flush(TFlushMode::NoWait);
+    WakeForTyping(typingStarted);
+}
+
+void TProtocolEngine::LineEndTyped()
+{
+    bool typingStarted = false;
+    {
         std::lock_guard lock(TypingGuard);
         switch (CurrentStyle.load()) {
-        case TChatStyle::IM: {
-            const char typing = static_cast<char>(wire::SigTyping);
-            LastKeyTick = Ticks.Now();
-            StoppedSent = false;
-            Pending = true;
-            SendBytes(std::string_view(&typing, 1));
+        case TChatStyle::IM:
+            typingStarted = NoteTyping();
             break;
-        }
         case TChatStyle::IMPreview:
             // Enter in an empty pane commits nothing on this side, so the peer must not either.
-            if (key == U'\r' && paneEmpty)
+            if (Typed.Empty())
                 return;
-            [[fallthrough]];
-        case TChatStyle::Realtime: {
-            const char byte = TypedByte(key);
-            SendBytes(std::string_view(&byte, 1));
+            Typed.Clear();
+            SendBytes(std::string_view(&wire::CarriageReturn, 1));
             break;
-        }
+        case TChatStyle::Realtime:
+            // A line break is part of the pane's text there (TypingPaneChanged).
+            return;
         }
     }
     Flush(TFlushMode::NoWait);
+    WakeForTyping(typingStarted);
+}
+
+void TProtocolEngine::WakeForTyping(bool typingStarted)
+{
+    // A later key only moves the deadline on, which the conversation thread finds when it wakes.
+    if (typingStarted && OnThreadWork)
+        OnThreadWork();
 }
 
 void TProtocolEngine::SendLine(std::string_view utf8Line)
 {
     if (utf8Line.empty())
         return;
-    const std::string text = EncodeLine(utf8Line);
+    const std::string text = TTypedCopy::Encode(utf8Line, "\r\n");
     {
         std::lock_guard lock(TypingGuard);
         if (CurrentStyle.load() != TChatStyle::IM)
@@ -556,6 +570,7 @@ void TProtocolEngine::SendLine(std::string_view utf8Line)
             SendBytes(text);
         SendBytes("\r\n");
         Pending = false;
+        Typed.Clear();
     }
     Flush(TFlushMode::NoWait);
 }
@@ -566,6 +581,7 @@ void TProtocolEngine::SendLineEnd()
         std::lock_guard lock(TypingGuard);
         if (CurrentStyle.load() != TChatStyle::IMPreview)
             return;
+        Typed.Clear();
         SendBytes(std::string_view(&wire::CarriageReturn, 1));
     }
     Flush(TFlushMode::NoWait);
@@ -598,7 +614,8 @@ void TProtocolEngine::AnnounceStartStyle(TChatStyle style)
 void TProtocolEngine::ChooseStyle(TChatStyle style)
 {
     // Within a user action no received signal is decided between the switch shown here and the
-    // signal sent below.
+    // signal sent below. Both sides move the typing pane's text into their transcripts.
+    Typed.Clear();
     Display.SwitchStyle(CurrentStyle.load(), style);
     const char signal = static_cast<char>(wire::SigStyleBase + static_cast<std::uint8_t>(style));
     {
@@ -642,6 +659,17 @@ void TProtocolEngine::TypingTick()
         }
     }
     Flush(TFlushMode::Wait);
+}
+
+std::optional<TTick> TProtocolEngine::TypingDueInMs() const
+{
+    std::lock_guard lock(TypingGuard);
+    if (!Pending || CurrentStyle.load() != TChatStyle::IM)
+        return std::nullopt;
+    // A signal is due once more than its delay has passed (see TypingTick).
+    const TTick due = (StoppedSent ? TypingClearedDelay : StoppedTypingDelay) + 1;
+    const TTick elapsed = TickElapsed(Ticks.Now(), LastKeyTick);
+    return elapsed >= due ? 0 : due - elapsed;
 }
 
 bool TProtocolEngine::TypingPending() const

@@ -3,30 +3,22 @@
 #include "net/ChatStyle.h"
 #include "net/ConversationDisplay.h"
 #include "net/ConversationInput.h"
+#include "net/TTypedCopy.h"
+#include "net/WireBytes.h"
 #include "platform/TickSource.h"
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quillet {
-
-// Wire bytes with a meaning of their own.
-namespace wire {
-inline constexpr char Backspace = '\x08';
-inline constexpr char LineFeed = '\x0A';
-inline constexpr char CarriageReturn = '\x0D';
-inline constexpr char Delete = '\x7F';
-inline constexpr unsigned char SigStoppedTyping = 247;
-inline constexpr unsigned char SigTypingCleared = 248;
-inline constexpr unsigned char SigTyping = 249;
-inline constexpr unsigned char SigStyleBase = 249; // + style: 250, 251, 252
-} // namespace wire
 
 // The byte-level protocol of one conversation: greeting, receiving rules, sending rules, style
 // echo and the IM typing signals. It owns no socket and no widget: received chunks come in
@@ -102,10 +94,19 @@ public:
     void BeginUserAction() override;
     void EndUserAction() override;
 
-    // Main thread: the sending rule for one key typed into the typing pane. `paneEmpty` is the
-    // pane's state before the key. The caller drops keys for a read-only pane; an erasure in an
-    // empty pane is dropped here as well.
-    void KeyTyped(char32_t key, bool paneEmpty) override;
+    // Main thread: the sending rule for the typing pane, whose text (UTF-8, "\n" between lines)
+    // the user changed; its limit took `droppedFront` characters from its front meanwhile.
+    // Realtime and IM with preview send the erases and characters that turn the peer's copy into
+    // the text (TTypedCopy), as one Send; IM sends a typing signal. Nothing goes out when the
+    // text is what the peer's copy holds. The caller drops changes of a read-only pane.
+    void TypingPaneChanged(std::string_view utf8Text, std::size_t droppedFront) override;
+    // The same for an edit about to be made (TTypedCopy::Replace).
+    void TypingPaneEdited(std::size_t position, std::size_t removed, std::string_view utf8Inserted,
+        std::size_t droppedFront) override;
+    // Main thread: Enter in IM (a typing signal) or IM with preview (a CR, which commits the
+    // peer's preview line, unless it is empty). Nothing in Realtime, where a line break is part
+    // of the pane's text.
+    void LineEndTyped() override;
 
     // Main thread: Send in IM style: the line (UTF-8) then CR LF, as two Sends; stops the typing
     // signals. Line breaks inside the line go out as CR LF. Nothing in the other styles, and
@@ -125,6 +126,14 @@ public:
 
     // Conversation thread, once per receive pass: the IM typing signals.
     void TypingTick();
+    // Conversation thread: milliseconds until TypingTick has a signal to send (0: it has one
+    // now); none while no typing signal is due.
+    std::optional<TTick> TypingDueInMs() const;
+    // Only before the conversation starts: runs, with no lock held, when the main thread leaves
+    // the conversation thread work it does not wait for: a typing signal fell due where none was
+    // (a key typed in IM), or bytes wait in the backlog. The conversation thread sleeps until its
+    // next deadline and must be woken for either.
+    void SetOnThreadWork(std::function<void()> wake) { OnThreadWork = std::move(wake); }
     // Conversation thread: sends what the main thread left for the connection to take later,
     // waiting for it as long as that takes.
     void SendBacklog();
@@ -214,10 +223,18 @@ private:
     // Sends what the outbox holds, unless another thread is sending it already. Called with no
     // lock held.
     void Flush(TFlushMode mode);
+    // A key in IM: the typing signal, and the pause it starts; TypingGuard held. True when no
+    // pause ran yet: the conversation thread must wake to time it.
+    bool NoteTyping();
+    // Called with no lock held, after NoteTyping said a pause began.
+    void WakeForTyping(bool typingStarted);
+    // Sends what `change` (of the peer's copy of the typing pane) calls for by the style.
+    void SendPaneChange(const std::function<std::string()>& change);
 
     IConversationDisplay& Display;
     IByteSender& Sender;
     const ITickSource& Ticks;
+    std::function<void()> OnThreadWork;
     std::string Own; // Windows-1252
     // Main thread: what the shown chunks told.
     std::string Peer; // Windows-1252
@@ -225,6 +242,7 @@ private:
     std::string RunBuffer; // reused between chunks so interpretation allocates rarely
     bool Showing = false;
     int UserActions = 0; // nesting depth of BeginUserAction
+    TTypedCopy Typed; // the peer's copy of the typing pane
 
     // Held while a chunk is decided, and by the main thread during a user action.
     std::mutex DecideGuard;

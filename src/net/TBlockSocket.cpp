@@ -218,14 +218,21 @@ THostLookupFunction TBlockSocket::LookupFunction() const
 int TBlockSocket::LookUpAbandonably(const std::string& address, const std::string& port,
     const std::vector<int>& families, TSocketEndpoint& target, TDeadline deadline)
 {
-    THostLookup lookup(LookupFunction(), address, port, families, SocketType(), SocketProtocol());
+    if (!LookupQueue)
+        LookupQueue = std::make_shared<THostLookupQueue>();
+    THostLookup lookup(
+        *LookupQueue, LookupFunction(), address, port, families, SocketType(), SocketProtocol());
+    bool calledOff = false;
     {
         const std::lock_guard guard(Lock);
-        if (ConnectCalledOff)
+        calledOff = ConnectCalledOff;
+        if (calledOff)
             lookup.Abandon();
         else
             PendingLookup = &lookup;
     }
+    if (lookup.WaitsForTurn() && !calledOff)
+        ReportStatus(THookSocketReason::HR_ResolvingQueued, address + ":" + port);
     const THostLookup::TOutcome outcome = lookup.Wait(deadline);
     {
         const std::lock_guard guard(Lock);
@@ -505,18 +512,20 @@ std::int32_t TBlockSocket::PeerPort()
 
 // --- waits ---
 
-bool TBlockSocket::WaitFor(
-    short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason)
+bool TBlockSocket::WaitFor(short events, short readyEvents, std::int32_t timeoutMs,
+    THookSocketReason readyReason, int wakeFd)
 {
     bool ready = false;
     if (const TDescriptorRef handle = UseHandle()) {
-        pollfd entry { handle->Fd, events, 0 };
+        pollfd entries[2] = { { handle->Fd, events, 0 }, { wakeFd, POLLIN, 0 } };
+        const nfds_t count = wakeFd >= 0 ? 2 : 1;
         const auto start = TClock::now();
         int result = 0;
         int err = 0;
         do {
-            entry.revents = 0;
-            result = ::poll(&entry, 1, RemainingMs(timeoutMs, start));
+            entries[0].revents = 0;
+            entries[1].revents = 0;
+            result = ::poll(entries, count, RemainingMs(timeoutMs, start));
             err = errno;
         } while (result == -1 && err == EINTR);
         if (handle->Closed.load()) {
@@ -524,7 +533,7 @@ bool TBlockSocket::WaitFor(
             SetErrorCode(sockerr::NotSocket);
         } else {
             CheckResult(result, err);
-            ready = result > 0 && (entry.revents & readyEvents) != 0;
+            ready = result > 0 && (entries[0].revents & readyEvents) != 0;
         }
     } else {
         SetErrorCode(sockerr::NotSocket);
@@ -537,9 +546,15 @@ bool TBlockSocket::WaitFor(
 
 bool TBlockSocket::WaitReadable(std::int32_t timeoutMs)
 {
+    return WaitReadableOrWoken(timeoutMs, -1);
+}
+
+bool TBlockSocket::WaitReadableOrWoken(std::int32_t timeoutMs, int wakeFd)
+{
     // An ended or failed connection counts as readable, so that the following receive finds
     // out how it ended.
-    return WaitFor(POLLIN, POLLIN | POLLHUP | POLLERR, timeoutMs, THookSocketReason::HR_CanRead);
+    return WaitFor(
+        POLLIN, POLLIN | POLLHUP | POLLERR, timeoutMs, THookSocketReason::HR_CanRead, wakeFd);
 }
 
 bool TBlockSocket::WaitWritable(std::int32_t timeoutMs)

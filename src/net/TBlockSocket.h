@@ -19,7 +19,9 @@
 namespace quillet {
 
 // What a status report is about. The values are fixed (0 to 13); 12 belonged to bandwidth
-// limiting, which this layer does not have.
+// limiting, which this layer does not have. 14 is this layer's own: a Connect's host-name lookup
+// waits for its turn behind others (THostLookupQueue), reported between HR_ResolvingBegin and
+// HR_ResolvingEnd.
 enum class THookSocketReason : std::uint8_t {
     HR_ResolvingBegin = 0,
     HR_ResolvingEnd = 1,
@@ -34,6 +36,7 @@ enum class THookSocketReason : std::uint8_t {
     HR_ReadCount = 10,
     HR_WriteCount = 11,
     HR_Error = 13,
+    HR_ResolvingQueued = 14,
 };
 
 class TBlockSocket;
@@ -106,6 +109,9 @@ public:
     // How Connect and Bind turn names into addresses; the system resolver when none is set. Set
     // while the object is used by one thread only, as OnStatus.
     void SetHostLookup(THostLookupFunction lookup) { HostLookup = std::move(lookup); }
+    // Where a Connect's host-name lookups take their turn, shared with other sockets; a queue of
+    // this socket's own when none is set. Set as SetHostLookup.
+    void SetLookupQueue(std::shared_ptr<THostLookupQueue> queue) { LookupQueue = std::move(queue); }
 
     // State.
     std::int32_t Handle() const;
@@ -148,6 +154,10 @@ public:
     std::int32_t PeerPort();
     // A negative timeout waits without limit.
     bool WaitReadable(std::int32_t timeoutMs);
+    // As WaitReadable, and also ends, false and without an error, as soon as `wakeFd` (another
+    // thread's wake-up signal, left for the caller to clear) is readable; -1 waits for the
+    // socket alone.
+    bool WaitReadableOrWoken(std::int32_t timeoutMs, int wakeFd);
     bool WaitWritable(std::int32_t timeoutMs);
     // What kind of socket the subclass is (system socket type and protocol).
     virtual int SocketType() const = 0;
@@ -202,8 +212,8 @@ private:
     void CreateSocket(int family);
     void AddOption(const TSocketOption& option);
     static void ApplyOption(int fd, const TSocketOption& option);
-    bool WaitFor(
-        short events, short readyEvents, std::int32_t timeoutMs, THookSocketReason readyReason);
+    bool WaitFor(short events, short readyEvents, std::int32_t timeoutMs,
+        THookSocketReason readyReason, int wakeFd = -1);
     // Hands `bytes` to the connection in pieces of SendMaxChunk (SendLock held). With
     // MSG_DONTWAIT in `flags` it stops where the connection takes no more. Returns the bytes
     // handed over; `failed` when a send failed (its code is the error code).
@@ -226,6 +236,7 @@ private:
     THostLookup* PendingLookup = nullptr; // the Connect's lookup being waited for; under Lock
 
     THostLookupFunction HostLookup;
+    std::shared_ptr<THostLookupQueue> LookupQueue; // used by the connecting thread alone
     std::recursive_mutex SendLock;
     std::atomic<bool> UsesIPv6Flag { false };
     std::atomic<std::int32_t> SendMaxChunkSetting { DefaultSendMaxChunk };

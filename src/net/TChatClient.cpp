@@ -4,11 +4,18 @@
 #include "net/SocketErrors.h"
 #include "platform/ProgramDefaults.h"
 
+#include <algorithm>
+#include <climits>
+#include <optional>
+
 namespace quillet {
 namespace {
 
+// What a receive that follows a readable wait may take to find its bytes.
 constexpr int ReceiveWaitMs = 300;
-constexpr auto ClosePollInterval = std::chrono::milliseconds(500);
+// Without a wake-up signal (the system had no descriptor to give) the receive loop cannot be
+// woken, so it looks at its deadlines this often instead.
+constexpr int UnwokenSleepMs = 300;
 // What received chunks may hold while they wait to be shown before this thread waits for the
 // window to catch up: a peer faster than the window is read no faster than it is shown.
 constexpr std::size_t ReadAheadBytes = 256 << 10;
@@ -31,11 +38,12 @@ TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
     , Engine(Relay, Sender, context.Ticks, Own)
 {
     Context.LiveConversations.fetch_add(1);
-    SetFreeOnTerminate(true);
-    Relay.SetAfterDrawAttention([this] { AttentionDue.store(true); });
+    SetOnJoined([this](TThread&) { ThreadJoined(); });
+    Engine.SetOnThreadWork([this] { Wake.Wake(); });
     Socket.SetConnectTimeout(static_cast<std::int32_t>(Context.Limits.ConnectTimeout.count()));
     if (Context.HostLookup)
         Socket.SetHostLookup(Context.HostLookup);
+    Socket.SetLookupQueue(Context.Lookups);
     Socket.OnStatus = [this](TBlockSocket&, THookSocketReason reason, const std::string& value) {
         SocketStatus(reason, value);
     };
@@ -143,19 +151,41 @@ void TChatClient::ThreadMain()
                 view.ShowEnded();
                 view.RefreshControls();
             });
-            WaitForCloseRequest();
+            KeepTab.store(true);
         }
     } catch (...) {
         // The tab goes away first; the thread then reports the error.
         error = std::current_exception();
+        KeepTab.store(false);
+        RunOnMainThread([this] {
+            Engine.ShowDecided();
+            Relay.SetTarget(nullptr);
+            View.reset();
+        });
     }
-    RunOnMainThread([this] {
-        Engine.ShowDecided();
-        Relay.SetTarget(nullptr);
-        View.reset();
-    });
+    // Nothing of the connection outlives the thread.
+    Socket.DropHandle();
+    Wake.Close();
     if (error)
         std::rethrow_exception(error);
+}
+
+void TChatClient::ThreadJoined()
+{
+    ThreadGone = true;
+    if (CloseWanted.load() || !KeepTab.load())
+        Remove();
+}
+
+void TChatClient::Remove()
+{
+    // What was received before is shown first: the end offers the name it completed.
+    Engine.ShowDecided();
+    Relay.SetTarget(nullptr);
+    View.reset();
+    if (OnRemoved)
+        OnRemoved(*this);
+    delete this;
 }
 
 void TChatClient::Dial()
@@ -191,6 +221,27 @@ bool TChatClient::CallerNameOverdue(std::chrono::steady_clock::time_point since)
         && std::chrono::steady_clock::now() - since >= Context.Limits.NameTimeout;
 }
 
+int TChatClient::SleepMs(std::chrono::steady_clock::time_point since) const
+{
+    using std::chrono::milliseconds;
+    std::optional<milliseconds> sleep;
+    if (IsIncoming() && !Engine.PeerNamed()) {
+        const auto waited
+            = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - since);
+        sleep = std::max(milliseconds(0), Context.Limits.NameTimeout - waited);
+    }
+    if (std::optional<TTick> typing = Engine.TypingDueInMs()) {
+        if (const std::optional<TTick> look = Context.Ticks.LookAgainAfterMs())
+            typing = std::min(*typing, *look);
+        sleep = std::min(sleep.value_or(milliseconds::max()), milliseconds(*typing));
+    }
+    if (Wake.Fd() < 0)
+        sleep = std::min(sleep.value_or(milliseconds::max()), milliseconds(UnwokenSleepMs));
+    if (!sleep)
+        return -1;
+    return static_cast<int>(std::min<milliseconds::rep>(sleep->count(), INT_MAX));
+}
+
 void TChatClient::ReceiveLoop()
 {
     const auto since = std::chrono::steady_clock::now();
@@ -200,7 +251,13 @@ void TChatClient::ReceiveLoop()
         if (Engine.BacklogBytes() > 0)
             Engine.SendBacklog();
         int code = 0;
-        if (Socket.WaitReadable(ReceiveWaitMs)) {
+        const bool readable = Socket.WaitReadableOrWoken(SleepMs(since), Wake.Fd());
+        // Cleared before the deadlines are looked at again: a wake-up that comes after this
+        // is for a change they do not show yet. Not after bytes arrived (one call fewer per
+        // chunk): a wake-up left set ends the next wait at once and is cleared then.
+        if (!readable)
+            Wake.Clear();
+        if (readable) {
             const std::string received = Socket.ReceiveChunk(ReceiveWaitMs);
             code = Socket.ErrorCode();
             if (!received.empty() && code == 0) {
@@ -218,30 +275,18 @@ void TChatClient::ReceiveLoop()
             break;
         }
         Engine.TypingTick();
-        // Crossing to the main thread costs a context switch each way: an idle conversation
-        // only makes the trip while its tab is lit for attention.
-        if (AttentionDue.load()) {
-            RunOnMainThread(
-                [this] { AttentionDue.store(View != nullptr && View->AttentionTick()); });
-        }
     } while (Connected.load());
-}
-
-void TChatClient::WaitForCloseRequest()
-{
-    // Woken at once by a close request; the interval only bounds a missed wake-up.
-    std::unique_lock<std::mutex> lock(CloseLock);
-    while (!CloseWanted.load())
-        CloseSignal.wait_for(lock, ClosePollInterval);
 }
 
 void TChatClient::RequestClose()
 {
-    {
-        const std::lock_guard<std::mutex> guard(CloseLock);
-        CloseWanted.store(true);
+    CloseWanted.store(true);
+    // While the thread runs, it finds the request when it ends. Removal is queued: close-all
+    // asks every conversation in turn, holding the listener's list.
+    if (ThreadGone && !RemovalPosted) {
+        RemovalPosted = true;
+        Dispatcher().Post([this] { Remove(); });
     }
-    CloseSignal.notify_all();
 }
 
 void TChatClient::DisconnectButtonClick()
@@ -267,6 +312,9 @@ void TChatClient::SocketStatus(THookSocketReason reason, const std::string&)
     switch (reason) {
     case THookSocketReason::HR_SocketClose:
         Connected.store(false);
+        break;
+    case THookSocketReason::HR_ResolvingQueued:
+        AddStatusLine("Waiting while other calls look up host names");
         break;
     case THookSocketReason::HR_ResolvingBegin:
         // A Disconnect made before the attempt began found nothing to call off: it is taken

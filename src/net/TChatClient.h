@@ -5,25 +5,30 @@
 #include "net/ProtocolEngine.h"
 #include "net/TTCPBlockSocket.h"
 #include "platform/TThread.h"
+#include "platform/TWakeSignal.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace quillet {
 
-// One conversation, from connection to close, on a thread of its own.
+// One conversation, from connection to close.
 //
-// The thread builds the tab (on the main thread), connects out or adopts the accepted
-// connection, receives every chunk and answers it (the reply greeting, the style echoes) before
-// it hands the chunk to the main thread to show, runs the IM typing signals and the attention
-// blinking, tells the program when the connection has ended, waits for the tab to be closed,
-// removes it and frees itself. It waits for the window only when much it received waits to be
-// shown; every step it runs on the main thread comes after what it received before.
+// While the connection stands, a thread of its own builds the tab (on the main thread), connects
+// out or adopts the accepted connection, receives every chunk and answers it (the reply
+// greeting, the style echoes) before it hands the chunk to the main thread to show, sends the IM
+// typing signals and tells the program when the connection has ended. It waits for the window
+// only when much it received waits to be shown; every step it runs on the main thread comes
+// after what it received before.
+//
+// Idle costs nothing: the thread sleeps until a byte arrives or its earliest deadline (a typing
+// signal, the caller's name time-out) comes, and the main thread wakes it when it sets one (or
+// leaves bytes for it to send). Once the connection has ended the thread ends too, and its
+// socket and wake-up signal go with it: what stays is the tab with this object behind it, until
+// the tab is closed (Close, or close-all), which removes both on the main thread.
 //
 // A caller is a stranger until it has said its name: one that does not within the name time-out
 // is closed, and a conversation that ends before the caller's name is complete takes its tab
@@ -36,8 +41,8 @@ namespace quillet {
 class TChatClient final : public TThread, public IConversationOwner {
 public:
     // Incoming: (accepted handle, "", "", Realtime). Outgoing: (-1, address, port, style).
-    // Frees itself when its thread ends; the creator installs the termination callback, then
-    // calls Start.
+    // Frees itself when its tab is removed; the creator installs the callbacks, then calls
+    // Start.
     TChatClient(TConversationContext& context, int acceptedHandle, std::string remoteAddress,
         std::string remotePort, TChatStyle startStyle);
     ~TChatClient() override;
@@ -49,8 +54,15 @@ public:
     IConversationInput& Input() override { return Engine; }
     void DisconnectButtonClick() override;
 
-    // Close-all: the tab is to go away as soon as the conversation has ended.
+    // Main thread. Close-all, and Close in the tab: the tab is to go away as soon as the
+    // conversation has ended (at once when it has).
     void RequestClose();
+    // Only before Start: runs on the main thread when the tab has been removed, just before this
+    // object frees itself.
+    void SetOnRemoved(std::function<void(TChatClient&)> callback)
+    {
+        OnRemoved = std::move(callback);
+    }
     // Only before Start: runs on the conversation's thread once its connection has ended (or
     // never came about), before the tab learns of it.
     void SetOnConnectionEnded(std::function<void(TChatClient&)> callback)
@@ -94,7 +106,12 @@ private:
     void ReceiveLoop();
     // Incoming: the caller has not sent its whole name in the time it is given.
     bool CallerNameOverdue(std::chrono::steady_clock::time_point since) const;
-    void WaitForCloseRequest();
+    // How long the receive loop may sleep: until its earliest deadline, -1 when it has none.
+    int SleepMs(std::chrono::steady_clock::time_point since) const;
+    // Main thread, once the thread has been joined.
+    void ThreadJoined();
+    // Main thread: removes the tab, tells the creator and frees this object.
+    void Remove();
 
     TConversationContext& Context;
     const int AcceptedHandle;
@@ -116,10 +133,14 @@ private:
     std::atomic<bool> CloseWanted { false };
     std::atomic<bool> HangupRequested { false };
     std::function<void(TChatClient&)> OnConnectionEnded;
-    // The tab was lit for attention and needs its timer passes; written on the main thread.
-    std::atomic<bool> AttentionDue { false };
-    std::mutex CloseLock;
-    std::condition_variable CloseSignal;
+    std::function<void(TChatClient&)> OnRemoved;
+    // Wakes the receive loop for what the main thread left it; closed when the thread ends.
+    TWakeSignal Wake;
+    // The tab stays once the conversation has ended (not so for a caller that never said its
+    // name, nor after an error). Written by the thread before it ends.
+    std::atomic<bool> KeepTab { false };
+    bool ThreadGone = false; // main thread
+    bool RemovalPosted = false; // main thread
 };
 
 } // namespace quillet

@@ -2,16 +2,18 @@
 
 #include "net/SocketErrors.h"
 #include "net/TChatClient.h"
+#include "platform/MemoryRelease.h"
 
 #include <algorithm>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace quillet {
 namespace {
 
-constexpr int CallerWaitMs = 1000;
+// While the port cannot be had, the listener tries again this often; while it listens it
+// sleeps until a caller, a call request or the stop wakes it.
+constexpr int ListenRetryMs = 1000;
 
 } // namespace
 
@@ -22,7 +24,6 @@ TChatServer::TChatServer(TConversationContext& context, TChatServerHooks hooks,
     , Hooks(std::move(hooks))
     , BindAddress(std::move(bindAddress))
     , Port(std::move(port))
-    , WakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     SetOnError(Context.ReportError);
 }
@@ -32,16 +33,11 @@ TChatServer::~TChatServer()
     StopRequested.store(true);
     Wake();
     WaitFor();
-    if (WakeFd >= 0)
-        ::close(WakeFd);
 }
 
 void TChatServer::Wake()
 {
-    if (WakeFd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(WakeFd, &one, sizeof one);
-    }
+    WakeSignal.Wake();
 }
 
 void TChatServer::RequestCall(const std::string& address, const std::string& port, TChatStyle style)
@@ -88,13 +84,15 @@ void TChatServer::CloseConversations(bool atExit)
 void TChatServer::ClientTerminated(TChatClient& sender)
 {
     bool last = false;
+    bool roomMade = false;
+    bool release = false;
     {
         const std::lock_guard<std::mutex> guard(ListLock);
         const auto it = std::find_if(Conversations.begin(), Conversations.end(),
             [&sender](const TConversationEntry& entry) { return entry.Client == &sender; });
         if (it != Conversations.end()) {
             if (it->Live)
-                --LiveConnections;
+                roomMade = LiveConnections-- == Context.Limits.MaxConversations;
             if (it->Caller) {
                 const auto held = PerAddress.find(*it->Caller);
                 if (held != PerAddress.end() && --held->second == 0)
@@ -103,7 +101,23 @@ void TChatServer::ClientTerminated(TChatClient& sender)
             Conversations.erase(it);
         }
         last = Conversations.empty();
+        // Memory goes back to the system as a crowd leaves: each time it has halved, and once
+        // it has gone, rather than after every conversation.
+        const std::size_t left = Conversations.size();
+        if (PeakSinceRelease >= CrowdWorthReleasing && left <= PeakSinceRelease / 2) {
+            PeakSinceRelease = left;
+            ReleaseWhenEmpty = left > 0;
+            release = true;
+        } else if (left == 0 && ReleaseWhenEmpty) {
+            ReleaseWhenEmpty = false;
+            release = true;
+        }
     }
+    if (roomMade)
+        Wake();
+    // Queued: the tabs removed just before go first.
+    if (release)
+        Dispatcher().Post([] { ReleaseFreeMemory(); });
     if (last && Hooks.HideChatWindow)
         Hooks.HideChatWindow();
 }
@@ -153,13 +167,19 @@ void TChatServer::SetUpListener()
 
 void TChatServer::ConnectionEnded(TChatClient& client)
 {
-    const std::lock_guard<std::mutex> guard(ListLock);
-    const auto it = std::find_if(Conversations.begin(), Conversations.end(),
-        [&client](const TConversationEntry& entry) { return entry.Client == &client; });
-    if (it != Conversations.end() && it->Live) {
-        it->Live = false;
-        --LiveConnections;
+    bool roomMade = false;
+    {
+        const std::lock_guard<std::mutex> guard(ListLock);
+        const auto it = std::find_if(Conversations.begin(), Conversations.end(),
+            [&client](const TConversationEntry& entry) { return entry.Client == &client; });
+        if (it != Conversations.end() && it->Live) {
+            it->Live = false;
+            roomMade = LiveConnections-- == Context.Limits.MaxConversations;
+        }
     }
+    // A listener that turns callers away says so until there is room again: it must look.
+    if (roomMade)
+        Wake();
 }
 
 void TChatServer::ReportListenState()
@@ -213,11 +233,9 @@ void TChatServer::ThreadMain()
 
 void TChatServer::WaitForWake(int timeoutMs)
 {
-    pollfd wake { WakeFd, POLLIN, 0 };
-    if (::poll(&wake, 1, timeoutMs) > 0 && (wake.revents & POLLIN) != 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const auto got = ::read(WakeFd, &count, sizeof count);
-    }
+    pollfd wake { WakeSignal.Fd(), POLLIN, 0 };
+    ::poll(&wake, 1, timeoutMs);
+    WakeSignal.Clear();
 }
 
 void TChatServer::WaitForCallersOrRequest()
@@ -231,12 +249,12 @@ void TChatServer::WaitForCallersOrRequest()
         ReportListenState();
         return;
     }
-    pollfd fds[2] = { { WakeFd, POLLIN, 0 }, { Listening ? Listener.Handle() : -1, POLLIN, 0 } };
-    const int ready = ::poll(fds, 2, CallerWaitMs);
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const auto got = ::read(WakeFd, &count, sizeof count);
-    }
+    // Without a wake-up signal nothing could end a wait without a time limit.
+    const bool wakeable = WakeSignal.Fd() >= 0;
+    pollfd fds[2]
+        = { { WakeSignal.Fd(), POLLIN, 0 }, { Listening ? Listener.Handle() : -1, POLLIN, 0 } };
+    const int ready = ::poll(fds, 2, Listening && wakeable ? -1 : ListenRetryMs);
+    WakeSignal.Clear();
     if (ready > 0 && (fds[1].revents & POLLIN) != 0)
         AcceptWaiting();
     ReportListenState();
@@ -303,14 +321,14 @@ void TChatServer::Register(TChatClient* client, std::optional<std::string> calle
     // The callbacks are in place before the conversation can end.
     client->SetOnError(Context.ReportError);
     client->SetOnConnectionEnded([this](TChatClient& ended) { ConnectionEnded(ended); });
-    client->SetOnTerminate(
-        [this](TThread& thread) { ClientTerminated(static_cast<TChatClient&>(thread)); });
+    client->SetOnRemoved([this](TChatClient& removed) { ClientTerminated(removed); });
     {
         const std::lock_guard<std::mutex> guard(ListLock);
         // A dialed call is never refused; a caller was counted in when it was admitted.
         if (!caller)
             ++LiveConnections;
         Conversations.push_back({ client, std::move(caller), true });
+        PeakSinceRelease = std::max(PeakSinceRelease, Conversations.size());
     }
     client->Start();
 }

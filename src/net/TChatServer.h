@@ -4,6 +4,7 @@
 #include "net/TTCPBlockSocket.h"
 #include "platform/ProgramDefaults.h"
 #include "platform/TThread.h"
+#include "platform/TWakeSignal.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,9 +32,9 @@ struct TChatServerHooks {
 // The listener: accepts calls on its port and starts every conversation, incoming or dialed.
 //
 // A pass: (re)open the listening socket if it is not listening; take the call request, if any,
-// and start that conversation; otherwise wait up to a second for callers (or for a new request,
-// which wakes the wait) and accept every connection already waiting. A port that is taken is
-// tried again on every pass until it is free.
+// and start that conversation; otherwise wait for callers (or for a new request, which wakes the
+// wait) and accept every connection already waiting. A port that is taken is tried again every
+// second until it is free; a listener that listens sleeps until something wakes it.
 //
 // A flood of callers must neither take the program down nor lock genuine callers out (the
 // limits are the context's TCallLimits):
@@ -48,7 +49,8 @@ struct TChatServerHooks {
 // Every connection waiting in the system's queue is taken in one pass, so a genuine caller waits
 // behind a flood for one pass at most. An accept that fails (out of descriptors, say) leaves the
 // caller waiting in the queue and is tried again after a pause of AcceptRetryMs instead of at
-// once, and the listen state says why.
+// once, and the listen state says why. As a crowd's conversations are removed, the memory they
+// used is given back to the system (see CrowdWorthReleasing).
 //
 // Guards: RequestLock for the three request fields, ListLock for Conversations and the counts.
 // The listener thread holds neither while it waits for the main thread.
@@ -71,6 +73,9 @@ public:
     bool StopAndWait(const std::function<void()>& processEvents, std::chrono::milliseconds timeout);
 
     static constexpr int AcceptRetryMs = 500;
+    // Memory is given back each time the conversations have halved since it last was (and once
+    // they have all gone), once there were this many.
+    static constexpr std::size_t CrowdWorthReleasing = 16;
 
     // The port being listened on (0 while not listening); useful when constructed with "0".
     int ListeningPort() const { return BoundPort.load(); }
@@ -115,7 +120,7 @@ private:
     std::atomic<int> BoundPort { 0 };
     std::atomic<int> FailedAccepts { 0 };
     std::atomic<bool> StopRequested { false };
-    int WakeFd = -1;
+    TWakeSignal WakeSignal;
 
     std::mutex RequestLock;
     std::string PendingAddress;
@@ -134,6 +139,10 @@ private:
     // be entered), and the entries per caller address (with admitted callers).
     std::size_t LiveConnections = 0;
     std::unordered_map<std::string, std::size_t> PerAddress;
+    // Guarded by ListLock: the most conversations there were since memory was last given back,
+    // and whether it is to be given back once more when the last has gone.
+    std::size_t PeakSinceRelease = 0;
+    bool ReleaseWhenEmpty = false;
 };
 
 } // namespace quillet

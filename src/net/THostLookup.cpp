@@ -4,8 +4,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace quillet {
@@ -19,26 +17,19 @@ struct THostLookup::TState {
     TSocketEndpoint Target; // guarded by Lock
 };
 
-THostLookup::THostLookup(THostLookupFunction lookup, std::string address, std::string port,
-    std::vector<int> families, int socketType, int protocol)
-    : State(std::make_shared<TState>())
+THostLookup::THostLookup(THostLookupQueue& queue, THostLookupFunction lookup, std::string address,
+    std::string port, std::vector<int> families, int socketType, int protocol)
+    : Queue(queue)
+    , State(std::make_shared<TState>())
 {
-    try {
-        Start(std::move(lookup), std::move(address), std::move(port), std::move(families),
-            socketType, protocol);
-    } catch (const std::system_error&) {
-        // No thread to be had: the lookup fails like a resolver out of memory.
-        const std::lock_guard guard(State->Lock);
-        State->Ended = true;
-        State->Code = sockerr::NoBufferSpace;
-    }
-}
-
-void THostLookup::Start(THostLookupFunction lookup, std::string address, std::string port,
-    std::vector<int> families, int socketType, int protocol)
-{
-    std::thread([state = State, lookup = std::move(lookup), address = std::move(address),
-                    port = std::move(port), families = std::move(families), socketType, protocol] {
+    auto job = [state = State, lookup = std::move(lookup), address = std::move(address),
+                   port = std::move(port), families = std::move(families), socketType, protocol] {
+        {
+            // Abandoned before its turn came, but taken before it could be withdrawn.
+            const std::lock_guard guard(state->Lock);
+            if (state->Abandoned)
+                return;
+        }
         int code = 0;
         TSocketEndpoint target;
         for (const int family : families) {
@@ -53,7 +44,16 @@ void THostLookup::Start(THostLookupFunction lookup, std::string address, std::st
             state->Target = target;
         }
         state->Changed.notify_all();
-    }).detach();
+    };
+    THostLookupQueue::TSubmitted submitted = Queue.Submit(std::move(job));
+    Ticket = std::move(submitted.Ticket);
+    Turn = submitted.Turn;
+    if (Turn == THostLookupQueue::TTurn::Refused) {
+        // No thread to be had: the lookup fails like a resolver out of memory.
+        const std::lock_guard guard(State->Lock);
+        State->Ended = true;
+        State->Code = sockerr::NoBufferSpace;
+    }
 }
 
 THostLookup::~THostLookup()
@@ -83,6 +83,8 @@ void THostLookup::Abandon()
         State->Abandoned = true;
     }
     State->Changed.notify_all();
+    if (Ticket)
+        Queue.Withdraw(Ticket);
 }
 
 int THostLookup::Code() const

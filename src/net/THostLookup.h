@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/THostLookupQueue.h"
 #include "net/TSocketEndpoint.h"
 
 #include <chrono>
@@ -21,31 +22,36 @@ using THostLookupFunction = std::function<int(const std::string& address, const 
 // One host-name lookup that its caller can stop waiting for.
 //
 // The system resolver cannot be interrupted: a name service that does not answer holds the call
-// for as long as the resolver's own time-outs last. So the lookup runs on a thread of its own,
-// and the caller waits for it (Wait) until it ends, until the deadline, or until another thread
-// abandons it (Abandon). A lookup that nobody waits for any longer runs to its end by itself and
-// its result is dropped: the thread shares nothing with the caller but the state below, which
-// the last of the two lets go of, so it may outlive the object that started it (the one thread
-// of the program that is never joined; it holds no lock and touches nothing else).
+// for as long as the resolver's own time-outs last. So the lookup runs on a thread of the queue's
+// (THostLookupQueue, which also caps how many run at once), and the caller waits for it (Wait)
+// until it ends, until the deadline, or until another thread abandons it (Abandon). A lookup
+// that nobody waits for any longer runs to its end by itself and its result is dropped, or never
+// runs if it had not started: the lookup thread shares nothing with the caller but the state
+// below, which the last of the two lets go of.
 class THostLookup {
 public:
     enum class TOutcome { Ended, Abandoned, TimedOut };
 
-    // Starts the lookup at once. `families` are tried in order until one resolves; the code of
-    // the last one tried is the result. `lookup` runs on the lookup's thread and must stay
-    // callable until it returns, also when the lookup has been abandoned.
-    THostLookup(THostLookupFunction lookup, std::string address, std::string port,
-        std::vector<int> families, int socketType, int protocol);
-    // Abandons the lookup if it is still running.
+    // Asks `queue` to run the lookup. `families` are tried in order until one resolves; the code
+    // of the last one tried is the result. `lookup` runs on a lookup thread and must stay
+    // callable until it returns, also when the lookup has been abandoned. The queue must outlive
+    // this object.
+    THostLookup(THostLookupQueue& queue, THostLookupFunction lookup, std::string address,
+        std::string port, std::vector<int> families, int socketType, int protocol);
+    // Abandons the lookup if it is still running or waiting.
     ~THostLookup();
 
     THostLookup(const THostLookup&) = delete;
     THostLookup& operator=(const THostLookup&) = delete;
 
+    // The lookup waits for its turn behind others that run.
+    bool WaitsForTurn() const { return Turn == THostLookupQueue::TTurn::Waiting; }
+
     // Waits until the lookup has ended, it is abandoned or `deadline` has passed (no deadline:
     // no limit).
     TOutcome Wait(std::optional<std::chrono::steady_clock::time_point> deadline);
-    // Any thread: a Wait in progress (or the next one) returns Abandoned at once.
+    // Any thread: a Wait in progress (or the next one) returns Abandoned at once, and a lookup
+    // still waiting for its turn never runs.
     void Abandon();
 
     // After Wait returned Ended: the resolver's code (0 when found) and the endpoint.
@@ -54,10 +60,11 @@ public:
 
 private:
     struct TState;
-    void Start(THostLookupFunction lookup, std::string address, std::string port,
-        std::vector<int> families, int socketType, int protocol);
 
+    THostLookupQueue& Queue;
     std::shared_ptr<TState> State;
+    std::shared_ptr<THostLookupQueue::TTicket> Ticket;
+    THostLookupQueue::TTurn Turn = THostLookupQueue::TTurn::Refused;
 };
 
 } // namespace quillet

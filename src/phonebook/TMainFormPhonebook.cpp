@@ -4,6 +4,7 @@
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ExceptionText.h"
+#include "platform/VisibleName.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -47,6 +48,27 @@ TPhonebook::TReadReport TMainFormPhonebook::LoadUsers()
     Users.AddDefaultContact();
     UpdateUsersList();
     return report;
+}
+
+bool TMainFormPhonebook::FollowFile()
+{
+    if (!Users.FollowFile())
+        return false;
+    Users.AddDefaultContact();
+    return true;
+}
+
+void TMainFormPhonebook::SettingsFileChanged()
+{
+    const std::optional<std::string> selected = SelectedName();
+    if (!FollowFile())
+        return;
+    // The selection stays on its contact where the file still holds it.
+    Users.SortUsers();
+    if (const TUserRecordType* user = selected ? Users.FindUser(*selected) : nullptr)
+        SavedItemIndex = static_cast<std::uint16_t>(
+            std::min<std::ptrdiff_t>(user - Users.UsersList.data(), NoRow - 1));
+    UpdateUsersList();
 }
 
 void TMainFormPhonebook::UpdateUsersList()
@@ -109,17 +131,35 @@ void TMainFormPhonebook::EditLabelClick()
         UpdateUsersList();
         return;
     }
-    FillEditor(*user);
+    const TUserRecordType before = *user;
+    FillEditor(before);
     std::optional<TUserRecordType> entry = RunEditorUntilAccepted(name, {});
-    // An offer may have changed the list while the editor was open.
-    const TUserRecordType* old = entry ? Users.FindUser(*name) : nullptr;
-    if (old == nullptr) {
+    if (!entry) {
         UpdateUsersList();
         return;
     }
+    // An offer, or another program writing the file, may have changed the contact while the
+    // editor was open: the user decides whether their version goes over it.
+    FollowFile();
+    const TUserRecordType* old = Users.FindUser(*name);
+    if (old == nullptr || !(*old == before)) {
+        const std::string question = "Another program changed \"" + UpperCaseAscii(*name) + "\" in "
+            + Users.SettingsFile().string() + " while you edited it. Store your version?";
+        if (Prompts.AskYesNoCancel(question) != IPromptService::TAnswer::Yes) {
+            UpdateUsersList();
+            return;
+        }
+        FollowFile();
+        old = Users.FindUser(*name);
+    }
     SaveItemIndex();
     // The edited contact goes and its new version joins at the end, to be sorted into place.
-    ChangeAndUpdate([&] { Users.ReplaceUser(*old, std::move(*entry)); });
+    ChangeAndUpdate([&] {
+        if (old != nullptr)
+            Users.ReplaceUser(*old, std::move(*entry));
+        else
+            Users.AddUser(std::move(*entry));
+    });
 }
 
 void TMainFormPhonebook::DeleteLabelClick()
@@ -130,6 +170,7 @@ void TMainFormPhonebook::DeleteLabelClick()
         && Prompts.AskYesNoCancel("Delete this user: \"" + UpperCaseAscii(user->Name) + "\"?")
             == IPromptService::TAnswer::Yes) {
         SaveItemIndex();
+        FollowFile();
         if (const TUserRecordType* again = Users.FindUser(*name)) {
             ChangeAndUpdate([&] { Users.DeleteUser(*again); });
             return;
@@ -151,8 +192,9 @@ void TMainFormPhonebook::DoDial()
 void TMainFormPhonebook::OfferAddUser(
     const std::string& name, const std::string& ipAddress, TChatStyle style)
 {
-    // The name as the file would give it back: "  Bob  " is Bob, and a known Bob is no stranger.
-    TOffer offer { TrimControls(name), ipAddress, style };
+    // The name as it is shown, which is also what the file would give back: "  Bob  " is Bob,
+    // "Bob" with a zero-width space is Bob too, and a known Bob is no stranger.
+    TOffer offer { text::VisibleName(name), ipAddress, style };
     if (offer.Name.empty() || ipAddress.empty() || Users.FindUser(offer.Name) != nullptr)
         return;
     // Both ends of a call to this very copy end together and offer the same name and address:
@@ -178,6 +220,7 @@ void TMainFormPhonebook::AskNextOffer()
     if (AskingNext)
         return;
     AskingNext = true;
+    FollowFile();
     while (!CurrentOffer && !Offers.empty()) {
         TOffer offer = std::move(Offers.front());
         Offers.pop_front();
@@ -205,6 +248,7 @@ void TMainFormPhonebook::AnswerOffer(IPromptService::TAnswer answer)
         const TUserRecordType contact(
             CurrentOffer->Name, CurrentOffer->Address, DefaultPort, CurrentOffer->Style);
         try {
+            FollowFile();
             if (Users.CheckEntry(contact, nullptr).empty()) {
                 ChangeAndUpdate([&] { Users.AddUser(contact); });
             } else {
@@ -257,6 +301,9 @@ std::optional<TUserRecordType> TMainFormPhonebook::RunEditorUntilAccepted(
         if (!RunEditor(problems.empty() ? TContactField::Name : problems.front().Field))
             return std::nullopt;
         TUserRecordType entry = EnteredContact();
+        // The entry is checked against the file as it is now, which another program may have
+        // changed while the editor was open.
+        FollowFile();
         const TUserRecordType* replacing = editedName ? Users.FindUser(*editedName) : nullptr;
         problems = Users.CheckEntry(entry, replacing);
         if (problems.empty())

@@ -39,6 +39,10 @@ struct TPhonebookControls {
 // <path>") out of the handler after the list has been refilled, so the list always shows the
 // phonebook as the file holds it.
 //
+// Another program may change settings.ini while the program runs: the list follows the file
+// (SettingsFileChanged), and every change and check is made against what the file holds at that
+// moment, never written over it. An edit whose contact was changed meanwhile asks first.
+//
 // The contact editor refuses an entry with its messages and then shows again, every field as
 // typed and the offending one focused, until the entry is stored or the editor cancelled.
 //
@@ -81,6 +85,8 @@ public:
     // Until it is set, such a failure goes to the prompt service's error box as it is.
     void SetErrorReporter(TErrorReporter report) { ReportError = std::move(report); }
 
+    // settings.ini may have been changed by another program: the list shows what it holds now.
+    void SettingsFileChanged();
     // Sorts the phonebook and refills the list; selects the row SavedItemIndex (the last row when
     // it lies beyond); Edit, Delete and Dial are enabled exactly when there are contacts.
     void UpdateUsersList();
@@ -97,8 +103,9 @@ public:
         const std::string& port, TChatStyle style);
     // Dials the selected contact; a style other than 1 to 3 starts the call in IM with preview.
     void DoDial();
-    // A conversation has ended. A peer whose announced name (trimmed as the file would read it)
-    // is not in the phonebook is offered; returns at once, the question comes in its turn. "Yes"
+    // A conversation has ended. A peer whose announced name (as text::VisibleName shows it:
+    // without invisible characters, trimmed as the file would read it) is not in the phonebook
+    // is offered under that name; returns at once, the question comes in its turn. "Yes"
     // stores it with the address seen, port "2323" and the style the conversation ended in, or,
     // when that entry is refused (a name the file cannot hold, a name taken since), opens the
     // editor filled with it, where its messages say why. An offer of the same name and address
@@ -122,6 +129,9 @@ private:
         TChatStyle Style;
     };
 
+    // Reads the phonebook anew when another program changed the file (the built-in contact
+    // joins an empty one as at start); true when it did. Records held before are gone then.
+    bool FollowFile();
     // The current row as SavedItemIndex keeps it.
     void SaveItemIndex();
     // Runs a change of the phonebook and refills the list, also when the change fails (the

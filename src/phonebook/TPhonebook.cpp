@@ -48,6 +48,9 @@ TPhonebook::TReadReport TPhonebook::ReadUsers()
 {
     TReadReport report;
     std::vector<std::string> repairs;
+    // Taken before the reading: a write that lands during it leaves another stamp, which the
+    // next change follows.
+    Seen = profile::FileStamp(Settings);
     const std::vector<profile::TProfileEntry> entries
         = profile::ReadSection(Settings, UsersSection);
     UsersList.clear();
@@ -106,6 +109,33 @@ void TPhonebook::SaveUsers() const
         entries.push_back({ user.Name, StoredValue(user) });
     if (!profile::ReplaceSection(Settings, UsersSection, entries))
         throw std::runtime_error(profile::WriteFailureText(Settings));
+    Seen = profile::FileStamp(Settings);
+}
+
+bool TPhonebook::FollowFile()
+{
+    const profile::TFileStamp now = profile::FileStamp(Settings);
+    if (!Seen || *Seen == now || !now.Exists || profile::FileProblem(Settings))
+        return false;
+    ReadUsers();
+    return true;
+}
+
+std::string TPhonebook::ChangedMeanwhileText(std::string_view name) const
+{
+    return Settings.string() + " was changed by another program meanwhile. Nothing was saved of \""
+        + Printable(name) + "\".";
+}
+
+std::size_t TPhonebook::FollowFileFinding(const TUserRecordType& record)
+{
+    const TUserRecordType was = record;
+    if (!FollowFile())
+        return IndexOf(record);
+    const auto found = std::find(UsersList.begin(), UsersList.end(), was);
+    if (found == UsersList.end())
+        throw std::runtime_error(ChangedMeanwhileText(was.Name));
+    return static_cast<std::size_t>(found - UsersList.begin());
 }
 
 void TPhonebook::CheckStorable(const TUserRecordType& contact) const
@@ -137,6 +167,8 @@ template <typename TUndo> void TPhonebook::SaveOrUndo(TUndo undo)
 void TPhonebook::AddUser(TUserRecordType contact)
 {
     CheckStorable(contact);
+    if (FollowFile() && FindUser(contact.Name) != nullptr)
+        throw std::runtime_error(ChangedMeanwhileText(contact.Name));
     UsersList.push_back(std::move(contact));
     SaveOrUndo([this] { UsersList.pop_back(); });
 }
@@ -144,7 +176,7 @@ void TPhonebook::AddUser(TUserRecordType contact)
 void TPhonebook::ReplaceUser(const TUserRecordType& old, TUserRecordType updated)
 {
     CheckStorable(updated);
-    const std::size_t at = IndexOf(old);
+    const std::size_t at = FollowFileFinding(old);
     TUserRecordType taken = std::move(UsersList[at]);
     UsersList.erase(UsersList.begin() + static_cast<std::ptrdiff_t>(at));
     UsersList.push_back(std::move(updated));
@@ -156,7 +188,7 @@ void TPhonebook::ReplaceUser(const TUserRecordType& old, TUserRecordType updated
 
 void TPhonebook::DeleteUser(const TUserRecordType& user)
 {
-    const std::size_t at = IndexOf(user);
+    const std::size_t at = FollowFileFinding(user);
     TUserRecordType taken = std::move(UsersList[at]);
     UsersList.erase(UsersList.begin() + static_cast<std::ptrdiff_t>(at));
     SaveOrUndo([this, at, &taken] {

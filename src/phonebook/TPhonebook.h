@@ -2,6 +2,7 @@
 
 #include "phonebook/ContactRules.h"
 #include "phonebook/TUserRecordType.h"
+#include "platform/ProfileFile.h"
 #include "platform/ProgramDefaults.h"
 
 #include <filesystem>
@@ -21,11 +22,15 @@ namespace quillet {
 // profile reader trims keys and values and treats a line starting with ';' as a comment and a
 // "[...]" line as a section, so what a name or field may hold is limited (StorageProblem).
 //
-// The list is read once at start and the whole section is rewritten after every change. Its
-// order is the one of the last SortUsers, with contacts added since then at the end; the file is
-// written in that order. Invariant: every contact in UsersList passes StorageProblem, and apart
-// from the built-in contact of an empty phonebook the list holds what the file read back would
-// give (a change whose save fails is undone), so one failure never blocks a later save.
+// The list is read at start and the whole section is rewritten after every change. Its order is
+// the one of the last SortUsers, with contacts added since then at the end; the file is written
+// in that order. Another program (an editor, a second installation, a sync tool) may change the
+// file meanwhile: a change is never written over that. The file's stamp is kept from the last
+// read or write; a change finds the file changed since (FollowFile), reads it anew and applies
+// itself to what is there now, or, where it no longer fits, refuses and says so. Invariant: every
+// contact in UsersList passes StorageProblem, and apart from the built-in contact of an empty
+// phonebook the list holds what the file read back would give (a change whose save fails is
+// undone), so one failure never blocks a later save.
 class TPhonebook {
 public:
     // The port every copy answers on: a contact's port when none is given.
@@ -52,6 +57,12 @@ public:
     // repaired (RepairForStorage); the file is not written here.
     TReadReport ReadUsers();
 
+    // Reads UsersList anew when the file was changed since this phonebook last read or wrote it
+    // and can be read now; true when it did (records of UsersList held before are gone then). A
+    // file that went missing or became unreadable is not followed: what the list holds is kept
+    // for the next save.
+    bool FollowFile();
+
     // Rewrites the section from UsersList in one atomic write (an empty list removes it). Every
     // entry is written, also names that differ only in letter case. Throws std::runtime_error
     // "Unable to write to <path>" (with the reason when the path is no usable file) when the
@@ -61,8 +72,11 @@ public:
     // The changes of the phonebook: each changes UsersList and saves it; when the save fails,
     // UsersList is put back as it was before (order included) and the failure passed on.
     // AddUser appends; ReplaceUser takes `old` (one of UsersList's own records) out and
-    // appends `updated`; DeleteUser takes `user` out. A contact coming in that the file could not
-    // give back (StorageProblem) is refused before anything changes: std::runtime_error
+    // appends `updated`; DeleteUser takes `user` out. Each follows the file first: when another
+    // program changed it, the change is made to what it holds now; when that no longer holds
+    // the contact as it was (or, for AddUser, already has one of that name), nothing is written
+    // and std::runtime_error says so (ChangedMeanwhileText). A contact coming in that the file
+    // could not give back (StorageProblem) is refused before anything changes: std::runtime_error
     // "Unable to write to <path>: the contact \"<name>\" cannot be stored (<problem>)".
     void AddUser(TUserRecordType contact);
     void ReplaceUser(const TUserRecordType& old, TUserRecordType updated);
@@ -88,6 +102,8 @@ public:
         const TUserRecordType& entry, const TUserRecordType* replacing) const;
 
     const std::filesystem::path& SettingsFile() const { return Settings; }
+    // "<path> was changed by another program meanwhile. Nothing was saved of \"<name>\"."
+    std::string ChangedMeanwhileText(std::string_view name) const;
 
     std::vector<TUserRecordType> UsersList;
 
@@ -97,8 +113,13 @@ private:
     // SaveUsers; on a failure `undo` runs before the failure is passed on.
     template <typename TUndo> void SaveOrUndo(TUndo undo);
     void CheckStorable(const TUserRecordType& contact) const;
+    // Follows the file and gives the index of `record` (one of UsersList's own records), or of
+    // the equal record the file now holds; fails when it holds none.
+    std::size_t FollowFileFinding(const TUserRecordType& record);
 
     std::filesystem::path Settings;
+    // The file as this phonebook last read or wrote it; nothing before the first read.
+    mutable std::optional<profile::TFileStamp> Seen;
 };
 
 } // namespace quillet

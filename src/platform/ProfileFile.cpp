@@ -330,6 +330,18 @@ bool ValueWritable(std::string_view value, bool trimmed)
 
 } // namespace
 
+TFileStamp FileStamp(const std::filesystem::path& file)
+{
+    struct stat st { };
+    if (::stat(file.c_str(), &st) != 0)
+        return {};
+    const auto nanoseconds = [](const timespec& time) {
+        return std::int64_t { time.tv_sec } * 1'000'000'000 + time.tv_nsec;
+    };
+    return { true, st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim),
+        nanoseconds(st.st_ctim) };
+}
+
 std::optional<std::string> FileProblem(const std::filesystem::path& file)
 {
     struct stat st { };

@@ -47,6 +47,22 @@ inline constexpr std::uintmax_t MaxFileSize = std::uintmax_t { 64 } * 1024 * 102
 // when it is a regular file of at most MaxFileSize bytes or does not exist.
 std::optional<std::string> FileProblem(const std::filesystem::path& file);
 
+// What tells one state of a file from another: which file the path names, its size and its
+// modification and change times. Every write replaces or rewrites the file, and so changes one
+// of them: a program that read the file and finds the same stamp later knows nobody wrote it
+// meanwhile.
+struct TFileStamp {
+    bool Exists = false;
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t Size = 0;
+    std::int64_t ModifiedNs = 0;
+    std::int64_t ChangedNs = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+// The file's stamp now (Exists false when it cannot be looked at).
+TFileStamp FileStamp(const std::filesystem::path& file);
+
 // The report of a failed write: "Unable to write to <path>", and what is wrong with the path when
 // FileProblem can tell.
 std::string WriteFailureText(const std::filesystem::path& file);

@@ -49,13 +49,19 @@ void TThread::Run()
         } catch (...) {
         }
     }
-    if (FreeOnTerminate) {
+    if (FreeOnTerminate || OnJoined) {
         // The std::thread can only be joined from another thread, so the main thread joins it
-        // (this thread is at its very end by then) and frees the object.
+        // (this thread is at its very end by then) and frees the object or hands it on.
         MainDispatcher.Post([this] {
             Worker.join();
             Live.fetch_sub(1);
-            delete this;
+            if (!OnJoined) {
+                delete this;
+                return;
+            }
+            // The callback may delete the object, and the member with it.
+            const std::function<void(TThread&)> joined = std::move(OnJoined);
+            joined(*this);
         });
     }
 }

@@ -37,6 +37,10 @@ public:
     {
         OnTerminate = std::move(callback);
     }
+    // Only before Start, instead of free-on-terminate: runs on the main thread once the thread
+    // has been joined, after the termination callback. It may delete the object, which then
+    // outlives its thread for as long as the callback decides.
+    void SetOnJoined(std::function<void(TThread&)> callback) { OnJoined = std::move(callback); }
     // Only before Start: runs on the main thread with an exception that escaped ThreadMain,
     // before the termination callback.
     void SetOnError(std::function<void(const std::exception_ptr&)> callback)
@@ -69,6 +73,7 @@ private:
     std::thread Worker;
     std::function<void(TThread&)> OnTerminate;
     std::function<void(const std::exception_ptr&)> OnError;
+    std::function<void(TThread&)> OnJoined;
     bool FreeOnTerminate = false;
     std::atomic<bool> TerminateRequested { false };
     std::atomic<bool> HasFinished { false };

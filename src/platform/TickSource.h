@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace quillet {
 
@@ -12,6 +13,10 @@ class ITickSource {
 public:
     virtual ~ITickSource() = default;
     virtual TTick Now() const = 0;
+    // How long a thread that waits for the count to reach a value may sleep before it looks
+    // again. A count that follows the real clock says none: the sleeper wakes when the value is
+    // due. One that is moved on by hand (in a test) jumps, and says how often to look.
+    virtual std::optional<TTick> LookAgainAfterMs() const { return std::nullopt; }
 };
 
 // Milliseconds of std::chrono::steady_clock, cut to 32 bits.

@@ -6,6 +6,7 @@
 #include "nearby/avahi/TAvahiNearby.h"
 #include "net/TChatServer.h"
 #include "phonebook/TEditRecord.h"
+#include "phonebook/TUsersListingBox.h"
 #include "platform/ExceptionText.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProfileFile.h"
@@ -29,6 +30,7 @@
 #include "shell/TTerminationSignal.h"
 
 #include <QLineEdit>
+#include <QPixmapCache>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 
@@ -109,7 +111,12 @@ public:
     {
         TChatServerHooks hooks;
         hooks.ShowChatWindow = [](bool dialed) { ChatForm->ShowForCall(dialed); };
-        hooks.HideChatWindow = [] { ChatForm->hide(); };
+        hooks.HideChatWindow = [] {
+            ChatForm->hide();
+            // The pictures the skin composed for every size the window took (a crowd's tabs
+            // make it grow) are not needed until it shows again.
+            QPixmapCache::clear();
+        };
         hooks.ListenStateChanged = [this, portChanged = std::move(listenPortChanged)](
                                        bool listening, const std::string& reason) {
             MainForm->ShowListenState(listening, reason);
@@ -119,6 +126,9 @@ public:
         ChatServer = Server.get();
         // At exit every conversation ends without questions, within the threads' time limit.
         shutdown.Add([this] {
+            // Hidden, the window lays out and draws none of the tabs on their way out: removing
+            // the tab in front would otherwise show the next one, just to remove it too.
+            ChatForm->hide();
             Server->StopAndWait([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); },
                 ThreadExitLimit);
         });
@@ -160,6 +170,12 @@ private:
             if (contact == nullptr)
                 return std::nullopt;
             return contact->Style;
+        };
+        hooks.Contacts = [] {
+            std::vector<TNearbyContact> contacts;
+            for (const TUserRecordType& user : MainForm->PhonebookHandlers().Phonebook().UsersList)
+                contacts.push_back({ user.Name, user.IPAddress, user.Port });
+            return contacts;
         };
         hooks.AddToPhonebook
             = [](const std::string& name, const std::string& address, const std::string& port) {
@@ -214,6 +230,10 @@ void CreateWindows(TWindows& windows, const std::filesystem::path& settingsPath,
     windows.Main
         = std::make_unique<TMainForm>(settingsPath, TrayAvailable(), prompts, std::move(uses));
     MainForm = windows.Main.get();
+    // People Nearby weighs its rows against the phonebook, and every change of the phonebook
+    // refills the main window's list.
+    QObject::connect(MainForm->UsersListingBox->model(), &QAbstractItemModel::modelReset, MainForm,
+        [&nearby] { nearby.PhonebookChanged(); });
     ChatForm->SetMainFormHooks(
         [] { return MainForm->ExitRequested; }, [] { MainForm->CloseAllChats(); });
 }

@@ -12,6 +12,7 @@
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
+#include "shell/TSettingsWatcher.h"
 #include "skin/BuiltinSkinPackage.h"
 #include "skin/SkinChoice.h"
 #include "skin/SkinLoader.h"
@@ -238,6 +239,8 @@ void TMainForm::CreatePhonebook()
     DeleteLabel->OnClick
         = [this, &handlers] { RunPhonebookHandler([&] { handlers.DeleteLabelClick(); }); };
 
+    SettingsWatcher
+        = std::make_unique<TSettingsWatcher>(SettingsFile, [this] { SettingsFileChanged(); });
     Phonebook->SetErrorReporter(
         [this](const std::exception_ptr& error) { ShowErrorBox(Prompts, error); });
 
@@ -255,6 +258,15 @@ void TMainForm::CreatePhonebook()
         ShowAtStart(ErrorBoxText(*report.ConversionError), IPromptService::TNotice::Error);
     if (report.Repaired)
         ShowAtStart(*report.Repaired, IPromptService::TNotice::Message);
+}
+
+void TMainForm::SettingsFileChanged()
+{
+    // Another program wrote the file (or this one did: each part compares with what it read).
+    Phonebook->SettingsFileChanged();
+    VisibleNearbyItem->setChecked(ReadVisibleNearby(SettingsFile));
+    if (Uses.NearbySettingsChanged)
+        Uses.NearbySettingsChanged();
 }
 
 void TMainForm::ShowAtStart(const std::string& text, IPromptService::TNotice kind)

@@ -25,6 +25,8 @@ class QPushButton;
 
 namespace quillet {
 
+class TSettingsWatcher;
+
 class TEditRecord;
 class TLinkLabel;
 class TUsersListingBox;
@@ -172,6 +174,8 @@ private:
     // Shows a problem found while the window was made, in the background, once the event loop
     // runs.
     void ShowAtStart(const std::string& text, IPromptService::TNotice kind);
+    // settings.ini changed: the phonebook, the Visible Nearby mark and the announcement follow it.
+    void SettingsFileChanged();
 
     std::filesystem::path SettingsFile;
     bool HasTray;
@@ -183,6 +187,7 @@ private:
     TMainFormDependencies Uses;
     TWindowPlacer Placer;
     std::unique_ptr<TMainFormPhonebook> Phonebook;
+    std::unique_ptr<TSettingsWatcher> SettingsWatcher;
 };
 
 } // namespace quillet

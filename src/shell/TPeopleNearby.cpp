@@ -30,8 +30,13 @@ TPeopleNearbyForm& TPeopleNearby::Form()
     Window = std::make_unique<TPeopleNearbyForm>(Rows);
     Window->setWindowIcon(QuilletIcon());
     Window->SetVisibleNearby(ReadVisibleNearby(SettingsFile));
-    Window->OnShown = [this] { Service.StartBrowsing(); };
+    Window->OnShown = [this] {
+        Looking = true;
+        PhonebookChanged();
+        Service.StartBrowsing();
+    };
     Window->OnClosed = [this] {
+        Looking = false;
         Service.StopBrowsing();
         Rows.Clear();
     };
@@ -67,14 +72,21 @@ void TPeopleNearby::Withdraw()
     Announcer.Update(false, {}, 0);
 }
 
+void TPeopleNearby::PhonebookChanged()
+{
+    // A closed window has no rows; it takes the phonebook as it is when it opens.
+    if (Looking && Hooks.Contacts)
+        Rows.SetContacts(Hooks.Contacts());
+}
+
 void TPeopleNearby::Dial(const TNearbyPerson& person)
 {
     if (!Hooks.Dial)
         return;
     TChatStyle style = TChatStyle::IMPreview;
-    if (Hooks.ContactStyle) {
+    if (Hooks.ContactStyle && person.Standing == TNearbyStanding::Contact) {
         // A style the program has no button for starts as a new contact's would, as in Dial.
-        if (const std::optional<TChatStyle> known = Hooks.ContactStyle(person.Name);
+        if (const std::optional<TChatStyle> known = Hooks.ContactStyle(person.Contact);
             known && IsKnownStyle(static_cast<std::uint8_t>(*known)))
             style = *known;
     }

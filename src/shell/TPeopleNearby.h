@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -34,6 +35,8 @@ public:
             Dial;
         // The start style of the phonebook's contact of that name, if there is one.
         std::function<std::optional<TChatStyle>(const std::string& name)> ContactStyle;
+        // Every contact of the phonebook, for telling people nearby from contacts.
+        std::function<std::vector<TNearbyContact>()> Contacts;
         // Opens the contact editor filled with a person's name, address and port.
         std::function<void(
             const std::string& name, const std::string& address, const std::string& port)>
@@ -52,9 +55,12 @@ public:
     void ListenPortChanged(std::uint16_t port);
     // The program ends: the announcement goes at once, and nothing is announced again.
     void Withdraw();
+    // The phonebook changed: the rows are weighed against it anew.
+    void PhonebookChanged();
 
-    // A person is dialed in the style a new contact gets, or in the start style of the contact
-    // of the same name.
+    // A person is dialed in the style a new contact gets, or, when they are a contact (the
+    // contact's name reads like theirs and it is called where they are), in that contact's
+    // start style. A name alone never lends a contact's settings.
     void Dial(const TNearbyPerson& person);
     void AddToPhonebook(const TNearbyPerson& person);
 
@@ -72,6 +78,7 @@ private:
     std::unique_ptr<TPeopleNearbyForm> Window;
     std::uint16_t Port = 0;
     bool Ended = false;
+    bool Looking = false; // the window is open
 };
 
 } // namespace quillet

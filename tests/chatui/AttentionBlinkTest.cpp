@@ -49,6 +49,9 @@ TEST(AttentionBlinkTest, BlinksFourTimesAndEndsLit)
         }
         EXPECT_EQ(blink.Toggles(), row.Toggles);
         EXPECT_TRUE(blink.NeedsTicks());
+        if (row.Toggles == TAttentionBlink::MaxToggles) {
+            EXPECT_EQ(blink.NextToggleInMs(), std::nullopt) << "lit, and no toggle to come";
+        }
     }
 }
 
@@ -57,9 +60,14 @@ TEST(AttentionBlinkTest, ClearEndsItAndStartBeginsAnew)
     testing::TFakeTickSource ticks(5000);
     TAttentionBlink blink(ticks);
     blink.Start();
-    ticks.Advance(201);
+    EXPECT_EQ(blink.NextToggleInMs(), 201u) << "due once more than the interval has passed";
+    ticks.Advance(150);
+    EXPECT_EQ(blink.NextToggleInMs(), 51u);
+    ticks.Advance(51);
+    EXPECT_EQ(blink.NextToggleInMs(), 0u);
     EXPECT_TRUE(blink.Tick());
     blink.Clear();
+    EXPECT_EQ(blink.NextToggleInMs(), std::nullopt);
     EXPECT_FALSE(blink.Lit());
     EXPECT_FALSE(blink.Active());
     EXPECT_FALSE(blink.NeedsTicks());

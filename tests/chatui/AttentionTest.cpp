@@ -81,6 +81,19 @@ TEST_F(Attention, SeeingTheTabClearsIt)
     EXPECT_FALSE(TickAfter(500)) << "and it stays off";
 }
 
+// A lit tab that has done blinking needs no pass of anything to see that the user looks at it.
+TEST_F(Attention, TheLitTabEndsItByItselfWhenItsWindowComesToTheFront)
+{
+    Background->Owner.Engine.ProcessIncoming("Bob\r\nx\r");
+    Form.SetActiveSheet(Background->Tab->Sheet());
+    for (int toggle = 1; toggle <= TConversationTab::MaxToggles; ++toggle)
+        TickAfter(201);
+    EXPECT_TRUE(Lit()) << "the tab the user picked, but the window is not in front";
+    ShowAndActivate();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Background->Tab->AttentionActive(); }, 3000));
+    EXPECT_FALSE(Lit());
+}
+
 TEST_F(Attention, TheTabTheUserSeesDoesNotBlink)
 {
     ShowAndActivate();

@@ -6,7 +6,10 @@
 #include "chatui/TRichPane.h"
 #include "chatui/TTabStrip.h"
 
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace quillet {
@@ -80,6 +83,51 @@ TEST_F(ChatFormTabs, RemovingTheActiveTabLeavesActiveSheetMatchingNoTab)
     EXPECT_EQ(Form.TabCount(), 0);
     auto fresh = AddTab();
     EXPECT_EQ(Form.ActiveSheet(), fresh->Tab->Sheet()) << "the first tab of an empty window";
+}
+
+// A crowd of callers wraps the tabs onto more rows than the screen holds: the window stays on
+// the screen with the conversation's typing pane and Send button, and every tab can still be
+// reached, by the keyboard and by the wheel.
+TEST_F(ChatFormTabs, ACrowdsTabsKeepTheWindowAndItsControlsOnTheScreen)
+{
+    Form.show();
+    std::vector<std::unique_ptr<TConversationRig>> crowd;
+    for (int i = 0; i < 600; ++i)
+        crowd.push_back(AddTab());
+    QCoreApplication::processEvents();
+    Form.hide();
+    Form.show();
+    QCoreApplication::processEvents();
+
+    TTabStrip& strip = Form.Tabs().Strip();
+    const QRect available = Form.screen()->availableGeometry();
+    ASSERT_GT(strip.RowCount() * strip.TabRect(0).height(), available.height())
+        << "the crowd's rows would not fit on the screen";
+    EXPECT_TRUE(available.contains(Form.frameGeometry()))
+        << "window " << Form.frameGeometry().height() << " px high";
+    const auto onScreen = [&](QWidget* control) {
+        return available.contains(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
+    };
+    const auto& controls = crowd.front()->Tab->Controls();
+    EXPECT_TRUE(onScreen(controls.LocalPane));
+    EXPECT_TRUE(onScreen(controls.SendButton));
+
+    // The tab before the first is the last: its row comes into view and takes clicks.
+    QTest::keyClick(&Form, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+    const int last = strip.Count() - 1;
+    ASSERT_EQ(strip.CurrentIndex(), last);
+    EXPECT_TRUE(strip.rect().contains(strip.TabRect(last)));
+    EXPECT_EQ(strip.TabAt(strip.TabRect(last).center()), last);
+    EXPECT_FALSE(strip.rect().intersects(strip.TabRect(0)));
+
+    // The wheel brings the first row back.
+    QWheelEvent up(QPointF(10, 5), strip.mapToGlobal(QPointF(10, 5)), {},
+        QPoint(0, QWheelEvent::DefaultDeltasPerStep * strip.RowCount()), Qt::NoButton, {},
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&strip, &up);
+    EXPECT_TRUE(strip.rect().contains(strip.TabRect(0)));
+    ClickTab(0);
+    EXPECT_EQ(strip.CurrentIndex(), 0);
 }
 
 TEST_F(ChatFormTabs, FactoryBuildsTabsInTheWindowUnderTheConversationsName)

@@ -191,6 +191,24 @@ TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
     EXPECT_EQ(a.Style(), TChatStyle::IMPreview);
 }
 
+// The other side's preview line is the typing pane as it shows after a selection is erased (the
+// other kinds of edit are the tab's tests').
+TEST_F(EndToEndTest, ThePreviewFollowsEveryEditOfTheTypingPane)
+{
+    TCopy alice(Dispatcher, "Alice", Ticks);
+    TCopy bob(Dispatcher, "Bob", Ticks);
+    Call(alice, bob, TChatStyle::IMPreview);
+    TRichPane& pane = *alice.Tab(0).Controls().LocalPane;
+    TRichPane& preview = *bob.Tab(0).Controls().PreviewPane;
+    QTest::keyClicks(&pane, QStringLiteral("more"));
+    QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&pane, Qt::Key_Backspace);
+    QTest::keyClicks(&pane, QStringLiteral("again"));
+    EXPECT_EQ(pane.Text(), QStringLiteral("again"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.Text() == pane.Text(); }, 3000))
+        << preview.Text().toStdString();
+}
+
 TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)
 {
     TCopy alice(Dispatcher, "Alice", Ticks);

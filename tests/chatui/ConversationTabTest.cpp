@@ -258,8 +258,7 @@ TEST_F(ConversationTab, AKeyTypedBeforeAReceivedSwitchShowsGoesByTheNewStyle)
     Rig->Owner.Sender.Clear();
     Engine().DecideIncoming("\xFB");
     EXPECT_EQ(Tab().Style(), TChatStyle::Realtime);
-    char32_t key = U'x';
-    Tab().LocalPaneKeyPress(key);
+    Ui().LocalPane->TypeChar(U'x');
     EXPECT_EQ(Tab().Style(), TChatStyle::IM);
     EXPECT_EQ(Rig->Owner.Sender.Bytes(), "\xFB\xF9");
     EXPECT_EQ(Ui().LocalPane->Text(), QStringLiteral("x"));
@@ -407,8 +406,6 @@ TEST(ConversationTabPanes, PanesMadeWhenATabIsFirstShownAreThoseOfATabShownAllAl
         for (int i = 0; i < 40; ++i)
             rig->Owner.Engine.ProcessIncoming("line " + std::to_string(i) + "\r");
         rig->Owner.Engine.ProcessIncoming("half a li\x08ne");
-        char32_t key = U'k';
-        rig->Tab->LocalPaneKeyPress(key);
         QApplication::processEvents();
     }
     EXPECT_FALSE(later.Tab->PanesMade()) << "nothing so far needed them";

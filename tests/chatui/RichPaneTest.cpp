@@ -114,47 +114,11 @@ TEST_F(RichPane, ErasingWalksBackAcrossTheSplitsOneCharacterAtATime)
     EXPECT_FALSE(Pane.EndsWithLineBreak());
 }
 
-TEST_F(RichPane, BackspaceAtASplitErasesTheCharacterBeforeIt)
-{
-    Pane.setReadOnly(false);
-    QString line;
-    for (int i = 0; i < TRichPane::MaxBlockChars + 2; ++i)
-        line += QChar(u'a' + i % 26);
-    Pane.AppendRun(line, Blue);
-    ASSERT_EQ(Pane.document()->blockCount(), 2);
-    const int split = Pane.document()->lastBlock().position();
-    QTextCursor caret = Pane.textCursor();
-    caret.setPosition(split);
-    Pane.setTextCursor(caret);
-
-    QTest::keyClick(&Pane, Qt::Key_Backspace);
-    line.remove(split - 2, 1); // the character before the paragraph break at split - 1
-    EXPECT_EQ(Pane.Text(), line);
-}
-
 TEST_F(RichPane, ErasesACharacterOutsideTheBasicPlaneWhole)
 {
     Pane.AppendRun(QString::fromUtf8("a\xF0\x9F\x98\x80"), Blue);
     Pane.EraseLastChar();
     EXPECT_EQ(Pane.Text(), QStringLiteral("a"));
-}
-
-TEST_F(RichPane, BackspaceInTheTypingPaneErasesBeforeTheCaret)
-{
-    Pane.setReadOnly(false);
-    Pane.AppendRun(QStringLiteral("abc"), Blue);
-    Pane.CloseBatch(); // the text is in the document, where the user can put the caret
-    QTextCursor caret = Pane.textCursor();
-    caret.setPosition(2);
-    Pane.setTextCursor(caret);
-    QTest::keyClick(&Pane, Qt::Key_Backspace);
-    EXPECT_EQ(Pane.Text(), QStringLiteral("ac"));
-    QTest::keyClick(&Pane, Qt::Key_Return);
-    EXPECT_EQ(Pane.Text(), QStringLiteral("a\nc"));
-    EXPECT_EQ(EarlierBlocksKeepingGlyphs(Pane), std::vector<int> {});
-    QTest::keyClick(&Pane, Qt::Key_Delete);
-    QTest::keyClick(&Pane, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Pane.Text(), QStringLiteral("a\nc")) << "no forward erasing, no undo";
 }
 
 // Everything the document holds that shows: per paragraph whether it continues a line, the
@@ -326,8 +290,8 @@ TEST_F(RichPane, AppendsOfOnePassGiveTheDocumentOfAppendsMadeOneByOne)
     }
 }
 
-// A scroll asked for later (a typed key's) waits for the event loop: the key handler does not lay
-// the pane out, and the keys of one pass are scrolled to once.
+// A scroll asked for later (an edit's) waits for the event loop: the edit does not lay the pane
+// out, and the edits of one pass are scrolled to once.
 TEST_F(RichPane, AScrollAskedForLaterWaitsForTheEventLoop)
 {
     Pane.show();
@@ -342,13 +306,29 @@ TEST_F(RichPane, AScrollAskedForLaterWaitsForTheEventLoop)
     int seenByWorkQueuedBefore = -1;
     QMetaObject::invokeMethod(
         &Pane, [&] { seenByWorkQueuedBefore = bar.value(); }, Qt::QueuedConnection);
-    Pane.ScrollToEndLater();
+    Pane.ScrollToCaretLater();
     Pane.AppendRun(QStringLiteral("one more\n"), Blue);
-    Pane.ScrollToEndLater();
+    Pane.ScrollToCaretLater();
     EXPECT_EQ(bar.value(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(bar.value(), bar.maximum(), 2000);
     EXPECT_EQ(seenByWorkQueuedBefore, 0);
     EXPECT_TRUE(Pane.Text().endsWith(QStringLiteral("one more\n")));
+}
+
+// A pane one line high, as the typing pane and the preview line are: scrolled to its end with a
+// selection in it, or by its scroll bar, it still shows its line.
+TEST_F(RichPane, AOneLinePaneKeepsItsLineInView)
+{
+    Pane.setLineWrapMode(QPlainTextEdit::NoWrap);
+    Pane.resize(300, Pane.fontMetrics().lineSpacing());
+    Pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pane));
+    Pane.AppendRun(QStringLiteral("more"), Blue);
+    Pane.selectAll();
+    Pane.ScrollToEnd();
+    EXPECT_EQ(Pane.verticalScrollBar()->value(), 0);
+    Pane.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(Pane.verticalScrollBar()->value(), 0);
 }
 
 TEST_F(RichPane, AHeldBackRepaintIsReleased)

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,10 +60,12 @@ public:
     {
         if (ownCopy)
             OwnFound.push_back(sighting.Name);
+        FoundNames.insert(sighting.Name);
         People.Found(sighting, ownCopy);
     }
     void Changed(const TNearbySighting& sighting, const TNearbyEndpoint& endpoint) override
     {
+        ResolvedNames.insert(sighting.Name);
         People.Changed(sighting, endpoint);
     }
     void Gone(const TNearbySighting& sighting) override { People.Gone(sighting); }
@@ -81,6 +84,8 @@ public:
     TNearbyPeople People;
     std::vector<TNearbyServiceState> States;
     std::vector<std::string> OwnFound;
+    std::set<std::string> FoundNames;
+    std::set<std::string> ResolvedNames;
 };
 
 // A copy's discovery service with its listener.
@@ -339,6 +344,74 @@ TEST_F(AvahiNearby, HundredsOfStrangersWithOddNamesAndRecordsAreListedSafely)
     EXPECT_TRUE(bob.Heard.Lists("Righttxt.exe"));
     EXPECT_TRUE(bob.Heard.Lists("<b>bold</b>"));
     EXPECT_TRUE(bob.Heard.Lists("Linebreak"));
+}
+
+// A hostile computer on side B sends hand-made answers (mdns-answer): thousands of names that
+// never resolve, impostors of a contact and services nobody can call. Then side B's daemon
+// announces a genuine person, who is listed at once; the impostors are marked and the services
+// nobody can call are not listed.
+TEST_F(AvahiNearby, AFloodOfSilentNamesHoldsUpNobodyAndImpostorsAreMarked)
+{
+    const auto hostile = [](const std::string& words) {
+        return std::system(("ip netns exec " + Sandbox->Value("B_NETNS")
+                   + " " QUILLET_MDNS_ANSWER " " + Sandbox->Value("B_ADDRESS") + " " + words)
+                               .c_str())
+            == 0;
+    };
+    TCopy bob(Dispatcher);
+    bob.Heard.People.SetContacts({ { "Jane Doe", "169.254.23.50", "2323" } });
+    bob.Service.StartBrowsing();
+
+    // Side A's daemon keeps at most 4,096 records per interface (its cache-entries-max) and drops
+    // whatever arrives beyond them, genuine people included: more silent names than that hide
+    // everyone new from every program there. Below that, the flood is the program's to cope with;
+    // 3,500 leave room for the records of the services below and of earlier tests (at 4,000 the
+    // cache was full now and then, and a hand-made service never resolved).
+    constexpr std::size_t Batches = 7;
+    constexpr std::size_t Batch = 500;
+    const auto silent = [&] {
+        return static_cast<std::size_t>(
+            std::count_if(bob.Heard.FoundNames.begin(), bob.Heard.FoundNames.end(),
+                [](const std::string& name) { return name.starts_with("Silent "); }));
+    };
+    for (std::size_t batch = 0; batch < Batches; ++batch) {
+        ASSERT_TRUE(hostile("silent 'Silent " + std::to_string(batch) + "' 500"));
+        // A batch at a time, so that the daemon's receive buffer never overflows.
+        ASSERT_TRUE(WaitFor([&] { return silent() == (batch + 1) * Batch; })) << silent();
+    }
+    const std::string b = " '" + Sandbox->Value("B_ADDRESS") + "' ";
+    const std::vector<std::pair<std::string, std::string>> hand
+        = { { "Jane Doe", b + "2323" }, { "Jane Doe\u200D", b + "2323" },
+              { "Jane\u200BDoe", b + "2323" }, { "Loop Back", " 127.0.0.1 2323" },
+              { "Multi Cast", " 224.0.0.1 2323" }, { "Port Zero", b + "0" } };
+    for (std::size_t i = 0; i < hand.size(); ++i) {
+        ASSERT_TRUE(
+            hostile("service '" + hand[i].first + "' host" + std::to_string(i) + hand[i].second));
+    }
+    ASSERT_TRUE(Sandbox->Publish("b", "Genuine Person", 2323));
+    ASSERT_TRUE(WaitFor([&] { return bob.Heard.FoundNames.contains("Genuine Person"); }));
+    // Once the daemon has reported the person, the flood must not keep them waiting.
+    EXPECT_TRUE(Dispatcher.ProcessUntil([&] { return bob.Heard.Lists("Genuine Person"); }, 5s));
+
+    // Once every hand-made service has been resolved, only the impostors are listed, marked.
+    ASSERT_TRUE(WaitFor([&] {
+        return std::all_of(hand.begin(), hand.end(),
+            [&](const auto& service) { return bob.Heard.ResolvedNames.contains(service.first); });
+    }));
+    // (Services of tests that ran before in this process may still be listed.)
+    const std::set<std::string> ours { "Genuine Person", "Jane Doe", "JaneDoe", "Loop Back",
+        "Multi Cast", "Port Zero" };
+    std::vector<std::pair<std::string, TNearbyStanding>> rows;
+    for (std::size_t i = 0; i < bob.Heard.People.RowCount(); ++i) {
+        const TNearbyPerson& row = bob.Heard.People.Row(i);
+        if (ours.contains(row.Name))
+            rows.emplace_back(row.Name, row.Standing);
+    }
+    const auto impostor = TNearbyStanding::NotContact;
+    EXPECT_EQ(rows,
+        (std::vector<std::pair<std::string, TNearbyStanding>> {
+            { "Genuine Person", TNearbyStanding::Stranger }, { "Jane Doe", impostor },
+            { "Jane Doe", impostor }, { "JaneDoe", impostor } }));
 }
 
 } // namespace

@@ -177,26 +177,68 @@ TEST_F(NearbyPeople, RowsAreSortedIgnoringCaseAndShowCleanedNames)
     EXPECT_EQ(Names(), (std::vector<std::string> { "-pc", "alice", "Ann", "Bob", "bob", "Carl" }));
 }
 
-TEST_F(NearbyPeople, AtMostMaxPeopleAreKeptAndTheOverflowIsSaid)
+TEST_F(NearbyPeople, OnlyShownPeopleCountAndThoseWaitingComeInAsPlacesFree)
 {
+    // Thousands of names that never resolve take no place.
+    for (int i = 0; i < 3000; ++i)
+        Service.Appear("Silent " + std::to_string(i), "");
     for (std::size_t i = 0; i < TNearbyPeople::MaxPeople; ++i)
         Service.Appear("P" + std::to_string(i), "10.0.0.1");
     EXPECT_FALSE(People.Overflowed());
+    // People resolved while the list is full wait, in the order they were resolved.
     const int statuses = Shadow.Statuses;
-    Service.Appear("One too many", "10.0.0.2");
-    EXPECT_EQ(People.RowCount(), TNearbyPeople::MaxPeople);
+    Service.Appear("Zed", "10.0.0.2");
+    Service.Appear("Amy", "10.0.0.3");
     EXPECT_TRUE(People.Overflowed());
-    EXPECT_EQ(Shadow.Statuses, statuses + 1);
-    // The turned-away one stays unknown, also when its goodbye comes.
-    Service.Leave("One too many");
-    EXPECT_EQ(People.RowCount(), TNearbyPeople::MaxPeople);
-    // A known person's further sightings are still taken.
-    Service.Appear("P7", "10.0.0.1", 5);
+    Service.Leave("P7");
+    EXPECT_EQ(People.Row(People.RowCount() - 1).Name, "Zed");
+    Service.Leave("Amy");
+    EXPECT_FALSE(People.Overflowed());
+    EXPECT_EQ(Shadow.Statuses, statuses + 2);
     EXPECT_EQ(People.RowCount(), TNearbyPeople::MaxPeople);
 
+    // Beyond MaxServices (so far the silent ones and the rows), services are turned away until
+    // the list is cleared.
+    Service.Leave("P8");
+    for (std::size_t i = 3000 + People.RowCount(); i < TNearbyPeople::MaxServices; ++i)
+        Service.Appear("More " + std::to_string(i), "");
+    Service.Appear("Turned away", "10.0.0.4");
+    EXPECT_TRUE(People.Overflowed());
+    EXPECT_EQ(People.RowCount(), TNearbyPeople::MaxPeople - 1);
+    Service.Appear("Silent 5", "10.0.0.5");
+    EXPECT_EQ(People.RowCount(), TNearbyPeople::MaxPeople) << "one kept resolves at last";
     People.Clear();
-    EXPECT_EQ(People.RowCount(), 0u);
     EXPECT_FALSE(People.Overflowed());
+}
+
+TEST_F(NearbyPeople, OnlyAddressesThatCanBeCalledAreShown)
+{
+    Service.Appear("Loop", "127.0.0.1");
+    Service.Appear("Group", "224.0.0.1");
+    Service.Appear("Nowhere", "10.0.0.7", 2, 0);
+    EXPECT_EQ(People.RowCount(), 0u);
+    // Seen on another link where it can be called, the same service is listed there.
+    Service.Appear("Loop", "10.0.0.8", 3);
+    ASSERT_EQ(Names(), std::vector<std::string> { "Loop" });
+    EXPECT_EQ(People.Row(0).Endpoint.Address, "10.0.0.8");
+    People.Changed({ 3, 0, "Loop", "local" }, { "loop.local", "0.0.0.0", 2323 });
+    EXPECT_EQ(People.RowCount(), 0u);
+}
+
+TEST_F(NearbyPeople, RowsAreWeighedAgainstThePhonebookAsItComesAndChanges)
+{
+    Service.Appear("Bob", "10.0.0.8");
+    Service.Appear("Jane\xE2\x80\x8B"
+                   "Doe",
+        "10.0.0.7");
+    People.SetContacts({ { "Jane Doe", "10.0.0.70", "2323" } });
+    EXPECT_EQ(People.Row(1).Standing, TNearbyStanding::NotContact);
+    EXPECT_EQ(People.Row(1).Contact, "Jane Doe");
+    EXPECT_EQ(Shadow.Changes, 1) << "only the row that changed";
+    Service.Appear("Jane Doe", "10.0.0.70");
+    EXPECT_EQ(People.Row(1).Standing, TNearbyStanding::Contact);
+    People.SetContacts({});
+    EXPECT_EQ(People.Row(1).Standing, TNearbyStanding::Stranger);
 }
 
 TEST_F(NearbyPeople, TheDaemonGoingAwayEmptiesTheListAndTheStatusFollows)

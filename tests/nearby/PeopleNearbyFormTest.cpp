@@ -152,21 +152,43 @@ TEST_F(PeopleNearbyForm, TheLineUnderTheListSaysWhetherOthersSeeThisCopy)
         { true, "Ann #2", false, "Others nearby see you as \u201CAnn #2\u201D." },
         { true, "<b>Ann</b>", true,
             "Others nearby see you as \u201C<b>Ann</b>\u201D. More people are around than the list "
-            "holds; it shows " },
+            "holds; it shows 2." },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Says);
         Form.SetVisibleNearby(row.Chosen);
         People.AnnouncedAs(row.Announced);
         if (row.Full) {
-            for (std::size_t i = 0; i <= TNearbyPeople::MaxPeople; ++i)
-                Service.Appear("P" + std::to_string(i), "10.0.0.1");
+            // Names that never say where they are fill what the list keeps; it shows two.
+            for (std::size_t i = 3; i <= TNearbyPeople::MaxServices; ++i)
+                Service.Appear("Silent " + std::to_string(i), "");
+            for (const char* name : { "Ann", "Bob", "Cy" })
+                Service.Appear(name, "10.0.0.1");
         }
-        EXPECT_TRUE(Form.StatusLabel->text().startsWith(QString::fromUtf8(row.Says)))
-            << Form.StatusLabel->text().toStdString();
+        EXPECT_EQ(Form.StatusLabel->text(), QString::fromUtf8(row.Says));
         EXPECT_EQ(Form.StatusLabel->textFormat(), Qt::PlainText);
     }
-    EXPECT_EQ(Form.PeopleList->model()->rowCount(), static_cast<int>(TNearbyPeople::MaxPeople));
+    EXPECT_EQ(Form.PeopleList->model()->rowCount(), 2);
+}
+
+TEST_F(PeopleNearbyForm, ARowThatIsNotTheContactItsNameReadsLikeSaysSo)
+{
+    People.SetContacts({ { "Jane Doe", "10.0.0.50", "2323" } });
+    Service.Appear("Jane Doe", "10.0.0.1");
+    Service.Appear("Jane Doe 2", "10.0.0.2");
+    const QAbstractItemModel& rows = *Form.PeopleList->model();
+    const QModelIndex impostor = rows.index(0, 0);
+    EXPECT_EQ(impostor.data(TNearbyPeopleModel::WarningRole).toString(),
+        QStringLiteral("Not your contact Jane Doe"));
+    EXPECT_EQ(impostor.data(Qt::AccessibleDescriptionRole).toString(),
+        QStringLiteral("Not your contact Jane Doe \u00B7 Jane Doe-pc \u00B7 10.0.0.1"));
+    EXPECT_TRUE(impostor.data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("<br><b>Not your contact Jane Doe</b><br>")));
+    const QModelIndex stranger = rows.index(1, 0);
+    EXPECT_EQ(stranger.data(TNearbyPeopleModel::WarningRole).toString(), QString());
+    EXPECT_EQ(stranger.data(Qt::AccessibleDescriptionRole).toString(),
+        QStringLiteral("Jane Doe 2-pc \u00B7 10.0.0.2"));
 }
 
 TEST_F(PeopleNearbyForm, OutsideNamesAreNeverTakenForMarkup)

@@ -100,6 +100,42 @@ TEST_F(CallGuardTest, DisconnectEndsADialWhoseNameGetsNoAnswer)
     EXPECT_TRUE(Until([&] { return tab.Destroyed; }));
 }
 
+// Lookups take their turn: while two names get no answer, a third dial waits, without a thread,
+// and says so; Disconnect ends it at once, and its name is never looked up.
+TEST_F(CallGuardTest, DialsBeyondTheLookupCapWaitTheirTurnAndSaySo)
+{
+    TSide bob(Dispatcher, "Bob");
+    const std::string bobPort = std::to_string(PortOf(bob));
+    TStalledNameService names;
+    TSide alice(Dispatcher, "Alice");
+    alice.Context.HostLookup = names.Function();
+    alice.Context.Lookups = std::make_shared<THostLookupQueue>(2);
+    THostLookupQueue& lookups = *alice.Context.Lookups;
+    alice.Server->RequestCall("one.example", bobPort, TChatStyle::IM);
+    ASSERT_TRUE(Until([&] { return names.AskedCount() == 1; }));
+    alice.Server->RequestCall("two.example", bobPort, TChatStyle::IM);
+    ASSERT_TRUE(Until([&] { return names.AskedCount() == 2; }));
+    alice.Server->RequestCall("three.example", bobPort, TChatStyle::IM);
+    ASSERT_TRUE(Until([&] { return alice.Views.States.size() == 3; }));
+    auto& third = *alice.Views.States[2];
+    const std::vector<std::string> waiting = { "Connecting to three.example on port " + bobPort,
+        "Waiting while other calls look up host names" };
+    ASSERT_TRUE(Until([&] { return third.StatusLines == waiting; }));
+    EXPECT_EQ(lookups.Running(), 2u);
+    EXPECT_EQ(lookups.Waiting(), 1u);
+    EXPECT_EQ(alice.Views.States[0]->StatusLines.size(), 1u) << "a lookup that runs says no more";
+
+    third.Owner->DisconnectButtonClick();
+    ASSERT_TRUE(Until([&] { return third.Ended; }));
+    EXPECT_EQ(third.StatusLines.back(), "Disconnected");
+    EXPECT_EQ(lookups.Waiting(), 0u);
+
+    names.Release();
+    EXPECT_TRUE(Until([&] { return bob.Views.States.size() == 2; })) << "the two that ran call";
+    EXPECT_TRUE(Until([&] { return lookups.Running() == 0; }));
+    EXPECT_EQ(names.AskedCount(), 2);
+}
+
 // One address cannot take the cap: its calls beyond its share are closed at once, while a caller
 // from elsewhere is answered. The cap counts connections that stand: a conversation that has
 // ended makes room although its tab stays.

@@ -93,11 +93,22 @@ TEST_F(ConversationTest, EmptyNameStillGetsOneReplyAndTheNamePhaseGoesOn)
     EXPECT_EQ(Receive(peer, 1, 300ms), "") << "the greeting is sent once";
 }
 
+std::size_t OpenDescriptors()
+{
+    const std::filesystem::directory_iterator open("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(open), end(open)));
+}
+
+// An ended conversation keeps its tab and nothing else: its thread, its socket and its wake-up
+// signal are gone while the tab waits for Close.
 TEST_F(ConversationTest, PeerResetEndsTheConversationOnceAndOffersThePeer)
 {
     TSide bob(Dispatcher, "Bob");
+    const int port = PortOf(bob);
+    const int threads = TThread::LiveCount();
+    const std::size_t descriptors = OpenDescriptors();
     TRawPeer alice;
-    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(alice.Connect(port));
     ASSERT_TRUE(alice.Send("Alice\r\n"));
     EXPECT_EQ(Receive(alice, 5, 2s), "Bob\r\n");
     alice.Reset();
@@ -108,11 +119,30 @@ TEST_F(ConversationTest, PeerResetEndsTheConversationOnceAndOffersThePeer)
     EXPECT_EQ(bob.Offers[0].Peer, "Alice");
     EXPECT_EQ(bob.Offers[0].Address, "127.0.0.1");
     EXPECT_FALSE(tab.Owner->IsConnected());
+    EXPECT_TRUE(Until([&] { return TThread::LiveCount() == threads; })) << "its thread stays";
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_FALSE(tab.Destroyed);
+    EXPECT_EQ(bob.Server->ConversationCount(), 1u);
 
     // "Close" removes the tab; the last one hides the chat window.
     tab.Owner->DisconnectButtonClick();
     EXPECT_TRUE(Until([&] { return tab.Destroyed && bob.Server->ConversationCount() == 0; }));
     EXPECT_EQ(bob.WindowHidden, 1);
+}
+
+// An idle conversation's thread sleeps until a byte arrives or a deadline comes: a key typed in
+// IM sets one on the main thread, which must wake it for the typing signal that is due later.
+TEST_F(ConversationTest, AKeyTypedInImWakesTheSleepingConversationForItsTypingSignal)
+{
+    TSide bob(Dispatcher, "Bob");
+    TRawPeer alice;
+    ASSERT_TRUE(alice.Connect(PortOf(bob)));
+    ASSERT_TRUE(alice.Send("Alice\r\n\xFB"));
+    EXPECT_EQ(Receive(alice, 6, 5s), "Bob\r\n\xFB");
+    auto& tab = *bob.Views.States[0];
+    ASSERT_TRUE(Until([&] { return tab.Style == TChatStyle::IM; }));
+    tab.Owner->Input().TypingPaneChanged("k", 0);
+    EXPECT_EQ(Receive(alice, 2, 5s), "\xF9\xF7") << "typing, then stopped 2 s after the key";
 }
 
 TEST_F(ConversationTest, RefusedCallShowsConnectingThenDisconnectedAndWhy)
@@ -157,9 +187,9 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
     EXPECT_EQ(a.Style, TChatStyle::IM);
 
     // IM: Alice types "hi" and sends it; Bob sees her label, the line and an empty notice.
-    a.Owner->Input().KeyTyped(U'h', true);
+    a.Owner->Input().TypingPaneChanged("h", 0);
     ASSERT_TRUE(Until([&] { return b.TypingNotice == "Alice is typing..."; }));
-    a.Owner->Input().KeyTyped(U'i', false);
+    a.Owner->Input().TypingPaneChanged("hi", 0);
     a.Owner->Input().SendLine("hi");
     ASSERT_TRUE(Until([&] { return b.Transcript == "Alice: hi\n"; })) << b.Transcript;
     EXPECT_EQ(b.TypingNotice, "");
@@ -169,7 +199,7 @@ TEST_F(ConversationTest, TwoSidesGreetTypeSwitchAndDisconnect)
     b.Owner->Input().UserChoseStyle(TChatStyle::Realtime);
     ASSERT_TRUE(
         Until([&] { return a.Style == TChatStyle::Realtime && a.Marked == TChatStyle::Realtime; }));
-    b.Owner->Input().KeyTyped(U'y', false);
+    b.Owner->Input().TypingPaneChanged("y", 0);
     ASSERT_TRUE(Until([&] { return a.Transcript.size() >= 1 && a.Transcript.back() == 'y'; }));
 
     // Alice disconnects: both sides end, "Disconnected" once each.

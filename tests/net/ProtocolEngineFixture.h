@@ -46,6 +46,14 @@ protected:
         Sender.Clear();
         Display.Calls.clear();
     }
+
+    // A key typed at the end of the typing pane, which holds Typed.
+    void TypeKey(char key = 'k')
+    {
+        Typed += key;
+        Engine.TypingPaneChanged(Typed, 0);
+    }
+    std::string Typed;
 };
 
 // Two engines wired to each other: bytes one sends are what the other receives.

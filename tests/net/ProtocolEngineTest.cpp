@@ -12,31 +12,25 @@
 namespace quillet::testing {
 namespace {
 
-// The typing pane as the window keeps it: which keys reach the engine, what the pane holds, and
-// Enter pressing Send in the IM styles.
+// The typing pane as the window keeps it: its text, what a key does to it at its end, and Enter
+// sending the line in the one-line styles.
 struct TTypingPane {
     TProtocolEngine& Engine;
-    std::u32string Text;
+    std::string Text;
 
-    void Key(char32_t key)
+    void Key(char key)
     {
-        const bool erase = key == 8 || key == 127;
-        if (erase && Text.empty())
-            return;
-        Engine.KeyTyped(key, Text.empty());
-        if (key == U'\r') {
-            if (Engine.Style() == TChatStyle::IM && !Text.empty()) {
-                std::string utf8;
-                for (const char32_t c : Text)
-                    utf8 += static_cast<char>(c);
-                Engine.SendLine(utf8);
-            }
+        if (key == '\r' && Engine.Style() != TChatStyle::Realtime) {
+            Engine.LineEndTyped();
+            Engine.SendLine(Text);
             Text.clear();
-        } else if (erase) {
-            Text.pop_back();
-        } else {
-            Text += key;
+            return;
         }
+        if (key != '\b')
+            Text += key == '\r' ? '\n' : key;
+        else if (!Text.empty())
+            Text.pop_back();
+        Engine.TypingPaneChanged(Text, 0);
     }
 };
 
@@ -61,7 +55,7 @@ TEST_P(GoldenTyping, HiBackspaceIEnterGivesTheWrittenBytes)
     if (GetParam().Style != TChatStyle::Realtime)
         Choose(GetParam().Style);
     TTypingPane pane { Engine, {} };
-    for (const char32_t key : { U'h', U'i', U'\b', U'i', U'\r' })
+    for (const char key : { 'h', 'i', '\b', 'i', '\r' })
         pane.Key(key);
     EXPECT_EQ(Sender.Sends(), GetParam().Expected);
 }
@@ -73,57 +67,99 @@ INSTANTIATE_TEST_SUITE_P(AllStyles, GoldenTyping,
                 "hi", "\r\n" } },
         TGoldenTyping { TChatStyle::IMPreview, { "h", "i", "\b", "i", "\r" } }));
 
-struct TKeyCase {
-    const char* Name;
-    TChatStyle Style;
-    char32_t Key;
-    bool PaneEmpty;
-    std::string Expected;
-};
-
-void PrintTo(const TKeyCase& c, std::ostream* os)
+// Whatever the user did to the pane, the peer's copy is turned into the pane's text with the
+// erases and characters the wire has (in IM a typing signal stands for it). Each row starts from
+// a pane whose text `From` the peer has already.
+TEST_F(ProtocolEngineTest, APaneChangeSendsWhatTurnsThePeersCopyIntoThePane)
 {
-    *os << c.Name;
-}
-
-class KeySending : public ProtocolEngineTest, public ::testing::WithParamInterface<TKeyCase> { };
-
-TEST_P(KeySending, SendsTheByteOfTheStyleRule)
-{
+    struct TRow {
+        const char* Name;
+        TChatStyle Style;
+        std::string From;
+        std::string To; // UTF-8; Enter when `Enter`
+        std::string Expected;
+        std::size_t Dropped = 0;
+        bool Enter = false;
+    };
+    using enum TChatStyle;
+    const TRow rows[] = {
+        { "a key at the end", Realtime, "mor", "more", "e" },
+        { "the last character erased", Realtime, "more", "mor", "\b" },
+        { "the whole text selected and erased", IMPreview, "more", "", "\b\b\b\b" },
+        { "a paste in the middle", IMPreview, "abcd", "abXYcd", "\b\bXYcd" },
+        { "a word typed over a selection", Realtime, "one two", "one six", "\b\b\bsix" },
+        { "a line broken in the middle", Realtime, "ab", "a\nb", "\b\rb" },
+        { "a line end erased", Realtime, "a\nb", "ab", "\b\bb" },
+        { "the limit took the front", Realtime, "abcdef", "cdefg", "g", 2 },
+        { "the limit took more than the copy", Realtime, "ab", "x", "x", 5 },
+        { "nothing changed", Realtime, "same", "same", "" },
+        { "erasing an empty pane", IMPreview, "", "", "" },
+        { "letters whose bytes are signals", Realtime, "",
+            "\xC3\xB7\xC3\xB8\xC3\xB9\xC3\xBA\xC3\xBB\xC3\xBC", "/ouuuu" },
+        { "what Windows-1252 holds, and what it does not", IMPreview, "",
+            "\xC3\xA9\xE2\x82\xAC\xE2\x9C\x93", "\xE9\x80?" },
+        { "a control character has no byte", Realtime, "",
+            "a\x01\xC2\x81"
+            "b",
+            "ab" },
+        { "IM: a change is a typing signal", IM, "a", "ab", Bytes({ 0xF9 }) },
+        { "IM: no change, no signal", IM, "a", "a", "" },
+        { "IM: Enter is a typing signal", IM, "", "", Bytes({ 0xF9 }), 0, true },
+        { "IM with preview: Enter ends the line", IMPreview, "hi", "", "\r", 0, true },
+        { "IM with preview: Enter in an empty pane", IMPreview, "", "", "", 0, true },
+        { "Realtime: Enter is the pane's line break", Realtime, "hi", "", "", 0, true },
+    };
+    // The same change told as an edit at its place (before the limit took the front): what
+    // the two texts do not have in common at either end, counted in characters.
+    const auto asEdit = [this](
+                            const std::string& from, const std::string& to, std::size_t dropped) {
+        const std::string after = from.substr(0, dropped) + to;
+        std::size_t front = 0;
+        while (front < from.size() && front < after.size() && from[front] == after[front])
+            ++front;
+        std::size_t back = 0;
+        while (back < from.size() - front && back < after.size() - front
+            && from[from.size() - 1 - back] == after[after.size() - 1 - back])
+            ++back;
+        const auto chars = [](std::string_view text) {
+            return static_cast<std::size_t>(
+                std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+        };
+        Engine.TypingPaneEdited(chars(std::string_view(from).substr(0, front)),
+            chars(std::string_view(from).substr(front, from.size() - front - back)),
+            std::string_view(after).substr(front, after.size() - front - back), dropped);
+    };
     Greeted();
-    if (GetParam().Style != TChatStyle::Realtime)
-        Choose(GetParam().Style);
-    Engine.KeyTyped(GetParam().Key, GetParam().PaneEmpty);
-    EXPECT_EQ(Sender.Bytes(), GetParam().Expected);
+    for (const TRow& row : rows) {
+        for (const bool edit : { false, true }) {
+            if (edit && (row.Enter || row.Dropped > row.From.size()))
+                continue;
+            Choose(row.Style); // empties the pane: both sides move it into their transcripts
+            Engine.TypingPaneChanged(row.From, 0);
+            Sender.Clear();
+            if (row.Enter)
+                Engine.LineEndTyped();
+            else if (edit)
+                asEdit(row.From, row.To, row.Dropped);
+            else
+                Engine.TypingPaneChanged(row.To, row.Dropped);
+            EXPECT_EQ(Sender.Bytes(), row.Expected) << row.Name << (edit ? " (as an edit)" : "");
+        }
+    }
+    // A line ended starts the peer's next one afresh.
+    Choose(IMPreview);
+    Engine.TypingPaneChanged("hi", 0);
+    Engine.LineEndTyped();
+    Engine.TypingPaneChanged("next", 0);
+    EXPECT_EQ(Sender.Bytes(), "hi\rnext");
 }
-
-INSTANTIATE_TEST_SUITE_P(Rules, KeySending,
-    ::testing::Values(TKeyCase { "RtBackspaceEmpty", TChatStyle::Realtime, 8, true, "" },
-        TKeyCase { "ImBackspaceEmpty", TChatStyle::IM, 8, true, "" },
-        TKeyCase { "PrDeleteEmpty", TChatStyle::IMPreview, 127, true, "" },
-        TKeyCase { "RtDelete", TChatStyle::Realtime, 127, false, "\x7F" },
-        TKeyCase { "RtEnterEmpty", TChatStyle::Realtime, U'\r', true, "\r" },
-        TKeyCase { "ImEnterEmpty", TChatStyle::IM, U'\r', true, Bytes({ 0xF9 }) },
-        TKeyCase { "PrEnterEmpty", TChatStyle::IMPreview, U'\r', true, "" },
-        TKeyCase { "PrEnter", TChatStyle::IMPreview, U'\r', false, "\r" },
-        TKeyCase { "ImLetterIsSignal", TChatStyle::IM, U'x', false, Bytes({ 0xF9 }) },
-        TKeyCase { "RtDivide", TChatStyle::Realtime, U'\u00F7', true, "/" },
-        TKeyCase { "RtOSlash", TChatStyle::Realtime, U'\u00F8', true, "o" },
-        TKeyCase { "RtUGrave", TChatStyle::Realtime, U'\u00F9', true, "u" },
-        TKeyCase { "RtUAcute", TChatStyle::Realtime, U'\u00FA', true, "u" },
-        TKeyCase { "PrUCirc", TChatStyle::IMPreview, U'\u00FB', true, "u" },
-        TKeyCase { "PrUDiaeresis", TChatStyle::IMPreview, U'\u00FC', true, "u" },
-        TKeyCase { "RtEAcute", TChatStyle::Realtime, U'\u00E9', true, Bytes({ 0xE9 }) },
-        TKeyCase { "RtEuro", TChatStyle::Realtime, U'\u20AC', true, Bytes({ 0x80 }) },
-        TKeyCase { "RtUnencodable", TChatStyle::Realtime, U'\u4E16', true, "?" }),
-    [](const auto& testInfo) { return std::string(testInfo.param.Name); });
 
 TEST_F(ProtocolEngineTest, ImKeysStampTheTickAndArmTheTypingSignals)
 {
     Greeted();
     Choose(TChatStyle::IM);
     EXPECT_FALSE(Engine.TypingPending());
-    Engine.KeyTyped(U'a', true);
+    TypeKey();
     EXPECT_TRUE(Engine.TypingPending());
 }
 
@@ -131,7 +167,7 @@ TEST_F(ProtocolEngineTest, SendLineSendsTextThenCrLfAndStopsTypingSignals)
 {
     Greeted();
     Choose(TChatStyle::IM);
-    Engine.KeyTyped(U'a', true);
+    TypeKey();
     Engine.SendLine("gr\xC3\xBC\xC3\xA9 \xE2\x82\xAC"); // "grüé €"
     EXPECT_EQ(Sender.Sends(),
         (Sends { Bytes({ 0xF9 }), "gru" + Bytes({ 0xE9 }) + " " + Bytes({ 0x80 }), "\r\n" }));
@@ -196,13 +232,13 @@ TEST_F(ProtocolEngineTest, CalleeRepliesAtTheNameCrOnly)
 
 TEST_F(ProtocolEngineTest, CalleeHoldsBackWhatItSendsBeforeItsGreeting)
 {
-    Engine.KeyTyped(U'x', true);
+    TypeKey('x');
     Choose(TChatStyle::IM);
-    Engine.KeyTyped(U'y', true);
+    TypeKey('y');
     EXPECT_TRUE(Sender.Sends().empty());
     Engine.ProcessIncoming("Bob\r\n");
     EXPECT_EQ(Sender.Sends(), (Sends { "Me\r\n", "x" + Bytes({ 0xFB, 0xF9 }) }));
-    Engine.KeyTyped(U'z', false);
+    TypeKey('z');
     EXPECT_EQ(Sender.Sends().back(), Bytes({ 0xF9 }));
 }
 
@@ -257,10 +293,14 @@ TEST_F(ProtocolEngineTest, NameIsCappedSoAPeerWithoutCrCannotGrowMemory)
     EXPECT_EQ(Sender.Sends(), Sends { "Me\r\n" });
 }
 
-TEST_F(ProtocolEngineTest, NameKeepsItsBytesButIsShownWithoutControls)
+TEST_F(ProtocolEngineTest, NameKeepsItsBytesButIsShownWithOnlyWhatShows)
 {
-    Engine.ProcessIncoming("B\x01o\tb\xE9\xFC\x81\r\n");
-    EXPECT_EQ(Engine.PeerName(), "B\x01o\tb\xE9\xFC\x81");
+    // Controls, a soft hyphen (0xAD) and no-break blanks (0xA0) at the ends show nothing.
+    Engine.ProcessIncoming("\xA0"
+                           "B\x01o\tb\xAD\xE9\xFC\x81\xA0\r\n");
+    EXPECT_EQ(Engine.PeerName(),
+        "\xA0"
+        "B\x01o\tb\xAD\xE9\xFC\x81\xA0");
     EXPECT_EQ(Engine.PeerNameUtf8(), "Bob\xC3\xA9\xC3\xBC");
     EXPECT_EQ(Display.Calls.front(), "name:Bob\xC3\xA9\xC3\xBC");
 }
@@ -393,11 +433,14 @@ TEST(ProtocolBacklog, TheMainThreadNeverWaitsAndWhatIsLeftFollowsInOrder)
     TNarrowSender sender;
     sender.Room = 5;
     TProtocolEngine engine(display, sender, ticks, "Me");
+    int wakes = 0;
+    engine.SetOnThreadWork([&wakes] { ++wakes; });
     engine.ProcessIncoming("Bob\r\n" + Bytes({ 0xFB, 0xFC, 0xFA }));
-    engine.KeyTyped(U'x', true);
+    engine.TypingPaneChanged("x", 0);
     EXPECT_EQ(sender.Taken, "Me\r\n" + Bytes({ 0xFB }));
     EXPECT_TRUE(sender.Waited.empty());
     EXPECT_EQ(engine.BacklogBytes(), 3u);
+    EXPECT_EQ(wakes, 2) << "each time bytes were left, the conversation thread is woken";
 
     engine.SendBacklog();
     EXPECT_EQ(sender.Taken, "Me\r\n" + Bytes({ 0xFB, 0xFC, 0xFA }) + "x");
@@ -434,7 +477,7 @@ TEST_F(ProtocolEngineTest, AChunkIsAnsweredWhereItArrivesAndShownWhenTheWindowsT
     {
         const TUserAction action(Engine);
         EXPECT_EQ(Display.State.Style, TChatStyle::Realtime) << "shown before the user acts";
-        Engine.KeyTyped(U'k', true);
+        TypeKey();
     }
     EXPECT_EQ(Sender.Sends(), (Sends { Bytes({ 0xFA }), "k" })) << "a Realtime key, not IM typing";
     EXPECT_EQ(Engine.UndisplayedBytes(), 0u);

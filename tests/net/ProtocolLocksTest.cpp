@@ -103,7 +103,7 @@ bool RunRow(const TRow& row, std::string& sent)
         if (sender.WaitUntilReporting()) {
             // Needs the engine's locks while the report waits.
             const TUserAction action(engine);
-            engine.KeyTyped(U'k', false);
+            engine.TypingPaneChanged("k", 0);
         }
         main.ProcessUntil([&] { return threadDone; }, 20s);
         conversation.join();
@@ -133,7 +133,7 @@ TEST(ProtocolLocks, AFailedSendReportingToTheMainThreadNeverBlocksTheMainThreads
             [](TProtocolEngine& engine, TFakeTickSource& ticks) {
                 engine.ProcessIncoming("Bob\r\n");
                 engine.UserChoseStyle(TChatStyle::IM);
-                engine.KeyTyped(U'a', true);
+                engine.TypingPaneChanged("a", 0);
                 ticks.Advance(2500);
             },
             [](TProtocolEngine& engine) { engine.TypingTick(); }, "\xF7\xF9" },

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace quillet::testing {
@@ -39,7 +40,7 @@ TEST_P(TypingSignals, FollowTheTimeSinceTheLastKey)
         Sender.TakeNew();
         switch (step.Action) {
         case TAction::Key:
-            Engine.KeyTyped(U'k', false);
+            TypeKey();
             break;
         case TAction::Tick:
             Engine.TypingTick();
@@ -84,16 +85,60 @@ INSTANTIATE_TEST_SUITE_P(Cases, TypingSignals,
                 { TAction::Tick, 5001, Stopped }, { TAction::Tick, 9001, Cleared } } }),
     [](const auto& testInfo) { return std::string(testInfo.param.Name); });
 
+// The conversation thread sleeps until the next typing signal is due, and is woken only when a
+// key starts a pause where none was (a later key only moves the deadline on).
+TEST_F(ProtocolEngineTest, TheNextTypingSignalIsDueWhenTypingTickSendsItAndAFirstKeyWakes)
+{
+    struct TDueStep {
+        TAction Action;
+        TTick At; // milliseconds after the start tick (wrapping)
+        std::optional<TTick> Due;
+        int Wakes; // so far
+    };
+    const struct {
+        TTick Start;
+        std::vector<TDueStep> Steps;
+    } cases[] = {
+        { 1000,
+            { { TAction::Tick, 0, std::nullopt, 0 }, { TAction::Key, 0, 2001, 1 },
+                { TAction::Key, 500, 2001, 1 }, { TAction::Tick, 1500, 1001, 1 },
+                { TAction::Tick, 2501, 4000, 1 }, { TAction::Tick, 6501, std::nullopt, 1 },
+                { TAction::Key, 7000, 2001, 2 }, { TAction::Line, 7100, std::nullopt, 2 } } },
+        { 0xFFFFFF00u, { { TAction::Key, 0, 2001, 1 }, { TAction::Tick, 0x200, 1489, 1 } } },
+    };
+    Greeted();
+    Choose(TChatStyle::IM);
+    int wakes = 0;
+    Engine.SetOnThreadWork([&wakes] { ++wakes; });
+    for (const auto& row : cases) {
+        wakes = 0;
+        for (const TDueStep& step : row.Steps) {
+            Ticks.Set(row.Start + step.At);
+            if (step.Action == TAction::Key)
+                TypeKey();
+            else if (step.Action == TAction::Tick)
+                Engine.TypingTick();
+            else
+                Engine.SendLine("hi");
+            EXPECT_EQ(Engine.TypingDueInMs(), step.Due) << "at +" << step.At;
+            EXPECT_EQ(wakes, step.Wakes) << "at +" << step.At;
+        }
+    }
+    Choose(TChatStyle::Realtime);
+    TypeKey();
+    EXPECT_EQ(Engine.TypingDueInMs(), std::nullopt) << "no typing signals outside IM";
+}
+
 TEST_F(ProtocolEngineTest, TypingTickWaitsForTheConnectionOnlyWhenSignalsAreDue)
 {
     Greeted();
-    Engine.KeyTyped(U'a', true); // Realtime: no typing signals
+    TypeKey(); // Realtime: no typing signals
     Engine.TypingTick();
     Choose(TChatStyle::IM);
     Engine.TypingTick();
     EXPECT_EQ(Sender.WaitCalls.load(), 0);
 
-    Engine.KeyTyped(U'a', true);
+    TypeKey();
     Sender.Clear();
     Sender.Writable = false;
     Ticks.Advance(3000);
@@ -110,7 +155,7 @@ TEST_F(ProtocolEngineTest, LeavingImForgetsTheTypingOfTheDroppedLine)
 {
     Greeted();
     Choose(TChatStyle::IM);
-    Engine.KeyTyped(U'a', true);
+    TypeKey();
     Choose(TChatStyle::Realtime);
     Choose(TChatStyle::IM);
     Ticks.Advance(7000);
@@ -138,12 +183,14 @@ TEST(ProtocolEngineThreads, TypingTickOnTheConversationThreadAgreesWithTheKeys)
             engine.TypingTick();
     });
     const TTick pauses[] = { 50, 2500, 700, 6500, 30 };
+    std::string typed;
     for (int i = 0; i < 400; ++i) {
         ticks.Advance(pauses[i % 5]);
+        typed += 'k';
         if (i % 37 == 36)
             engine.SendLine("line");
         else
-            engine.KeyTyped(U'k', false);
+            engine.TypingPaneChanged(typed, 0);
         if (i % 5 == 0)
             std::this_thread::yield();
     }

@@ -86,8 +86,15 @@ TEST(PhonebookDialTest, AnUnknownCallerIsOfferedAndYesStoresIt)
             { { "Kim", "10.0.0.5", "2323", TChatStyle::Realtime } } },
         { "Zo\xC3\xAB", "::1", TAnswer::No,
             { "Add this user: \"ZO\xC3\xAB\" with IP address of \"::1\" to phonebook?" }, {} },
+        // Asked and stored as shown: what shows nothing is no part of a name.
+        { "Kim\xE2\x80\x8B"
+          "Lee\xC2\xAD",
+            "10.0.0.5", TAnswer::Yes,
+            { "Add this user: \"KIMLEE\" with IP address of \"10.0.0.5\" to phonebook?" },
+            { { "KimLee", "10.0.0.5", "2323", TChatStyle::Realtime } } },
         { "Ann", "10.0.0.99", TAnswer::Yes, {}, {} },
         { "  Bob  ", "10.0.0.99", TAnswer::Yes, {}, {} },
+        { "A\xE2\x80\x8Dnn", "10.0.0.99", TAnswer::Yes, {}, {} },
         { "", "10.0.0.5", TAnswer::Yes, {}, {} },
         // A name the file cannot hold as announced: Yes opens the editor, which says why.
         { " [AFK] Lee", "10.0.0.5", TAnswer::Yes,

@@ -416,6 +416,67 @@ TEST_F(PhonebookStoreTest, AChangeWhoseSaveFailsIsUndone)
     EXPECT_EQ(Restart(), phonebook.UsersList);
 }
 
+// Another program replaces the file (as editors and sync tools save: a new file renamed over it)
+// or rewrites it in place after the phonebook read it: a change is made to what the file holds
+// now, never written over it; a change that no longer fits writes nothing and says so.
+TEST_F(PhonebookStoreTest, AnotherProgramsChangeIsNeverWrittenOver)
+{
+    using TChange = std::function<void(TPhonebook&)>;
+    const TChange addDee = [](TPhonebook& p) { p.AddUser({ "Dee", "4", "2323", IM }); };
+    const TChange renameAnn = [](TPhonebook& p) {
+        p.ReplaceUser(p.UsersList[0], { "Anna", "1", "2323", IM });
+    };
+    const TChange deleteBob = [](TPhonebook& p) { p.DeleteUser(p.UsersList[1]); };
+    struct TCase {
+        const char* What;
+        TChange Change;
+        const char* Theirs; // the section as the other program leaves it
+        bool InPlace;
+        const char* Expected; // the section afterwards; nullptr: refused, theirs kept
+    };
+    const std::vector<TCase> cases = {
+        { "add", addDee, "Ann=1\nBob=2\nEve=5\n", false,
+            "Ann=1,2323,3\nBob=2,2323,3\nEve=5,2323,3\nDee=4,2323,2\n" },
+        { "add, in place", addDee, "Ann=1\nBob=2\nEve=5\n", true,
+            "Ann=1,2323,3\nBob=2,2323,3\nEve=5,2323,3\nDee=4,2323,2\n" },
+        { "edit", renameAnn, "Eve=5\nAnn=1\nBob=2\n", false,
+            "Eve=5,2323,3\nBob=2,2323,3\nAnna=1,2323,2\n" },
+        { "delete", deleteBob, "Ann=1\nBob=2\nEve=5\n", false, "Ann=1,2323,3\nEve=5,2323,3\n" },
+        { "add of a name they added", addDee, "Ann=1\nBob=2\nDee=9\n", false, nullptr },
+        { "edit of a contact they changed", renameAnn, "Ann=7\nBob=2\n", false, nullptr },
+        { "edit of a contact they removed", renameAnn, "Bob=2\n", false, nullptr },
+        { "delete of a contact they changed", deleteBob, "Ann=1\nBob=8,2323,1\n", false, nullptr },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        WriteFile(Settings, "[Settings]\nUser name=Me\n[Users Section]\nAnn=1\nBob=2\n");
+        TPhonebook phonebook(Settings);
+        phonebook.ReadUsers();
+        const std::string theirs
+            = std::string("[Settings]\nUser name=Them\n[Users Section]\n") + c.Theirs;
+        if (c.InPlace) {
+            WriteFile(Settings, theirs);
+        } else {
+            WriteFile(Folder / "saved-by-them", theirs);
+            fs::rename(Folder / "saved-by-them", Settings);
+        }
+        try {
+            c.Change(phonebook);
+            EXPECT_NE(c.Expected, nullptr) << "taken";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(c.Expected, nullptr) << error.what();
+            EXPECT_NE(std::string(error.what()).find("was changed by another program meanwhile"),
+                std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(ReadFile(Settings),
+            c.Expected == nullptr
+                ? theirs
+                : std::string("[Settings]\nUser name=Them\n[Users Section]\n") + c.Expected);
+        EXPECT_EQ(Restart(), phonebook.UsersList) << "the list is what the file holds";
+    }
+}
+
 // Every contact that passes the one rule comes back from the file exactly as it is, after a
 // restart, whatever characters it is made of: random entries from pieces that trouble the file
 // format, all accepted ones saved side by side in one phonebook; and every contact the reader

@@ -88,9 +88,13 @@ TEST_F(PeopleNearbyShell, TheAnnouncementFollowsTheSettingsAndTheListener)
     EXPECT_FALSE(Service.Announced.has_value());
 }
 
-TEST_F(PeopleNearbyShell, APersonIsDialedInTheirContactsStyleOrAsANewContactWould)
+// Who is a contact is the rows' to say (and their tests'); dialing follows what they say, and the
+// window weighs its rows against the phonebook as it is when it opens and whenever it changes.
+TEST_F(PeopleNearbyShell, APersonIsDialedInTheirContactsStyleOnlyWhenTheyAreTheContact)
 {
     std::vector<std::tuple<std::string, std::string, TChatStyle>> dialed;
+    std::vector<TNearbyContact> phonebook { { "Ann", "169.254.23.1", "2424" },
+        { "Odd", "169.254.23.1", "2424" } };
     TPeopleNearby::THooks hooks;
     hooks.Dial = [&](const std::string& address, const std::string& port, TChatStyle style) {
         dialed.emplace_back(address, port, style);
@@ -102,24 +106,37 @@ TEST_F(PeopleNearbyShell, APersonIsDialedInTheirContactsStyleOrAsANewContactWoul
             return static_cast<TChatStyle>(9);
         return std::nullopt;
     };
+    hooks.Contacts = [&] { return phonebook; };
     auto nearby = MakeNearby(hooks);
+    nearby->ShowForm();
     const struct {
         const char* Name;
+        const char* Address;
         TChatStyle Expected;
     } rows[] = {
-        { "Ann", TChatStyle::Realtime },
-        { "ann", TChatStyle::IMPreview }, // contacts are told apart by letter case
-        { "Bob", TChatStyle::IMPreview },
-        { "Odd", TChatStyle::IMPreview },
+        { "Ann", "169.254.23.1", TChatStyle::Realtime },
+        { "ANN", "169.254.23.1", TChatStyle::Realtime }, // her copy, under another case
+        { "Ann", "169.254.23.9", TChatStyle::IMPreview }, // not her, whatever the name says
+        { "Bob", "169.254.23.1", TChatStyle::IMPreview },
+        { "Odd", "169.254.23.1", TChatStyle::IMPreview }, // a style without a button
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.Name);
+        SCOPED_TRACE(std::string(row.Name) + " at " + row.Address);
         dialed.clear();
-        nearby->Dial({ row.Name, { "x.local", "169.254.23.1", 2424 } });
+        Service.Appear(row.Name, row.Address, 2, 2424);
+        ASSERT_EQ(nearby->People().RowCount(), 1u);
+        nearby->Dial(nearby->People().Row(0));
+        Service.Leave(row.Name);
         ASSERT_EQ(dialed.size(), 1u);
         EXPECT_EQ(dialed[0],
-            std::make_tuple(std::string("169.254.23.1"), std::string("2424"), row.Expected));
+            std::make_tuple(std::string(row.Address), std::string("2424"), row.Expected));
     }
+
+    Service.Appear("Ann", "169.254.23.9", 2, 2424);
+    EXPECT_EQ(nearby->People().Row(0).Standing, TNearbyStanding::NotContact);
+    phonebook[0].Address = "169.254.23.9";
+    nearby->PhonebookChanged();
+    EXPECT_EQ(nearby->People().Row(0).Standing, TNearbyStanding::Contact);
 }
 
 TEST_F(PeopleNearbyShell, TheWindowIsMadeWhenFirstShownAndLooksOnlyWhileOpen)

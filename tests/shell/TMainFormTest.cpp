@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -440,6 +441,55 @@ TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
     QTest::mouseClick(form->DeleteLabel, Qt::LeftButton);
     EXPECT_EQ(
         test::Prompts().Questions, std::vector<std::string> { "Delete this user: \"JANE DOE\"?" });
+}
+
+// Another program replaces settings.ini while the window is open (an editor saving it): the list,
+// the Visible Nearby mark and the announcement follow it (how a change joins what the file
+// holds then is the store's test); an edit of a contact that program changed meanwhile asks first.
+TEST_F(TMainFormTest, AnotherProgramsChangeToTheSettingsIsFollowedAndKept)
+{
+    const auto saveAsAnEditorDoes = [this](const std::string& content) {
+        std::ofstream(Settings.string() + ".new", std::ios::binary) << content;
+        fs::rename(Settings.string() + ".new", Settings);
+    };
+    saveAsAnEditorDoes("[Users Section]\nBob=10.0.0.2\n");
+    TEditRecord editor;
+    std::function<void(TEditRecord&)> inEditor;
+    TMainFormDependencies uses;
+    uses.EditRecord = &editor;
+    uses.RunModal = [&](QDialog&) {
+        if (inEditor)
+            std::exchange(inEditor, nullptr)(editor);
+    };
+    int nearbyChanges = 0;
+    uses.NearbySettingsChanged = [&] { ++nearbyChanges; };
+    auto form = MakeForm(true, uses);
+
+    saveAsAnEditorDoes(
+        "[Settings]\nVisible Nearby=1\n[Users Section]\nBob=10.0.0.2\nCy=10.0.0.3\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->UsersListingBox->Count() == 2; }, 5000));
+    EXPECT_TRUE(form->VisibleNearbyItem->isChecked());
+    EXPECT_EQ(nearbyChanges, 1);
+
+    // Bob is edited while the other program moves him; only Yes stores the edit over that.
+    using TAnswer = IPromptService::TAnswer;
+    for (const auto& [answer, theirs, stored] :
+        { std::tuple { TAnswer::No, "10.0.0.20", "10.0.0.20" },
+            std::tuple { TAnswer::Yes, "10.0.0.21", "10.0.0.20,2424,3" } }) {
+        form->UsersListingBox->setCurrentIndex(form->UsersListingBox->model()->index(0, 0));
+        inEditor = [&, theirs = std::string(theirs)](TEditRecord& e) {
+            saveAsAnEditorDoes("[Users Section]\nBob=" + theirs + "\n");
+            e.PortEdit->setText("2424");
+            e.Button1Click();
+        };
+        test::Prompts().Clear(answer);
+        form->PhonebookHandlers().EditLabelClick();
+        EXPECT_EQ(test::Prompts().Questions,
+            std::vector<std::string> { "Another program changed \"BOB\" in " + Settings.string()
+                + " while you edited it. Store your version?" });
+        EXPECT_EQ(profile::ReadSection(Settings, "Users Section"),
+            (std::vector<profile::TProfileEntry> { { "Bob", stored } }));
+    }
 }
 
 TEST_F(TMainFormTest, DisabledLabelsDoNothing)

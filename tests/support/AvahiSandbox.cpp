@@ -1,5 +1,7 @@
 #include "support/AvahiSandbox.h"
 
+#include "nearby/NearbyService.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -115,6 +117,16 @@ bool TAvahiSandbox::BusDown(const std::string& side)
 bool TAvahiSandbox::BusUp(const std::string& side)
 {
     return Run("bus-up", side) == 0;
+}
+
+bool TAvahiSandbox::Publish(const std::string& side, const std::string& name, int port)
+{
+    std::ofstream file(Root + "/" + side + "/services/" + std::to_string(++Published) + ".service");
+    file << "<?xml version=\"1.0\"?>\n<service-group>\n  <name>" << name
+         << "</name>\n  <service>\n    <type>" << NearbyServiceType << "</type>\n    <port>" << port
+         << "</port>\n    <txt-record>" << NearbyTxtRecord
+         << "</txt-record>\n  </service>\n</service-group>\n";
+    return static_cast<bool>(file.flush());
 }
 
 const std::string& TAvahiSandbox::Value(const std::string& name) const

@@ -28,6 +28,10 @@ public:
     bool Start(const std::string& side);
     bool BusDown(const std::string& side);
     bool BusUp(const std::string& side);
+    // Side "a" or "b": its daemon announces a service of the program's type under `name`, as the
+    // daemons of a network announce their computers' standing services (from a file it watches;
+    // `name` holds no XML markup). False when the file cannot be written.
+    bool Publish(const std::string& side, const std::string& name, int port);
 
     // A_NETNS, A_BUS, A_ADDRESS and the same for B.
     const std::string& Value(const std::string& name) const;
@@ -42,6 +46,7 @@ private:
     std::string Script;
     std::string Root;
     bool IsUp = false;
+    int Published = 0;
     std::map<std::string, std::string> Values;
 };
 

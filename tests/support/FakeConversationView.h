@@ -83,7 +83,6 @@ public:
     }
     void RefreshControls() override { ++State->Refreshes; }
     void ShowEnded() override { State->Ended = true; }
-    bool AttentionTick() override { return false; }
 
 private:
     std::shared_ptr<TState> State;

@@ -300,6 +300,7 @@ public:
     {
     }
     TTick Now() const override { return Value.load(); }
+    std::optional<TTick> LookAgainAfterMs() const override { return 20; }
     void Set(TTick t) { Value.store(t); }
     void Advance(TTick ms) { Value.fetch_add(ms); }
 

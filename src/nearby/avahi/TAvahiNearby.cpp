@@ -11,6 +11,8 @@
 #include <avahi-common/timeval.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <stdexcept>
 
 namespace quillet {
@@ -48,8 +50,12 @@ struct TAvahiCallbacks {
         const TNearbySighting sighting = entry->second;
         nearby.Resolving.erase(entry);
         avahi_service_resolver_free(resolver);
-        if (event == AVAHI_RESOLVER_FOUND)
+        if (event == AVAHI_RESOLVER_FOUND) {
+            nearby.Queue.Resolved(sighting);
             nearby.Resolved(sighting, hostName, address, port);
+        } else {
+            nearby.Queue.Failed(sighting, TResolveQueue::TClock::now());
+        }
         nearby.ResolveNext();
     }
 
@@ -57,6 +63,8 @@ struct TAvahiCallbacks {
     {
         Self(self).GroupState(group, state);
     }
+
+    static void OnResolveTimer(AvahiTimeout* /*timeout*/, void* self) { Self(self).ResolveNext(); }
 
     static void OnReconnect(AvahiTimeout* /*timeout*/, void* self)
     {
@@ -101,6 +109,7 @@ TAvahiNearby::TAvahiNearby(IMainThreadDispatcher& dispatcher)
         throw std::runtime_error("Avahi's event thread could not be made");
     const AvahiPoll* api = avahi_threaded_poll_get(Poll);
     Reconnect = api->timeout_new(api, nullptr, &TAvahiCallbacks::OnReconnect, this);
+    ResolveTimer = api->timeout_new(api, nullptr, &TAvahiCallbacks::OnResolveTimer, this);
     // The event thread does not run yet, so no lock is needed for the first connection.
     Connect();
     if (avahi_threaded_poll_start(Poll) < 0) {
@@ -120,7 +129,7 @@ TAvahiNearby::~TAvahiNearby()
     DropObjects();
     if (Client != nullptr)
         avahi_client_free(Client);
-    // Frees the reconnect timeout with the poll.
+    // Frees the timeouts with the poll.
     avahi_threaded_poll_free(Poll);
 }
 
@@ -231,7 +240,7 @@ void TAvahiNearby::BrowserEvent(const TNearbySighting& sighting, int event, int 
         Report([sighting, own](INearbyListener& to) { to.Found(sighting, own); }, true);
         // The own announcement is never shown, so it needs no address.
         if (!own) {
-            ToResolve.push_back(sighting);
+            Queue.Add(sighting);
             ResolveNext();
         }
     } else if (event == AVAHI_BROWSER_REMOVE) {
@@ -285,28 +294,51 @@ void TAvahiNearby::GroupState(AvahiEntryGroup* group, int state)
 
 void TAvahiNearby::ResolveNext()
 {
-    while (ClientRunning && Resolving.size() < MaxResolving && !ToResolve.empty()) {
-        const TNearbySighting sighting = ToResolve.front();
-        ToResolve.pop_front();
-        AvahiServiceResolver* resolver = avahi_service_resolver_new(Client, sighting.Interface,
-            sighting.Protocol, sighting.Name.c_str(), NearbyServiceType, sighting.Domain.c_str(),
+    const TResolveQueue::TTime now = TResolveQueue::TClock::now();
+    for (const TNearbySighting& late : Queue.TimedOut(now))
+        EndResolution(late);
+    while (ClientRunning) {
+        const std::optional<TNearbySighting> sighting = Queue.Next(now);
+        if (!sighting)
+            break;
+        AvahiServiceResolver* resolver = avahi_service_resolver_new(Client, sighting->Interface,
+            sighting->Protocol, sighting->Name.c_str(), NearbyServiceType, sighting->Domain.c_str(),
             AVAHI_PROTO_INET, static_cast<AvahiLookupFlags>(0), &TAvahiCallbacks::OnResolver, this);
-        if (resolver != nullptr)
-            Resolving.emplace(resolver, sighting);
+        if (resolver == nullptr) {
+            // The daemon refused (it holds too many of this client's objects, or is going away):
+            // the others are tried at the next report or time-out.
+            Queue.Failed(*sighting, now);
+            break;
+        }
+        Resolving.emplace(resolver, *sighting);
     }
+    const AvahiPoll* api = avahi_threaded_poll_get(Poll);
+    const std::optional<TResolveQueue::TTime> wake = Queue.NextWake();
+    if (!wake) {
+        api->timeout_update(ResolveTimer, nullptr);
+        return;
+    }
+    const auto delay = std::chrono::ceil<std::chrono::milliseconds>(*wake - now);
+    timeval when {};
+    avahi_elapse_time(&when, static_cast<unsigned>(std::max<std::int64_t>(delay.count(), 0)), 0);
+    api->timeout_update(ResolveTimer, &when);
+}
+
+void TAvahiNearby::EndResolution(const TNearbySighting& sighting)
+{
+    const auto entry = std::find_if(Resolving.begin(), Resolving.end(),
+        [&](const auto& resolving) { return resolving.second == sighting; });
+    if (entry == Resolving.end())
+        return;
+    avahi_service_resolver_free(entry->first);
+    Resolving.erase(entry);
 }
 
 void TAvahiNearby::Unresolve(const TNearbySighting& sighting)
 {
-    std::erase(ToResolve, sighting);
-    for (auto entry = Resolving.begin(); entry != Resolving.end(); ++entry) {
-        if (entry->second == sighting) {
-            avahi_service_resolver_free(entry->first);
-            Resolving.erase(entry);
-            ResolveNext();
-            return;
-        }
-    }
+    EndResolution(sighting);
+    Queue.Remove(sighting);
+    ResolveNext();
 }
 
 void TAvahiNearby::EnsureBrowser()
@@ -366,7 +398,8 @@ void TAvahiNearby::DropBrowser()
     for (auto& [resolver, sighting] : Resolving)
         avahi_service_resolver_free(resolver);
     Resolving.clear();
-    ToResolve.clear();
+    Queue.Clear();
+    avahi_threaded_poll_get(Poll)->timeout_update(ResolveTimer, nullptr);
     if (Browser != nullptr) {
         avahi_service_browser_free(Browser);
         Browser = nullptr;

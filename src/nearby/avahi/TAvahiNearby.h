@@ -1,11 +1,10 @@
 #pragma once
 
 #include "nearby/NearbyService.h"
+#include "nearby/TResolveQueue.h"
 #include "platform/MainThreadDispatcher.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,13 +40,13 @@ namespace quillet {
 // again every ReconnectMs. Browsing and the announcement resume by themselves once the daemon
 // runs again.
 //
-// Each sighting is resolved once, for an IPv4 address (the program answers calls on IPv4 only),
-// with at most MaxResolving resolutions at a time: the daemon limits the objects a client may
-// hold, and hundreds of services must not use them all up.
+// Each sighting is resolved until it is found once, for an IPv4 address (the program answers
+// calls on IPv4 only). TResolveQueue decides which sightings resolve when: a few at a time (the
+// daemon limits the objects a client may hold), each for a few seconds, newcomers first, and the
+// ones that never answer again only after a back-off. Its time-outs run on the event thread.
 class TAvahiNearby final : public INearbyService {
 public:
     static constexpr int ReconnectMs = 3000;
-    static constexpr std::size_t MaxResolving = 16;
 
     explicit TAvahiNearby(IMainThreadDispatcher& dispatcher);
     ~TAvahiNearby() override;
@@ -81,7 +80,10 @@ private:
     void Resolved(const TNearbySighting& sighting, const char* hostName,
         const AvahiAddress* address, std::uint16_t port);
     void GroupState(AvahiEntryGroup* group, int state);
+    // Ends the resolutions whose time is up, starts the ones whose turn it is, and sets the
+    // timer for the next time-out or back-off.
     void ResolveNext();
+    void EndResolution(const TNearbySighting& sighting);
     void Unresolve(const TNearbySighting& sighting);
     void EnsureBrowser();
     void Register();
@@ -105,13 +107,14 @@ private:
     AvahiServiceBrowser* Browser = nullptr;
     AvahiEntryGroup* Group = nullptr;
     AvahiTimeout* Reconnect = nullptr;
+    AvahiTimeout* ResolveTimer = nullptr;
     unsigned BrowseSession = 0; // 0: not browsing
     std::optional<TWanted> Wanted;
     std::string GroupName; // the name being registered: Wanted's, or the daemon's alternative
     std::string Announced; // as last reported
     TNearbyServiceState State = TNearbyServiceState::Connecting;
     std::map<AvahiServiceResolver*, TNearbySighting> Resolving;
-    std::deque<TNearbySighting> ToResolve;
+    TResolveQueue Queue;
 };
 
 } // namespace quillet

@@ -47,19 +47,36 @@ QVariant TNearbyPeopleModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleTextRole:
         return QString::fromStdString(person.Name);
     case ComputerRole:
-    case Qt::AccessibleDescriptionRole:
         return Computer(person.Endpoint);
-    case Qt::ToolTipRole:
+    case WarningRole:
+        return WarningText(person);
+    case Qt::AccessibleDescriptionRole: {
+        const QString warning = WarningText(person);
+        return warning.isEmpty() ? Computer(person.Endpoint)
+                                 : warning + QStringLiteral(" \u00B7 ") + Computer(person.Endpoint);
+    }
+    case Qt::ToolTipRole: {
         // Rich text with every outside text escaped: a tool tip would take a name that looks
         // like markup for markup.
-        return QStringLiteral("<p style=\"white-space:pre\">%1<br>on %2 (%3), port %4</p>")
-            .arg(QString::fromStdString(person.Name).toHtmlEscaped(),
+        QString warning = WarningText(person).toHtmlEscaped();
+        if (!warning.isEmpty())
+            warning = QStringLiteral("<br><b>%1</b>").arg(warning);
+        return QStringLiteral("<p style=\"white-space:pre\">%1%2<br>on %3 (%4), port %5</p>")
+            .arg(QString::fromStdString(person.Name).toHtmlEscaped(), warning,
                 QString::fromStdString(person.Endpoint.HostName).toHtmlEscaped(),
                 QString::fromStdString(person.Endpoint.Address).toHtmlEscaped())
             .arg(person.Endpoint.Port);
+    }
     default:
         return {};
     }
+}
+
+QString TNearbyPeopleModel::WarningText(const TNearbyPerson& person)
+{
+    if (person.Standing != TNearbyStanding::NotContact)
+        return {};
+    return QStringLiteral("Not your contact %1").arg(QString::fromStdString(person.Contact));
 }
 
 void TNearbyPeopleModel::BeforeInsert(std::size_t row)

@@ -10,13 +10,20 @@
 namespace quillet {
 
 // The People Nearby rows as an item model: one row per person, the name as the text, the
-// computer's name and address as a second line and in the tool tip.
+// computer's name and address as a second line and in the tool tip. A row that is not the
+// contact its name reads like says so first, on the second line, in the tool tip and to screen
+// readers.
 class TNearbyPeopleModel final : public QAbstractListModel, private INearbyPeopleObserver {
 public:
     enum TRole {
         // "annsbox · 169.254.23.1" (the port too when it is not the usual one).
         ComputerRole = Qt::UserRole + 1,
+        // "Not your contact Jane Doe" for a name that reads like a contact's at another address
+        // (TNearbyStanding::NotContact); empty otherwise.
+        WarningRole,
     };
+
+    static QString WarningText(const TNearbyPerson& person);
 
     explicit TNearbyPeopleModel(TNearbyPeople& people, QObject* parent = nullptr);
     ~TNearbyPeopleModel() override;

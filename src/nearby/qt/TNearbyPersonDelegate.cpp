@@ -51,16 +51,30 @@ void TNearbyPersonDelegate::paint(
     painter->drawText(nameLine, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
         nameMetrics.elidedText(name, Qt::ElideRight, nameLine.width()));
 
+    QRect computerLine(area.left(), nameLine.bottom() + 1, area.width(), smallMetrics.height());
+    QString computer = index.data(TNearbyPeopleModel::ComputerRole).toString();
+    // The warning leads the line in full colour and bold: it must be read before the row is
+    // taken for the contact.
+    if (const QString warning = index.data(TNearbyPeopleModel::WarningRole).toString();
+        !warning.isEmpty()) {
+        QFont bold = small;
+        bold.setBold(true);
+        const QFontMetrics boldMetrics(bold);
+        const QString shown = boldMetrics.elidedText(warning, Qt::ElideRight, computerLine.width());
+        painter->setFont(bold);
+        painter->drawText(
+            computerLine, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        computerLine.setLeft(computerLine.left() + boldMetrics.horizontalAdvance(shown));
+        computer = QStringLiteral(" \u00B7 ") + computer;
+    }
+
     QColor faint = text;
     if (!selected)
         faint.setAlphaF(0.65F);
     painter->setPen(faint);
     painter->setFont(small);
-    const QRect computerLine(
-        area.left(), nameLine.bottom() + 1, area.width(), smallMetrics.height());
     painter->drawText(computerLine, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-        smallMetrics.elidedText(index.data(TNearbyPeopleModel::ComputerRole).toString(),
-            Qt::ElideRight, computerLine.width()));
+        smallMetrics.elidedText(computer, Qt::ElideRight, computerLine.width()));
     painter->restore();
 }
 

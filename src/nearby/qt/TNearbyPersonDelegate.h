@@ -5,7 +5,7 @@
 namespace quillet {
 
 // Draws a person nearby in two lines: the name, and under it, smaller, the computer's name and
-// address. Both as plain text.
+// address, after the row's warning (in bold) when it has one. All as plain text.
 class TNearbyPersonDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;

@@ -56,9 +56,14 @@ TPeopleNearbyForm::TPeopleNearbyForm(TNearbyPeople& people, QWidget* parent)
             if (index.isValid())
                 DialButtonClick();
         });
-    QObject::connect(Model, &QAbstractItemModel::rowsInserted, this, [this] { FollowRows(); });
-    QObject::connect(Model, &QAbstractItemModel::rowsRemoved, this, [this] { FollowRows(); });
-    QObject::connect(Model, &QAbstractItemModel::modelReset, this, [this] { FollowRows(); });
+    // The line under the list counts the rows it shows.
+    const auto rowsChanged = [this] {
+        FollowRows();
+        ShowStatus();
+    };
+    QObject::connect(Model, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    QObject::connect(Model, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    QObject::connect(Model, &QAbstractItemModel::modelReset, this, rowsChanged);
     QObject::connect(PeopleList->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this] { FollowRows(); });
     Model->OnStatusChanged = [this] { ShowStatus(); };
@@ -120,7 +125,7 @@ QString TPeopleNearbyForm::EmptyText(TNearbyServiceState state)
 }
 
 QString TPeopleNearbyForm::StatusText(
-    bool visibleChosen, const std::string& announcedName, bool overflowed)
+    bool visibleChosen, const std::string& announcedName, bool overflowed, std::size_t shown)
 {
     QString text;
     if (!announcedName.empty()) {
@@ -134,7 +139,7 @@ QString TPeopleNearbyForm::StatusText(
     }
     if (overflowed) {
         text += QStringLiteral(" More people are around than the list holds; it shows %1.")
-                    .arg(QLocale::system().toString(static_cast<int>(TNearbyPeople::MaxPeople)));
+                    .arg(QLocale::system().toString(static_cast<qulonglong>(shown)));
     }
     return text;
 }
@@ -176,7 +181,8 @@ void TPeopleNearbyForm::ShowStatus()
 {
     const TNearbyPeople& people = Model->People();
     PeopleList->SetEmptyText(EmptyText(people.ServiceState()));
-    StatusLabel->setText(StatusText(VisibleChosen, people.AnnouncedName(), people.Overflowed()));
+    StatusLabel->setText(
+        StatusText(VisibleChosen, people.AnnouncedName(), people.Overflowed(), people.RowCount()));
 }
 
 void TPeopleNearbyForm::FollowRows()

@@ -49,9 +49,10 @@ public:
 
     // The empty list's words for each service state.
     static QString EmptyText(TNearbyServiceState state);
-    // The line under the list: whether others see this copy, and whether the list is full.
+    // The line under the list: whether others see this copy, and, when more people are around
+    // than it shows, how many it shows.
     static QString StatusText(
-        bool visibleChosen, const std::string& announcedName, bool overflowed);
+        bool visibleChosen, const std::string& announcedName, bool overflowed, std::size_t shown);
 
 protected:
     void showEvent(QShowEvent* event) override;
