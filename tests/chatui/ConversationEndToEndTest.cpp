@@ -14,6 +14,7 @@
 #include "support/RawPeer.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -191,8 +192,7 @@ TEST_F(EndToEndTest, PreviewLineAndStyleSwitchesWithNoticesAndEchoes)
     EXPECT_EQ(a.Style(), TChatStyle::IMPreview);
 }
 
-// The other side's preview line is the typing pane as it shows after a selection is erased (the
-// other kinds of edit are the tab's tests').
+// The other side's preview line is the typing pane as it shows, however the user edits it.
 TEST_F(EndToEndTest, ThePreviewFollowsEveryEditOfTheTypingPane)
 {
     TCopy alice(Dispatcher, "Alice", Ticks);
@@ -200,13 +200,25 @@ TEST_F(EndToEndTest, ThePreviewFollowsEveryEditOfTheTypingPane)
     Call(alice, bob, TChatStyle::IMPreview);
     TRichPane& pane = *alice.Tab(0).Controls().LocalPane;
     TRichPane& preview = *bob.Tab(0).Controls().PreviewPane;
+    const auto previewIsPane = [&](const QString& expected) {
+        EXPECT_EQ(pane.Text(), expected);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return preview.Text() == pane.Text(); }, 3000))
+            << preview.Text().toStdString() << " / " << pane.Text().toStdString();
+    };
+
     QTest::keyClicks(&pane, QStringLiteral("more"));
     QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&pane, Qt::Key_Backspace);
     QTest::keyClicks(&pane, QStringLiteral("again"));
-    EXPECT_EQ(pane.Text(), QStringLiteral("again"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.Text() == pane.Text(); }, 3000))
-        << preview.Text().toStdString();
+    previewIsPane(QStringLiteral("again"));
+
+    QApplication::clipboard()->setText(QStringLiteral("once "));
+    QTest::keyClick(&pane, Qt::Key_Home);
+    QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
+    previewIsPane(QStringLiteral("once again"));
+
+    QTest::keyClick(&pane, Qt::Key_Z, Qt::ControlModifier);
+    previewIsPane(QStringLiteral("again"));
 }
 
 TEST_F(EndToEndTest, BackgroundTabBlinksAndActiveSheetFollowsTheUser)

@@ -444,8 +444,8 @@ TEST_F(TMainFormTest, TheLabelsRunTheirHandlers)
 }
 
 // Another program replaces settings.ini while the window is open (an editor saving it): the list,
-// the Visible Nearby mark and the announcement follow it (how a change joins what the file
-// holds then is the store's test); an edit of a contact that program changed meanwhile asks first.
+// the Visible Nearby mark and the announcement follow it, and a contact added afterwards joins
+// what the file holds then; an edit of a contact that program changed meanwhile asks first.
 TEST_F(TMainFormTest, AnotherProgramsChangeToTheSettingsIsFollowedAndKept)
 {
     const auto saveAsAnEditorDoes = [this](const std::string& content) {
@@ -470,6 +470,16 @@ TEST_F(TMainFormTest, AnotherProgramsChangeToTheSettingsIsFollowedAndKept)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->UsersListingBox->Count() == 2; }, 5000));
     EXPECT_TRUE(form->VisibleNearbyItem->isChecked());
     EXPECT_EQ(nearbyChanges, 1);
+
+    inEditor = [](TEditRecord& e) {
+        e.UserNameEdit->setText("Kim");
+        e.IPAddrEdit->setText("10.0.0.9");
+        e.Button1Click();
+    };
+    form->PhonebookHandlers().AddLabelClick();
+    EXPECT_EQ(profile::ReadSection(Settings, "Users Section"),
+        (std::vector<profile::TProfileEntry> { { "Bob", "10.0.0.2,2323,3" },
+            { "Cy", "10.0.0.3,2323,3" }, { "Kim", "10.0.0.9,2323,3" } }));
 
     // Bob is edited while the other program moves him; only Yes stores the edit over that.
     using TAnswer = IPromptService::TAnswer;
