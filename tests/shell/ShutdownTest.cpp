@@ -83,7 +83,6 @@ TEST(WaitForWorkerThreadsTest, GivesUpAfterTheLimit)
     elapsed.start();
     EXPECT_FALSE(WaitForWorkerThreads(100ms));
     EXPECT_GE(elapsed.elapsed(), 100);
-    EXPECT_LT(elapsed.elapsed(), 1500);
     stuck.Release = true;
     stuck.WaitFor();
 }

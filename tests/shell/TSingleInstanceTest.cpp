@@ -132,7 +132,6 @@ TEST_F(TSingleInstanceTest, RequestWithoutARunningCopyGivesUpAfterItsTimeout)
     elapsed.start();
     EXPECT_EQ(TSingleInstance::Request(Runtime.path(), "activate", 200ms), std::nullopt);
     EXPECT_GE(elapsed.elapsed(), 190);
-    EXPECT_LT(elapsed.elapsed(), 1500);
 }
 
 } // namespace
