@@ -6,7 +6,7 @@
 
 #include "ConversationBenchSupport.h"
 
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 #include "support/ProgramSandbox.h"
 
 #include <QProcess>
@@ -228,7 +228,7 @@ private:
         Pid = Process.processId();
         auto peer = std::make_unique<testing::TRawPeer>();
         const auto deadline = TClock::now() + 15s;
-        while (!peer->Connect(ProgramPort)) {
+        while (!peer->Connect(settings::DefaultPort)) {
             peer->Close();
             if (TClock::now() >= deadline)
                 return nullptr;
@@ -263,7 +263,7 @@ inline TCrowd GreetCrowd(int count, int first = 0)
     const auto start = TClock::now();
     for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {
         const int number = first + static_cast<int>(i);
-        if (!crowd.Peers[i].Connect(ProgramPort, testing::CrowdAddress(number, 40)))
+        if (!crowd.Peers[i].Connect(settings::DefaultPort, testing::CrowdAddress(number, 40)))
             return crowd;
     }
     for (std::size_t i = 0; i < crowd.Peers.size(); ++i) {

@@ -15,7 +15,7 @@
 //        (defaults 1000, 3, the program $QUILLET_BENCH_PROGRAM names or else the one of this
 //        build, 45)
 #include "platform/ProcessLimits.h"
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 #include "support/ProgramSandbox.h"
 #include "support/RawPeer.h"
 
@@ -37,7 +37,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using quillet::ProgramPort;
+using quillet::settings::DefaultPort;
 using quillet::testing::TRawPeer;
 
 const std::string Greeting = "Bench\r\n";
@@ -90,7 +90,7 @@ TCall Call(const std::string& from, const std::string& name, std::chrono::second
     QElapsedTimer clock;
     clock.start();
     TRawPeer peer;
-    if (!peer.Connect(ProgramPort, from) || !peer.Send(name + "\r\n")) {
+    if (!peer.Connect(DefaultPort, from) || !peer.Send(name + "\r\n")) {
         call.TurnedAway = true;
         return call;
     }
@@ -148,7 +148,7 @@ TRun RunOnce(bool silent, int connections, const QString& binary, std::chrono::s
     // Waits until the program listens; the probe is closed before it has said anything.
     for (int i = 0; i < 500; ++i) {
         TRawPeer probe;
-        if (probe.Connect(ProgramPort, "127.0.0.3")) {
+        if (probe.Connect(DefaultPort, "127.0.0.3")) {
             run.Started = true;
             break;
         }
@@ -161,7 +161,7 @@ TRun RunOnce(bool silent, int connections, const QString& binary, std::chrono::s
     std::vector<std::unique_ptr<TRawPeer>> held;
     for (int i = 0; i < connections; ++i) {
         auto peer = std::make_unique<TRawPeer>();
-        if (!peer->Connect(ProgramPort, "127.0.0.1"))
+        if (!peer->Connect(DefaultPort, "127.0.0.1"))
             continue;
         if (silent)
             held.push_back(std::move(peer));

@@ -1,7 +1,7 @@
 #include "nearby/NearbyText.h"
 
-#include "platform/ProgramDefaults.h"
 #include "platform/VisibleName.h"
+#include "settings/Settings.h"
 
 namespace quillet::nearby {
 
@@ -15,7 +15,7 @@ std::string InstanceNameFor(std::string_view ownName)
     // Invalid bytes in the own name are a damaged settings file, not something to announce.
     std::string name = text::VisibleName(ownName, text::TInvalidUtf8::Drop, MaxInstanceNameBytes);
     if (name.empty())
-        name = DefaultUserName;
+        name = settings::DefaultUserName;
     return name;
 }
 

@@ -1,8 +1,8 @@
 #include "net/ProtocolEngine.h"
 
 #include "platform/CodePage1252.h"
-#include "platform/ProgramDefaults.h"
 #include "platform/VisibleName.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <array>
@@ -128,7 +128,7 @@ std::string GreetingName(std::string_view utf8Name)
         if (b >= 0x20 && b != 0x7F)
             name += c;
     }
-    return name.empty() ? std::string(DefaultUserName) : name;
+    return name.empty() ? std::string(settings::DefaultUserName) : name;
 }
 
 } // namespace

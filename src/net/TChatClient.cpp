@@ -2,7 +2,7 @@
 
 #include "net/CallFailure.h"
 #include "net/SocketErrors.h"
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <climits>
@@ -34,7 +34,7 @@ TChatClient::TChatClient(TConversationContext& context, int acceptedHandle,
     , RemoteAddress(std::move(remoteAddress))
     , RemotePort(std::move(remotePort))
     , StartStyle(startStyle)
-    , Own(context.ReadOwnName ? context.ReadOwnName() : std::string(DefaultUserName))
+    , Own(context.ReadOwnName ? context.ReadOwnName() : std::string(settings::DefaultUserName))
     , Engine(Relay, Sender, context.Ticks, Own)
 {
     Context.LiveConversations.fetch_add(1);

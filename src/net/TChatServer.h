@@ -2,9 +2,9 @@
 
 #include "net/ConversationContext.h"
 #include "net/TTCPBlockSocket.h"
-#include "platform/ProgramDefaults.h"
 #include "platform/TThread.h"
 #include "platform/TWakeSignal.h"
+#include "settings/Settings.h"
 
 #include <atomic>
 #include <chrono>
@@ -57,7 +57,8 @@ struct TChatServerHooks {
 class TChatServer final : public TThread {
 public:
     TChatServer(TConversationContext& context, TChatServerHooks hooks,
-        std::string bindAddress = "0.0.0.0", std::string port = std::string(ProgramPortText));
+        std::string bindAddress = "0.0.0.0",
+        std::string port = std::string(settings::DefaultPortText));
     ~TChatServer() override;
 
     // Main thread: leave a call for the listener. A request not yet taken is replaced.

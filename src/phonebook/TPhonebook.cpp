@@ -10,8 +10,6 @@
 namespace quillet {
 namespace {
 
-constexpr std::string_view UsersSection = "Users Section";
-
 const std::string DefaultPortText(TPhonebook::DefaultPort);
 
 // The name as the report shows it: control characters, which cannot be shown, as "?".
@@ -52,7 +50,7 @@ TPhonebook::TReadReport TPhonebook::ReadUsers()
     // next change follows.
     Seen = profile::FileStamp(Settings);
     const std::vector<profile::TProfileEntry> entries
-        = profile::ReadSection(Settings, UsersSection);
+        = profile::ReadSection(Settings, settings::PhonebookSection);
     UsersList.clear();
     UsersList.reserve(entries.size());
     for (const profile::TProfileEntry& entry : entries) {
@@ -107,8 +105,8 @@ void TPhonebook::SaveUsers() const
     entries.reserve(UsersList.size());
     for (const TUserRecordType& user : UsersList)
         entries.push_back({ user.Name, StoredValue(user) });
-    if (!profile::ReplaceSection(Settings, UsersSection, entries))
-        throw std::runtime_error(profile::WriteFailureText(Settings));
+    if (!profile::ReplaceSection(Settings, settings::PhonebookSection, entries))
+        throw std::runtime_error(settings::WriteFailureText(Settings));
     Seen = profile::FileStamp(Settings);
 }
 
@@ -144,7 +142,7 @@ void TPhonebook::CheckStorable(const TUserRecordType& contact) const
     // changed, or fail the whole write: it is refused here, named. Checked as it comes in, not
     // at every save, which a full phonebook would pay for 65,535 times.
     if (const auto problem = StorageProblem(contact)) {
-        throw std::runtime_error(profile::WriteFailureText(Settings) + ": the contact \""
+        throw std::runtime_error(settings::WriteFailureText(Settings) + ": the contact \""
             + Printable(contact.Name) + "\" cannot be stored (" + problem->Message + ")");
     }
 }

@@ -3,7 +3,7 @@
 #include "phonebook/ContactRules.h"
 #include "phonebook/TUserRecordType.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 
 #include <filesystem>
 #include <optional>
@@ -34,7 +34,7 @@ namespace quillet {
 class TPhonebook {
 public:
     // The port every copy answers on: a contact's port when none is given.
-    static constexpr std::string_view DefaultPort = ProgramPortText;
+    static constexpr std::string_view DefaultPort = settings::DefaultPortText;
     // The contact an empty phonebook starts with: this very copy of the program, so that a first
     // Dial shows both ends of a conversation without a second computer.
     static const TUserRecordType DefaultContact;

@@ -10,8 +10,8 @@
 #include "platform/ExceptionText.h"
 #include "platform/ProcessLimits.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDefaults.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "settings/Settings.h"
 #include "shell/CommandLine.h"
 #include "shell/ErrorBox.h"
 #include "shell/Forms.h"
@@ -88,7 +88,7 @@ public:
     TConversations(const std::filesystem::path& settingsPath, TShutdownSteps& shutdown,
         const TTerminationSignal& termination,
         std::function<void(std::uint16_t port)> listenPortChanged)
-        : OwnName(settingsPath, std::string(DefaultUserName))
+        : OwnName(settingsPath, std::string(settings::DefaultUserName))
         , Tabs(*ChatForm, MainForm->SkinData1, TSteadyTickSource::Instance(),
               TConversationTabHooks { {}, {}, [] { MainForm->ShowWithoutFocus(); }, {} })
         , Context { Dispatcher, Tabs, TSteadyTickSource::Instance(),

@@ -3,12 +3,11 @@
 #include "phonebook/TEditRecord.h"
 #include "phonebook/TUsersListingBox.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDefaults.h"
 #include "platform/PromptService.h"
 #include "platform/qt/ShowWithoutActivating.h"
+#include "settings/Settings.h"
 #include "shell/ErrorBox.h"
 #include "shell/MainFormLayout.h"
-#include "shell/NearbySetting.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/ShellIcon.h"
 #include "shell/TLinkLabel.h"
@@ -56,11 +55,11 @@ Qt::WindowFlags MainWindowFlags(bool trayAvailable)
     return Qt::Window;
 }
 
-// The skin "Skin file" in section "Settings" names: the built-in one when the key is missing, none
+// The skin the settings name (settings::SkinFile): the built-in one when the key is missing, none
 // for "none", otherwise a package file (a relative path is taken from the settings file's folder).
 skin::TSkinLoad LoadSkinAtStart(const std::filesystem::path& settingsFile)
 {
-    const std::string setting = profile::ReadString(settingsFile, "Settings", "Skin file", "");
+    const std::string setting = settings::SkinFile(settingsFile);
     return skin::LoadSkin(skin::SkinChoiceFromSetting(setting, settingsFile.parent_path()),
         skin::BuiltinSkinPackage());
 }
@@ -186,7 +185,7 @@ void TMainForm::CreateMenus()
     PeopleNearbyItem = MenuGroup->addAction(QStringLiteral("People &Nearby"));
     VisibleNearbyItem = MenuGroup->addAction(QStringLiteral("&Visible Nearby"));
     VisibleNearbyItem->setCheckable(true);
-    VisibleNearbyItem->setChecked(ReadVisibleNearby(SettingsFile));
+    VisibleNearbyItem->setChecked(settings::VisibleNearby(SettingsFile));
     About1 = MenuGroup->addAction(QStringLiteral("&About"));
     N1 = MenuGroup->addSeparator();
     Exit1 = MenuGroup->addAction(QStringLiteral("E&xit"));
@@ -264,7 +263,7 @@ void TMainForm::SettingsFileChanged()
 {
     // Another program wrote the file (or this one did: each part compares with what it read).
     Phonebook->SettingsFileChanged();
-    VisibleNearbyItem->setChecked(ReadVisibleNearby(SettingsFile));
+    VisibleNearbyItem->setChecked(settings::VisibleNearby(SettingsFile));
     if (Uses.NearbySettingsChanged)
         Uses.NearbySettingsChanged();
 }
@@ -383,9 +382,9 @@ void TMainForm::VisibleNearbyItemClick()
 {
     // The action has checked itself already; what the file holds decides.
     const bool visible = VisibleNearbyItem->isChecked();
-    if (!WriteVisibleNearby(SettingsFile, visible)) {
+    if (!settings::WriteVisibleNearby(SettingsFile, visible)) {
         VisibleNearbyItem->setChecked(!visible);
-        Prompts.ShowError(ErrorBoxText("Unable to write to " + SettingsFile.string()));
+        Prompts.ShowError(ErrorBoxText(settings::WriteFailureText(SettingsFile)));
         return;
     }
     if (Uses.NearbySettingsChanged)
@@ -440,7 +439,7 @@ void TMainForm::ShowListenState(bool listening, const std::string& reason)
         return;
     }
     TrayIcon->setToolTip(QStringLiteral("Quillet - not answering calls on port %1: %2")
-                             .arg(ProgramPort)
+                             .arg(settings::DefaultPort)
                              .arg(QString::fromStdString(reason)));
 }
 
@@ -462,7 +461,7 @@ void TMainForm::UnHighLightLabel(TLinkLabel& label)
 
 std::string TMainForm::GetUserNameFromIni() const
 {
-    return profile::ReadString(SettingsFile, "Settings", "User name", "");
+    return settings::OwnName(SettingsFile);
 }
 
 void TMainForm::CheckUserName()

@@ -1,5 +1,7 @@
 #include "shell/TOwnNameReader.h"
 
+#include "settings/Settings.h"
+
 namespace quillet {
 
 TOwnNameReader::TOwnNameReader(std::filesystem::path settingsFile, std::string defaultName)
@@ -13,7 +15,7 @@ std::string TOwnNameReader::Read()
     const std::lock_guard<std::mutex> guard(Lock);
     const profile::TFileStamp now = profile::FileStamp(Settings);
     if (Seen != now) {
-        Name = profile::ReadString(Settings, "Settings", "User name", Default);
+        Name = settings::OwnName(Settings, Default);
         ++Reads;
         // A write that lands while the file is being read leaves a stamp that differs from
         // this one, so the next call reads again.

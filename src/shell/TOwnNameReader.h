@@ -9,7 +9,7 @@
 
 namespace quillet {
 
-// The own name, "User name" in section "Settings", as every conversation reads it when it
+// The own name (settings::OwnName), as every conversation reads it when it
 // begins. The file is read again only when it may have changed since the last read (its stamp
 // differs), not on every call, which a large settings file would make slow. Safe to call from any
 // thread.

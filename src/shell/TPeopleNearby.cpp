@@ -1,8 +1,7 @@
 #include "shell/TPeopleNearby.h"
 
 #include "nearby/qt/TPeopleNearbyForm.h"
-#include "platform/ProfileFile.h"
-#include "shell/NearbySetting.h"
+#include "settings/Settings.h"
 #include "shell/ShellIcon.h"
 
 namespace quillet {
@@ -29,7 +28,7 @@ TPeopleNearbyForm& TPeopleNearby::Form()
         return *Window;
     Window = std::make_unique<TPeopleNearbyForm>(Rows);
     Window->setWindowIcon(QuilletIcon());
-    Window->SetVisibleNearby(ReadVisibleNearby(SettingsFile));
+    Window->SetVisibleNearby(settings::VisibleNearby(SettingsFile));
     Window->OnShown = [this] {
         Looking = true;
         PhonebookChanged();
@@ -52,12 +51,12 @@ void TPeopleNearby::ShowForm()
 
 void TPeopleNearby::SettingsChanged()
 {
-    const bool visible = ReadVisibleNearby(SettingsFile);
+    const bool visible = settings::VisibleNearby(SettingsFile);
     if (Window)
         Window->SetVisibleNearby(visible);
     if (Ended)
         return;
-    Announcer.Update(visible, profile::ReadString(SettingsFile, "Settings", "User name", ""), Port);
+    Announcer.Update(visible, settings::OwnName(SettingsFile), Port);
 }
 
 void TPeopleNearby::ListenPortChanged(std::uint16_t port)

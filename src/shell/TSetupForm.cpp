@@ -1,6 +1,6 @@
 #include "shell/TSetupForm.h"
 
-#include "platform/ProfileFile.h"
+#include "settings/Settings.h"
 #include "shell/ScreenPlacement.h"
 #include "shell/TOneLineValidator.h"
 #include "shell/TQuilletApplication.h"
@@ -14,11 +14,6 @@
 #include <stdexcept>
 
 namespace quillet {
-
-namespace {
-const char* const SettingsSection = "Settings";
-const char* const UserNameKey = "User name";
-} // namespace
 
 TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
     : TCentredDialog(parent)
@@ -61,8 +56,7 @@ TSetupForm::TSetupForm(std::filesystem::path settingsPath, QWidget* parent)
 
 void TSetupForm::FormCreate()
 {
-    NameEdit->setText(QString::fromStdString(
-        profile::ReadString(SettingsPath, SettingsSection, UserNameKey, "")));
+    NameEdit->setText(QString::fromStdString(settings::OwnName(SettingsPath)));
 }
 
 void TSetupForm::FormShow()
@@ -86,9 +80,8 @@ void TSetupForm::NameOkButtonClick()
         NameEdit->setFocus();
         return;
     }
-    if (!profile::WriteString(
-            SettingsPath, SettingsSection, UserNameKey, NameEdit->text().toStdString()))
-        throw std::runtime_error(profile::WriteFailureText(SettingsPath));
+    if (!settings::WriteOwnName(SettingsPath, NameEdit->text().toStdString()))
+        throw std::runtime_error(settings::WriteFailureText(SettingsPath));
     accept();
 }
 

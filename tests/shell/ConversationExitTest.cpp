@@ -4,7 +4,7 @@
 #include "ShellTestSupport.h"
 #include "support/ProgramSandbox.h"
 
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 #include "support/RawPeer.h"
 
 #include <QDir>
@@ -45,14 +45,14 @@ bool ProgramPortFree()
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in address {};
     address.sin_family = AF_INET;
-    address.sin_port = htons(ProgramPort);
+    address.sin_port = htons(settings::DefaultPort);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     if (!bound)
         return false;
     TRawPeer probe;
-    return !probe.Connect(ProgramPort);
+    return !probe.Connect(settings::DefaultPort);
 }
 
 // The inode of the socket listening on `port` (IPv4), from the kernel's table of TCP sockets.
@@ -108,7 +108,8 @@ protected:
     void StartListening()
     {
         if (!ProgramPortFree()) {
-            SkipReason = "port " + std::to_string(ProgramPort) + " is in use on this machine";
+            SkipReason
+                = "port " + std::to_string(settings::DefaultPort) + " is in use on this machine";
             return;
         }
         Start();
@@ -117,14 +118,14 @@ protected:
         std::optional<std::string> listener;
         ASSERT_TRUE(QTest::qWaitFor(
                         [&] {
-                            listener = ListeningSocketInode(ProgramPort);
+                            listener = ListeningSocketInode(settings::DefaultPort);
                             return listener && ProcessHoldsSocket(Process->processId(), *listener);
                         },
                         15000)
             || listener)
-            << "nothing listens on port " << ProgramPort;
+            << "nothing listens on port " << settings::DefaultPort;
         if (!ProcessHoldsSocket(Process->processId(), *listener))
-            SkipReason = "port " + std::to_string(ProgramPort)
+            SkipReason = "port " + std::to_string(settings::DefaultPort)
                 + " was taken by another program as this one started";
     }
 
@@ -151,7 +152,7 @@ TEST_F(ConversationExitTest, TerminationWithFiveOpenConversationsEndsWithStatusZ
 
     std::array<TRawPeer, 5> callers;
     for (std::size_t i = 0; i < callers.size(); ++i) {
-        ASSERT_TRUE(callers[i].Connect(ProgramPort));
+        ASSERT_TRUE(callers[i].Connect(settings::DefaultPort));
         ASSERT_TRUE(callers[i].Send("caller" + std::to_string(i) + "\r\n"));
     }
     // The reply comes from a conversation with its tab up and its greeting taken in.
@@ -178,7 +179,7 @@ TEST_F(ConversationExitTest, AStyleInThePhonebookThatIsNoNumberDoesNotKeepCallsO
     if (!SkipReason.empty())
         GTEST_SKIP() << SkipReason << ": the program cannot be called";
     TRawPeer caller;
-    ASSERT_TRUE(caller.Connect(ProgramPort));
+    ASSERT_TRUE(caller.Connect(settings::DefaultPort));
     ASSERT_TRUE(caller.Send("caller\r\n"));
     EXPECT_EQ(caller.Receive(8, 10s), "Tester\r\n");
 }

@@ -1,6 +1,6 @@
 #include "nearby/qt/TNearbyPeopleModel.h"
 
-#include "platform/ProgramDefaults.h"
+#include "settings/Settings.h"
 
 namespace quillet {
 namespace {
@@ -12,7 +12,7 @@ QString Computer(const TNearbyEndpoint& endpoint)
     if (!text.isEmpty())
         text += QStringLiteral(" \u00B7 ");
     text += QString::fromStdString(endpoint.Address);
-    if (endpoint.Port != ProgramPort)
+    if (endpoint.Port != settings::DefaultPort)
         text += QStringLiteral(", port %1").arg(endpoint.Port);
     return text;
 }
