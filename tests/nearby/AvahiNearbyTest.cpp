@@ -371,30 +371,49 @@ TEST_F(AvahiNearby, AFloodOfSilentNamesHoldsUpNobodyAndImpostorsAreMarked)
             std::count_if(bob.Heard.FoundNames.begin(), bob.Heard.FoundNames.end(),
                 [](const std::string& name) { return name.starts_with("Silent "); }));
     };
+    // As announcers do, the hostile side sends again what a busy daemon may have dropped.
+    const auto untilSeen
+        = [&](const std::function<bool()>& send, const std::function<bool()>& seen) {
+              for (int attempt = 0; attempt < 4; ++attempt) {
+                  if (!send())
+                      return false;
+                  if (Dispatcher.ProcessUntil(seen, 10s))
+                      return true;
+              }
+              return false;
+          };
     for (std::size_t batch = 0; batch < Batches; ++batch) {
-        ASSERT_TRUE(hostile("silent 'Silent " + std::to_string(batch) + "' 500"));
         // A batch at a time, so that the daemon's receive buffer never overflows.
-        ASSERT_TRUE(WaitFor([&] { return silent() == (batch + 1) * Batch; })) << silent();
+        ASSERT_TRUE(
+            untilSeen([&] { return hostile("silent 'Silent " + std::to_string(batch) + "' 500"); },
+                [&] { return silent() == (batch + 1) * Batch; }))
+            << silent();
     }
     const std::string b = " '" + Sandbox->Value("B_ADDRESS") + "' ";
     const std::vector<std::pair<std::string, std::string>> hand
         = { { "Jane Doe", b + "2323" }, { "Jane Doe\u200D", b + "2323" },
               { "Jane\u200BDoe", b + "2323" }, { "Loop Back", " 127.0.0.1 2323" },
               { "Multi Cast", " 224.0.0.1 2323" }, { "Port Zero", b + "0" } };
-    for (std::size_t i = 0; i < hand.size(); ++i) {
-        ASSERT_TRUE(
-            hostile("service '" + hand[i].first + "' host" + std::to_string(i) + hand[i].second));
-    }
+    const auto sendHand = [&] {
+        for (std::size_t i = 0; i < hand.size(); ++i) {
+            if (!hostile(
+                    "service '" + hand[i].first + "' host" + std::to_string(i) + hand[i].second))
+                return false;
+        }
+        return true;
+    };
+    const auto allResolved = [&] {
+        return std::all_of(hand.begin(), hand.end(),
+            [&](const auto& service) { return bob.Heard.ResolvedNames.contains(service.first); });
+    };
+    ASSERT_TRUE(sendHand());
     ASSERT_TRUE(Sandbox->Publish("b", "Genuine Person", 2323));
     ASSERT_TRUE(WaitFor([&] { return bob.Heard.FoundNames.contains("Genuine Person"); }));
     // Once the daemon has reported the person, the flood must not keep them waiting.
     EXPECT_TRUE(Dispatcher.ProcessUntil([&] { return bob.Heard.Lists("Genuine Person"); }, 5s));
 
     // Once every hand-made service has been resolved, only the impostors are listed, marked.
-    ASSERT_TRUE(WaitFor([&] {
-        return std::all_of(hand.begin(), hand.end(),
-            [&](const auto& service) { return bob.Heard.ResolvedNames.contains(service.first); });
-    }));
+    ASSERT_TRUE(allResolved() || untilSeen(sendHand, allResolved));
     // (Services of tests that ran before in this process may still be listed.)
     const std::set<std::string> ours { "Genuine Person", "Jane Doe", "JaneDoe", "Loop Back",
         "Multi Cast", "Port Zero" };
