@@ -29,7 +29,6 @@ constexpr int PaneDefaultWidth = 185;
 constexpr int PaneDefaultHeight = 89;
 
 const QColor Black(0, 0, 0);
-const QColor Silver(0xC0, 0xC0, 0xC0);
 
 QFont LocalPaneFont()
 {
@@ -46,6 +45,11 @@ QFont PreviewPaneFont(const QFont& formFont)
 }
 
 } // namespace
+
+QColor PaneBackground(bool connected)
+{
+    return connected ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xC0, 0xC0, 0xC0);
+}
 
 void SetControlColours(QWidget& widget, QPalette::ColorRole role, const QColor& background)
 {
@@ -139,7 +143,7 @@ void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
     ui.Transcript->setObjectName(QStringLiteral("Transcript"));
     ui.Transcript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     ui.Transcript->setGeometry(PaneLeft, PaneTop, PaneDefaultWidth, PaneDefaultHeight);
-    SetControlColours(*ui.Transcript, QPalette::Base, Silver);
+    SetControlColours(*ui.Transcript, QPalette::Base, PaneBackground(false));
     ui.Transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ui.Transcript->setReadOnly(true);
 
@@ -160,7 +164,7 @@ void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
     ui.LocalPane->setObjectName(QStringLiteral("LocalPane"));
     ui.LocalPane->SetWordWrap(false);
     ui.LocalPane->setReadOnly(true);
-    SetControlColours(*ui.LocalPane, QPalette::Base, Silver);
+    SetControlColours(*ui.LocalPane, QPalette::Base, PaneBackground(false));
     ui.LocalPane->setFont(LocalPaneFont());
     ui.LocalPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // One line high in the IM styles: a horizontal bar would leave no room for the text. A long

@@ -63,6 +63,10 @@ void BuildConversationTabPanes(TTabSheet& sheet, const QFont& formFont,
 // The panes' metrics in the chat window `window`, for a tab whose panes are not made yet.
 TConversationPaneMetrics MeasureConversationPanes(QWidget& window, const QFont& formFont);
 
+// The transcript's and the typing pane's background: white while the conversation stands,
+// silver before and after.
+QColor PaneBackground(bool connected);
+
 // Gives `widget` the background `background` in `role`, with black text.
 void SetControlColours(QWidget& widget, QPalette::ColorRole role, const QColor& background);
 

@@ -27,8 +27,6 @@ namespace quillet {
 namespace {
 
 const QColor Black(0, 0, 0);
-const QColor White(0xFF, 0xFF, 0xFF);
-const QColor Silver(0xC0, 0xC0, 0xC0);
 const QColor Blue(0x00, 0x00, 0xFF);
 const QColor Navy(0x00, 0x00, 0x80);
 const QColor Maroon(0x80, 0x00, 0x00);
@@ -200,8 +198,8 @@ void TConversationTab::ApplyPaneStates()
     Ui.LocalPane->setReadOnly(LocalReadOnly);
     Ui.PreviewPane->setVisible(CurrentStyle == TChatStyle::IMPreview);
     Ui.LocalPane->SetWordWrap(CurrentStyle == TChatStyle::Realtime);
-    SetControlColours(*Ui.Transcript, QPalette::Base, PaneColour);
-    SetControlColours(*Ui.LocalPane, QPalette::Base, PaneColour);
+    SetControlColours(*Ui.Transcript, QPalette::Base, PaneBackground(!LocalReadOnly));
+    SetControlColours(*Ui.LocalPane, QPalette::Base, PaneBackground(!LocalReadOnly));
 }
 
 const TConversationTab::TControls& TConversationTab::Controls()
@@ -297,7 +295,6 @@ void TConversationTab::RefreshControls()
         return;
     const bool connected = Owner.IsConnected();
     LocalReadOnly = !connected;
-    PaneColour = connected ? White : Silver;
     ApplyPaneStates();
     if (connected) {
         FocusLocalPane();

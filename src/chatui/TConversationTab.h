@@ -207,8 +207,8 @@ private:
     // What the user's edits of the typing pane do.
     std::unique_ptr<TTypingPaneEditor> Typing;
     // The panes' state, kept also while they are not made.
+    // The typing pane takes edits (and the panes are white) while the conversation stands.
     bool LocalReadOnly = true;
-    QColor PaneColour { 0xC0, 0xC0, 0xC0 };
 
     // Context of every signal connection to this object: connections end with it, even while
     // the sheet outlives the tab until its deferred deletion.
