@@ -98,7 +98,7 @@ void TMainFormPhonebook::UsersListingBoxClick()
 
 void TMainFormPhonebook::AddLabelClick()
 {
-    AddContactWithEditor({}, {}, DefaultPort, TChatStyle::IMPreview);
+    AddContactWithEditor({}, {}, DefaultPort, NewContactStyle);
 }
 
 void TMainFormPhonebook::AddContactWithEditor(const std::string& name, const std::string& ipAddress,
@@ -185,8 +185,7 @@ void TMainFormPhonebook::DoDial()
     const TUserRecordType* user = name ? Users.FindUser(*name) : nullptr;
     if (user == nullptr || !Dial)
         return;
-    const auto style = static_cast<std::uint8_t>(user->Style);
-    Dial(user->IPAddress, user->Port, IsKnownStyle(style) ? user->Style : TChatStyle::IMPreview);
+    Dial(user->IPAddress, user->Port, StyleToDial(user->Style));
 }
 
 void TMainFormPhonebook::OfferAddUser(

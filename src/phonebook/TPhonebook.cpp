@@ -35,7 +35,7 @@ std::string Joined(const std::vector<std::string>& phrases)
 } // namespace
 
 const TUserRecordType TPhonebook::DefaultContact { "Jane Doe", "127.0.0.1", DefaultPortText,
-    TChatStyle::IMPreview };
+    NewContactStyle };
 
 TPhonebook::TPhonebook(std::filesystem::path settingsFile)
     : Settings(std::move(settingsFile))
@@ -62,14 +62,14 @@ TPhonebook::TReadReport TPhonebook::ReadUsers()
         switch (fields.size()) {
         case 1:
             UsersList.emplace_back(
-                entry.Key, std::move(fields[0]), DefaultPortText, TChatStyle::IMPreview);
+                entry.Key, std::move(fields[0]), DefaultPortText, NewContactStyle);
             break;
         case 2:
             UsersList.emplace_back(
-                entry.Key, std::move(fields[0]), std::move(fields[1]), TChatStyle::IMPreview);
+                entry.Key, std::move(fields[0]), std::move(fields[1]), NewContactStyle);
             break;
         case 3: {
-            TChatStyle style = TChatStyle::IMPreview;
+            TChatStyle style = NewContactStyle;
             if (const auto number = ParseWholeNumber(fields[2]))
                 style = static_cast<TChatStyle>(static_cast<std::uint32_t>(*number) & 0xFF);
             else if (!report.ConversionError)

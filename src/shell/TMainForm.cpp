@@ -395,7 +395,7 @@ void TMainForm::AddNearbyContact(
     const std::string& name, const std::string& address, const std::string& port)
 {
     RunPhonebookHandler(
-        [&] { Phonebook->AddContactWithEditor(name, address, port, TChatStyle::IMPreview); });
+        [&] { Phonebook->AddContactWithEditor(name, address, port, NewContactStyle); });
 }
 
 void TMainForm::About1Click()

@@ -82,12 +82,10 @@ void TPeopleNearby::Dial(const TNearbyPerson& person)
 {
     if (!Hooks.Dial)
         return;
-    TChatStyle style = TChatStyle::IMPreview;
+    TChatStyle style = NewContactStyle;
     if (Hooks.ContactStyle && person.Standing == TNearbyStanding::Contact) {
-        // A style the program has no button for starts as a new contact's would, as in Dial.
-        if (const std::optional<TChatStyle> known = Hooks.ContactStyle(person.Contact);
-            known && IsKnownStyle(static_cast<std::uint8_t>(*known)))
-            style = *known;
+        if (const std::optional<TChatStyle> stored = Hooks.ContactStyle(person.Contact))
+            style = StyleToDial(*stored);
     }
     Hooks.Dial(person.Endpoint.Address, std::to_string(person.Endpoint.Port), style);
 }
