@@ -49,8 +49,7 @@ TPhonebook::TReadReport TPhonebook::ReadUsers()
     // Taken before the reading: a write that lands during it leaves another stamp, which the
     // next change follows.
     Seen = profile::FileStamp(Settings);
-    const std::vector<profile::TProfileEntry> entries
-        = profile::ReadSection(Settings, settings::PhonebookSection);
+    const std::vector<profile::TProfileEntry> entries = settings::PhonebookEntries(Settings);
     UsersList.clear();
     UsersList.reserve(entries.size());
     for (const profile::TProfileEntry& entry : entries) {
@@ -105,7 +104,7 @@ void TPhonebook::SaveUsers() const
     entries.reserve(UsersList.size());
     for (const TUserRecordType& user : UsersList)
         entries.push_back({ user.Name, StoredValue(user) });
-    if (!profile::ReplaceSection(Settings, settings::PhonebookSection, entries))
+    if (!settings::WritePhonebookEntries(Settings, entries))
         throw std::runtime_error(settings::WriteFailureText(Settings));
     Seen = profile::FileStamp(Settings);
 }

@@ -1,7 +1,5 @@
 #include "settings/Settings.h"
 
-#include "platform/ProfileFile.h"
-
 namespace quillet::settings {
 namespace {
 
@@ -9,6 +7,7 @@ constexpr std::string_view Section = "Settings";
 constexpr std::string_view UserNameKey = "User name";
 constexpr std::string_view SkinFileKey = "Skin file";
 constexpr std::string_view VisibleNearbyKey = "Visible Nearby";
+constexpr std::string_view PhonebookSection = "Users Section";
 
 } // namespace
 
@@ -35,6 +34,17 @@ bool VisibleNearby(const std::filesystem::path& file)
 bool WriteVisibleNearby(const std::filesystem::path& file, bool visible)
 {
     return profile::WriteString(file, Section, VisibleNearbyKey, visible ? "1" : "0");
+}
+
+std::vector<profile::TProfileEntry> PhonebookEntries(const std::filesystem::path& file)
+{
+    return profile::ReadSection(file, PhonebookSection);
+}
+
+bool WritePhonebookEntries(
+    const std::filesystem::path& file, const std::vector<profile::TProfileEntry>& entries)
+{
+    return profile::ReplaceSection(file, PhonebookSection, entries);
 }
 
 std::string WriteFailureText(const std::filesystem::path& file)

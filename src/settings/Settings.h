@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/ProfileFile.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet::settings {
 
@@ -22,8 +25,6 @@ inline constexpr std::string_view DefaultUserName = "John Doe";
 inline constexpr int DefaultPort = 2323;
 inline constexpr std::string_view DefaultPortText = "2323";
 
-inline constexpr std::string_view PhonebookSection = "Users Section";
-
 // "User name": `whenMissing` when the file or the key is missing.
 std::string OwnName(const std::filesystem::path& file, std::string_view whenMissing = {});
 bool WriteOwnName(const std::filesystem::path& file, std::string_view name);
@@ -35,6 +36,12 @@ std::string SkinFile(const std::filesystem::path& file);
 // Absent, 0 or anything else: not announced, so nothing about the user goes out without asking.
 bool VisibleNearby(const std::filesystem::path& file);
 bool WriteVisibleNearby(const std::filesystem::path& file, bool visible);
+
+// The phonebook's lines, as the file holds them (the phonebook reads and checks them), and all of
+// them replaced in one write.
+std::vector<profile::TProfileEntry> PhonebookEntries(const std::filesystem::path& file);
+bool WritePhonebookEntries(
+    const std::filesystem::path& file, const std::vector<profile::TProfileEntry>& entries);
 
 // The report of a failed write: "Unable to write to <path>", and what is wrong with the path when
 // it is no usable file.
