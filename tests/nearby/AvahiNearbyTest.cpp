@@ -374,7 +374,7 @@ TEST_F(AvahiNearby, AFloodOfSilentNamesHoldsUpNobodyAndImpostorsAreMarked)
     // As announcers do, the hostile side sends again what a busy daemon may have dropped.
     const auto untilSeen
         = [&](const std::function<bool()>& send, const std::function<bool()>& seen) {
-              for (int attempt = 0; attempt < 4; ++attempt) {
+              for (int attempt = 0; attempt < 6; ++attempt) {
                   if (!send())
                       return false;
                   if (Dispatcher.ProcessUntil(seen, 10s))
