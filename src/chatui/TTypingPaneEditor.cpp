@@ -94,7 +94,10 @@ void TTypingPaneEditor::InsertAtCaret(QTextCursor& caret, const QString& sent)
         // The common case, a key at the end: it joins the text's pending tail, which goes into
         // the document with the rest of the pass and is laid out once there, its line's glyphs
         // kept, instead of being shaped here before the key returns.
-        Text.AppendRun(sent, Format);
+        if (sent == u"\n")
+            Text.AddLine();
+        else
+            Text.AppendRun(sent, Format);
         EditedSinceHistory += sent.size();
         return;
     }
@@ -105,11 +108,10 @@ void TTypingPaneEditor::InsertAtCaret(QTextCursor& caret, const QString& sent)
 bool TTypingPaneEditor::TypedAtTheEnd(
     const QTextCursor& caret, const QString& sent, qsizetype dropped) const
 {
-    // One character (as sent, never a surrogate pair), where nothing is selected and no limit
-    // applies, that keeps its line within one paragraph: the text would split a longer line
-    // into continuation paragraphs, which positions here do not count.
-    return dropped == 0 && sent.size() == 1 && sent[0] != u'\n' && !caret.hasSelection()
-        && caret.position() == Length()
+    // One character or line break (as sent, never a surrogate pair), where nothing is selected
+    // and no limit applies, that keeps its line within one paragraph: the text would split a
+    // longer line into continuation paragraphs, which positions here do not count.
+    return dropped == 0 && sent.size() == 1 && !caret.hasSelection() && caret.position() == Length()
         && caret.block().length() - 1 + sent.size() <= TPaneText::MaxBlockChars;
 }
 
@@ -219,22 +221,21 @@ void TTypingPaneEditor::LineEnd(TRichPane& pane)
 
 void TTypingPaneEditor::Undo(TRichPane& pane)
 {
-    const TUserAction action(Input);
-    if (!Hooks.Prepare())
-        return;
-    QTextCursor caret = pane.textCursor();
-    Text.Document()->undo(&caret);
-    pane.setTextCursor(caret);
-    Finish();
+    StepHistory(pane, &QTextDocument::undo);
 }
 
 void TTypingPaneEditor::Redo(TRichPane& pane)
+{
+    StepHistory(pane, &QTextDocument::redo);
+}
+
+void TTypingPaneEditor::StepHistory(TRichPane& pane, void (QTextDocument::*step)(QTextCursor*))
 {
     const TUserAction action(Input);
     if (!Hooks.Prepare())
         return;
     QTextCursor caret = pane.textCursor();
-    Text.Document()->redo(&caret);
+    (Text.Document()->*step)(&caret);
     pane.setTextCursor(caret);
     Finish();
 }

@@ -94,6 +94,8 @@ private:
     // Sends `line` as Enter does, with the other side's copy brought up to it first.
     void SendLine(const QString& line);
     void ForgetHistory();
+    // Undo or redo (`step`), with the caret where the step leaves it.
+    void StepHistory(TRichPane& pane, void (QTextDocument::*step)(QTextCursor*));
     void ReleaseAfterLargeText(const QString& text);
 
     TPaneText& Text;
