@@ -58,11 +58,11 @@ TByteTables BuildTables()
         const auto b = static_cast<std::uint8_t>(v);
         TByteKind kind = IsDrawable(b) ? TByteKind::Text : TByteKind::Ignored;
         switch (b) {
-        case 0x08:
-        case 0x7F:
+        case wire::Backspace:
+        case wire::Delete:
             kind = TByteKind::Erase;
             break;
-        case 0x0D:
+        case wire::CarriageReturn:
             kind = TByteKind::LineEnd;
             break;
         case wire::SigStoppedTyping:
@@ -74,9 +74,9 @@ TByteTables BuildTables()
         case wire::SigTyping:
             kind = TByteKind::Typing;
             break;
-        case 250:
-        case 251:
-        case 252:
+        case wire::SigStyleBase + static_cast<unsigned>(TChatStyle::Realtime):
+        case wire::SigStyleBase + static_cast<unsigned>(TChatStyle::IM):
+        case wire::SigStyleBase + static_cast<unsigned>(TChatStyle::IMPreview):
             kind = TByteKind::StyleSignal;
             break;
         default:
