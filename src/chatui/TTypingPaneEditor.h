@@ -102,8 +102,6 @@ private:
     IConversationInput& Input;
     const QTextCharFormat Format;
     THooks Hooks;
-    // The text changed since the conversation was last told.
-    bool Changed = false;
     qsizetype EditedSinceHistory = 0;
 };
 
