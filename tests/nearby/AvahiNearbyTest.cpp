@@ -403,9 +403,12 @@ TEST_F(AvahiNearby, AFloodOfSilentNamesHoldsUpNobodyAndImpostorsAreMarked)
         }
         return true;
     };
+    // A service at port 0 says it is not there: the daemon may never resolve it (that it is not
+    // listed is the rows' rule, tested with them).
     const auto allResolved = [&] {
-        return std::all_of(hand.begin(), hand.end(),
-            [&](const auto& service) { return bob.Heard.ResolvedNames.contains(service.first); });
+        return std::all_of(hand.begin(), hand.end(), [&](const auto& service) {
+            return service.first == "Port Zero" || bob.Heard.ResolvedNames.contains(service.first);
+        });
     };
     ASSERT_TRUE(sendHand());
     ASSERT_TRUE(Sandbox->Publish("b", "Genuine Person", 2323));
@@ -417,7 +420,7 @@ TEST_F(AvahiNearby, AFloodOfSilentNamesHoldsUpNobodyAndImpostorsAreMarked)
     ASSERT_TRUE(allResolved() || untilSeen(sendHand, allResolved)) << [&] {
         std::string unresolved;
         for (const auto& service : hand) {
-            if (!bob.Heard.ResolvedNames.contains(service.first))
+            if (service.first != "Port Zero" && !bob.Heard.ResolvedNames.contains(service.first))
                 unresolved += service.first + "; ";
         }
         return unresolved;
