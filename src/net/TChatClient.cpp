@@ -157,11 +157,7 @@ void TChatClient::ThreadMain()
         // The tab goes away first; the thread then reports the error.
         error = std::current_exception();
         KeepTab.store(false);
-        RunOnMainThread([this] {
-            Engine.ShowDecided();
-            Relay.SetTarget(nullptr);
-            View.reset();
-        });
+        RunOnMainThread([this] { LetTabGo(); });
     }
     // Nothing of the connection outlives the thread.
     Socket.DropHandle();
@@ -177,12 +173,17 @@ void TChatClient::ThreadJoined()
         Remove();
 }
 
-void TChatClient::Remove()
+void TChatClient::LetTabGo()
 {
     // What was received before is shown first: the end offers the name it completed.
     Engine.ShowDecided();
     Relay.SetTarget(nullptr);
     View.reset();
+}
+
+void TChatClient::Remove()
+{
+    LetTabGo();
     if (OnRemoved)
         OnRemoved(*this);
     delete this;

@@ -112,6 +112,8 @@ private:
     void ThreadJoined();
     // Main thread: removes the tab, tells the creator and frees this object.
     void Remove();
+    // Main thread: shows what was received, then the tab goes.
+    void LetTabGo();
 
     TConversationContext& Context;
     const int AcceptedHandle;
